@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine, builds, and runs the tests or the demo.
+#   ./build.sh          install what is missing, configure and build (binaries in build/bin/)
+#   ./build.sh test     build, start a private PostgreSQL server, run every test, stop the server
+#   ./build.sh demo     build and run the queue processor on a sample database in a scratch folder
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$(pwd)
+command=${1:-build}
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev sqlite3 libpq-dev postgresql
+          libgtest-dev libgmock-dev libbenchmark-dev)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    if ((${#missing[@]})); then
+        echo "Installing: ${missing[*]}"
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build() {
+    install_missing
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+    cmake --build build
+}
+
+pg_bin() { ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1; }
+
+# Starts a private PostgreSQL server on a Unix socket in a temporary folder and exports where it is.
+start_postgres() {
+    local bin; bin=$(pg_bin)
+    pg_dir=$(mktemp -d /tmp/kestrane-pg.XXXXXX)
+    chmod 755 "$pg_dir"
+    local run=()
+    if [ "$(id -u)" -eq 0 ]; then
+        chown postgres: "$pg_dir"
+        run=(runuser -u postgres --)
+    fi
+    "${run[@]}" "$bin/initdb" -D "$pg_dir/data" -A trust -U postgres >"$pg_dir/initdb.log" 2>&1
+    cat >"$pg_dir/data/pg_hba.conf" <<'HBA'
+local all kestrane_login scram-sha-256
+local all all trust
+HBA
+    "${run[@]}" "$bin/pg_ctl" -D "$pg_dir/data" -l "$pg_dir/server.log" -w -t 60 start \
+        -o "-k $pg_dir -c listen_addresses='' -p 54329 -c fsync=off -c max_connections=200" >/dev/null
+    local me; me=$(id -un)
+    "$bin/psql" -h "$pg_dir" -p 54329 -U postgres -d postgres -qAt \
+        -c "CREATE ROLE \"$me\" SUPERUSER LOGIN" \
+        -c "CREATE ROLE kestrane_login LOGIN PASSWORD 'kestrane-secret'" \
+        -c "GRANT pg_write_all_data, pg_read_all_data TO kestrane_login" >/dev/null 2>&1 || true
+    export KESTRANE_TEST_PG_HOST="$pg_dir" KESTRANE_TEST_PG_PORT=54329 KESTRANE_REQUIRE_PG=1
+    echo "PostgreSQL test server on $pg_dir (port 54329)"
+}
+
+stop_postgres() {
+    [ -n "${pg_dir:-}" ] || return 0
+    local run=()
+    [ "$(id -u)" -eq 0 ] && run=(runuser -u postgres --)
+    "${run[@]}" "$(pg_bin)/pg_ctl" -D "$pg_dir/data" -m immediate stop >/dev/null 2>&1 || true
+    rm -rf "$pg_dir"
+}
+
+case "$command" in
+    build) build ;;
+    test)
+        build
+        trap stop_postgres EXIT
+        start_postgres
+        QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
+        ;;
+    demo)
+        build
+        exec bash "$root/src/tools/demo.sh"
+        ;;
+    *) echo "usage: ./build.sh [test|demo]" >&2; exit 2 ;;
+esac

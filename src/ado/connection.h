@@ -1,0 +1,63 @@
+#pragma once
+// ADO's Connection: opens a session through the provider that Provider= names, runs commands, and keeps the
+// Errors collection. A closed connection's session goes back to a pool for the same connection string.
+
+#include "ado/error.h"
+#include "ado/provider.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace ado {
+
+inline constexpr int adStateClosed = 0;
+inline constexpr int adStateOpen = 1;
+
+inline constexpr int adModeUnknown = 0;
+inline constexpr int adModeReadWrite = 3;
+inline constexpr int adModeShareExclusive = 12;
+
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens the connection (reusing a pooled session of the same string when there is one). On failure the
+    // error is added to Errors and raised as ado::Error; the connection stays closed.
+    void Open(const QString& connectionString, const QString& userId = {}, const QString& password = {},
+              int options = -1);
+    // Closes the connection; its session returns to the pool. Raises 3704 when it is not open.
+    void Close();
+    // Runs a command. recordsAffected, when given, receives the count. Raises ado::Error (also added to
+    // Errors).
+    void Execute(const QString& sql, int64_t* recordsAffected = nullptr, int options = -1);
+
+    int State() const { return session_ ? adStateOpen : adStateClosed; }
+    Errors& GetErrors() { return errors_; }
+
+    int CommandTimeout = 30;     // seconds; 0 means no limit
+    int ConnectionTimeout = 15;  // seconds
+    int Mode = adModeUnknown;
+
+    const QString& ConnectionStringText() const { return connectionString_; }
+    const QString& ProviderName() const { return providerName_; }
+
+    // The open session (raises 3704 when closed). For the recordsets of this connection.
+    provider::Session& GetSession();
+    // Records err in Errors and returns it, for rethrowing.
+    const Error& Record(const Error& err);
+
+private:
+    QString connectionString_;
+    QString providerName_;
+    std::unique_ptr<provider::Session> session_;
+    Errors errors_;
+};
+
+// Drops every pooled session (tests use it between cases; the program never needs it).
+void ClearConnectionPool();
+
+}  // namespace ado

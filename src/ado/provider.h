@@ -1,0 +1,93 @@
+#pragma once
+// The narrow interface between the object model and an engine. One folder per provider implements it with
+// the same file names (connection.cpp, statement.cpp, error.cpp). Providers raise ado::Error.
+
+#include "ado/connection_string.h"
+#include "ado/variant.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace ado::provider {
+
+struct Column {
+    QString name;
+    Variant::Kind kind = Variant::Kind::Null;  // the declared type; Null when the engine gives none
+};
+
+// The rows of one statement, read one at a time; the whole result is never held.
+class Cursor {
+public:
+    virtual ~Cursor() = default;
+    virtual const std::vector<Column>& Columns() const = 0;
+    // Reads the next row into row (one value per column). Returns false at the end.
+    virtual bool Next(std::vector<Variant>& row) = 0;
+};
+
+// The base table of an updatable statement and its key column.
+struct TableKey {
+    QString table;      // as the engine names it
+    QString keyColumn;  // as the engine names it
+};
+
+struct OpenOptions {
+    int connectionTimeoutSeconds = 15;  // 0: no limit
+    int commandTimeoutSeconds = 30;     // 0: no limit
+    int mode = 0;                       // 12 share-exclusive, 3 read/write, 0 unknown
+    QString userId;
+    QString password;
+};
+
+// One open engine connection. Statements are the program's own text in the Jet/server dialect; the session
+// translates them for its engine and keeps prepared statements for reuse.
+class Session {
+public:
+    virtual ~Session() = default;
+
+    // Runs a query and returns its rows as a stream. Raises ado::Error.
+    virtual std::unique_ptr<Cursor> Query(const QString& sql) = 0;
+    // Runs one statement or a batch separated by ";". Returns the rows affected by the last one.
+    virtual int64_t Execute(const QString& sql) = 0;
+
+    // The base table and key of an updatable statement ("SELECT ... FROM table ..."). Raises ado::Error
+    // (ADODB_E_NOTSUPPORTED) when the statement has no single base table with a key.
+    virtual TableKey UpdatableTable(const QString& sql) = 0;
+    // Every column of the table's row whose key is key; an empty cursor when the row is gone.
+    virtual std::unique_ptr<Cursor> SelectByKey(const TableKey& table, const Variant& key) = 0;
+    // Inserts a row with the given columns (the others take their defaults) and returns its key.
+    virtual Variant Insert(const TableKey& table, const std::vector<QString>& columns,
+                           const std::vector<Variant>& values) = 0;
+    // Sets columns of the row whose key is key. Returns the rows affected (0 when the row is gone).
+    virtual int64_t Update(const TableKey& table, const Variant& key, const std::vector<QString>& columns,
+                           const std::vector<Variant>& values) = 0;
+    // Deletes the row whose key is key. Returns the rows affected.
+    virtual int64_t Delete(const TableKey& table, const Variant& key) = 0;
+
+    // Makes writes of other connections visible to the next read (the Jet cache refresh).
+    virtual void RefreshCache() = 0;
+    // Applies to the statements that follow; 0 means no limit.
+    virtual void SetCommandTimeout(int seconds) = 0;
+    // True when the session can be handed to the next Open of the same connection string.
+    virtual bool Reusable() = 0;
+};
+
+class Provider {
+public:
+    virtual ~Provider() = default;
+    // The name that Provider= selects, e.g. "Microsoft.Jet.OLEDB.4.0".
+    virtual QString Name() const = 0;
+    // Opens a session. Raises ado::Error (a missing file, an unreachable server, a refused login, ...).
+    virtual std::unique_ptr<Session> Open(const ConnectionString& connection, const OpenOptions& options) = 0;
+};
+
+// Makes a provider selectable by its name (without regard to case), replacing one of the same name.
+void RegisterProvider(std::shared_ptr<Provider> provider);
+// The provider registered under name; nullptr when none is.
+std::shared_ptr<Provider> FindProvider(const QString& name);
+// Registers the built-in providers (Jet over SQLite, SQLOLEDB over PostgreSQL) if not yet registered.
+void RegisterBuiltInProviders();
+
+}  // namespace ado::provider

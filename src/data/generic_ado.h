@@ -1,0 +1,36 @@
+#pragma once
+// The generic record operations: closing, the Jet cache refresh, commands, and writes that wait out locks
+// held by other workstations and retry time-outs, with fixed failure messages.
+
+#include "ado/connection.h"
+#include "ado/recordset.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace data {
+
+// Closes the connection and empties the caller's reference. Errors reach the caller.
+void AdoCloseConnection(std::unique_ptr<ado::Connection>& connection);
+// Closes the recordset and empties the caller's reference. Errors reach the caller.
+void AdoCloseRecordset(std::unique_ptr<ado::Recordset>& recordset);
+// On the embedded engine, makes other connections' writes visible to this one; on the server nothing.
+void AdoRefreshCache(ado::Connection& connection, bool& accessFlag);
+// Runs sql; 0 on success, else the error number. One time-out is retried at once. Never shows a message.
+int32_t AdoExecute(ado::Connection& connection, const QString& sql);
+// Deletes the current record, waiting out locks without limit (a message every 11 attempts). True when
+// deleted; false after the "** Delete Failed **" message.
+bool AdoDeleteRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag);
+// Saves the current record with retries of locks and time-outs. True when saved; false after a message, or
+// at once when the user answers Cancel to the lock prompt.
+bool AdoUpdateRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag, bool quiet = false);
+// Begins a new record. False after the "Add failed" message.
+bool AdoAutoAddRS(ado::Recordset& recordset);
+// Begins a new record; with an ID of 1 or more, inserts it with that ID and reopens the recordset on it.
+// False when the inserted row cannot be read back. Errors reach the caller.
+bool AdoAddWithIdentity(const QString& dataSourceType, ado::Connection& connection,
+                        std::unique_ptr<ado::Recordset>& recordset, const QString& tableName, int32_t id);
+
+}  // namespace data

@@ -1,0 +1,66 @@
+#pragma once
+// The clock: the current local time, sleeps of the one thread, whole-second differences and the general
+// date format. Tests and unattended trial runs use a virtual clock on which a sleep advances time at once.
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // The current local date and time, to the second.
+    virtual QDateTime Now() = 0;
+    // Blocks the thread for ms milliseconds (no window events run).
+    virtual void Sleep(int ms) = 0;
+};
+
+class RealClock : public Clock {
+public:
+    QDateTime Now() override;
+    void Sleep(int ms) override;
+};
+
+// A clock that stands still until something sleeps on it; a sleep advances it at once.
+class VirtualClock : public Clock {
+public:
+    explicit VirtualClock(QDateTime start);
+    QDateTime Now() override;
+    void Sleep(int ms) override;
+    // Moves time forward without a sleep.
+    void Advance(int64_t ms);
+    // Called after every sleep with the new time; tests use it to act at a moment of virtual time.
+    void OnSleep(std::function<void(const QDateTime&)> hook) { hook_ = std::move(hook); }
+    // Total milliseconds slept on this clock.
+    int64_t TotalSleptMs() const { return slept_; }
+
+private:
+    QDateTime now_;
+    int64_t slept_ = 0;
+    std::function<void(const QDateTime&)> hook_;
+};
+
+// The clock the program uses. Starts as the real clock; InstallClockFromEnvironment may change it.
+Clock& GetClock();
+// Replaces the program's clock (nullptr restores the real clock).
+void SetClock(std::shared_ptr<Clock> clock);
+// KESTRANE_VIRTUAL_CLOCK=now, or =YYYY-MM-DDTHH:MM:SS, selects a virtual clock starting then. Returns true
+// when a virtual clock was installed.
+bool InstallClockFromEnvironment();
+
+// Shorthands for GetClock().Now() and GetClock().Sleep(ms).
+QDateTime Now();
+void Sleep(int ms);
+
+// Seconds from `from` to `to`, counted in whole seconds (negative when `to` is earlier).
+int64_t DateDiffSeconds(const QDateTime& from, const QDateTime& to);
+
+// The system's general date format: the locale's short date, a blank, and its long time (without a zone).
+QString FormatGeneralDate(const QDateTime& value);
+
+}  // namespace platform

@@ -1,0 +1,47 @@
+#pragma once
+// Run-time errors and the two ways a run can end early.
+
+#include <QString>
+
+#include <cstdint>
+#include <stdexcept>
+
+namespace platform {
+
+// Run-time error numbers that the program tests for by number.
+inline constexpr int32_t kErrTypeMismatch = 13;
+inline constexpr int32_t kErrBadFileNameOrNumber = 52;
+inline constexpr int32_t kErrPermissionDenied = 70;
+inline constexpr int32_t kErrInvalidUseOfNull = 94;
+inline constexpr int32_t kErrItemNotFound = 3265;
+
+// Exit statuses of the program.
+inline constexpr int kExitNormal = 0;
+inline constexpr int kExitUnhandledError = 1;
+inline constexpr int kExitEndedAtOnce = 2;
+
+// A run-time error: a number and a description. Handlers catch it where the system says they do; one that
+// nothing catches reaches main, which shows the standard report and exits with kExitUnhandledError.
+class RuntimeError : public std::runtime_error {
+public:
+    RuntimeError(int32_t number, const QString& description);
+    int32_t Number() const { return number_; }
+    const QString& Description() const { return description_; }
+
+private:
+    int32_t number_;
+    QString description_;
+};
+
+// "Ends the program at once": main exits with kExitEndedAtOnce and no unload event runs.
+class EndProgram : public std::exception {
+public:
+    explicit EndProgram(QString reason = {}) : reason_(std::move(reason)) {}
+    const QString& Reason() const { return reason_; }
+    const char* what() const noexcept override { return "the program ended at once"; }
+
+private:
+    QString reason_;
+};
+
+}  // namespace platform
