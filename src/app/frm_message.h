@@ -1,0 +1,34 @@
+#pragma once
+// The message window that the rebuilds show while they work: an icon, the current phase and a status bar.
+
+#include "platform/controls.h"
+#include "platform/form.h"
+
+#include <QLabel>
+
+namespace app {
+
+class frmMessage : public platform::Form {
+    Q_OBJECT
+public:
+    frmMessage();
+
+    QLabel* Image1 = nullptr;
+    platform::Label* lblMessage = nullptr;
+    platform::StatusBar* stsBar = nullptr;
+
+protected:
+    void Form_Load() override;
+    void Form_Resize() override;
+    void Form_Unload(int& cancel) override;
+
+private:
+    bool loaded_ = false;
+    int minHeight_ = 0;  // twips
+    int minWidth_ = 0;   // twips
+};
+
+// The program-wide reference to the message window.
+inline platform::FormRef<frmMessage> gfrmMessage;
+
+}  // namespace app

@@ -1,0 +1,17 @@
+#pragma once
+// Closing windows: every window's unload event calls CloseForm; the set-up dialog's Cancel calls
+// UnloadAllForms.
+
+#include "platform/form.h"
+
+namespace app {
+
+// Called by a window's unload event with its program-wide reference. Makes sure hidden windows do not keep the
+// program alive once the last visible window closes, then empties form (except in the early return when two or
+// more hidden windows were found).
+void CloseForm(platform::FormRefBase& form);
+
+// Unloads every loaded window.
+void UnloadAllForms();
+
+}  // namespace app
