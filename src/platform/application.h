@@ -16,10 +16,13 @@ void ChooseQtPlatform();
 // True when the windows are drawn offscreen (no display): message boxes and dialogs then use the terminal.
 bool IsHeadless();
 
-// True when standard input is a terminal a person can answer at.
+// True when standard input is a terminal a person can answer at (the program is not a background job).
 bool HasTerminal();
 
 // Writes one status line to standard output when the program is headless, and flushes it.
 void WriteStatusLine(const QString& line);
+
+// The text as a terminal shows it: each CR LF pair and each lone CR becomes one line feed.
+QString TerminalText(const QString& text);
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 // date format. Tests and unattended trial runs use a virtual clock on which a sleep advances time at once.
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 #include <cstdint>
@@ -62,5 +63,7 @@ int64_t DateDiffSeconds(const QDateTime& from, const QDateTime& to);
 
 // The system's general date format: the locale's short date, a blank, and its long time (without a zone).
 QString FormatGeneralDate(const QDateTime& value);
+// The same in a given locale; the C locale, which has no convention of its own, gives dd/MM/yyyy HH:mm:ss.
+QString FormatGeneralDate(const QDateTime& value, const QLocale& locale);
 
 }  // namespace platform

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class QEventLoop;
+
 namespace platform {
 
 inline constexpr int kTwipsPerPixel = 15;
@@ -64,11 +66,18 @@ protected:
 
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    friend class Screen;
+    // Counts the platform calls of this form that are on the stack; a released form is deleted only at zero.
+    class RunningScope;
+
     bool initialized_ = false;
     bool loaded_ = false;
     bool inUnload_ = false;
+    int running_ = 0;
+    QEventLoop* modalLoop_ = nullptr;  // the local loop of a modal Show
 };
 
 // A program-wide reference variable to a window: using it while empty creates a new instance; Reset empties

@@ -17,6 +17,7 @@ namespace platform {
 // Buttons and icons (added together).
 inline constexpr int vbOKOnly = 0;
 inline constexpr int vbOKCancel = 1;
+inline constexpr int vbYesNoCancel = 3;
 inline constexpr int vbYesNo = 4;
 inline constexpr int vbCritical = 16;
 inline constexpr int vbQuestion = 32;
@@ -41,7 +42,7 @@ public:
     virtual int Answer(const MessageBoxRequest& request) = 0;
 };
 
-// The answer that Enter gives: OK for OK and OK/Cancel, Yes for Yes/No.
+// The answer that Enter gives: the first button (OK for OK and OK/Cancel, Yes for Yes/No and Yes/No/Cancel).
 int DefaultAnswer(int buttons);
 
 // Shows a message box and returns the answer.

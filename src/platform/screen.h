@@ -12,7 +12,8 @@ inline constexpr int vbHourglass = 11;
 
 class Screen {
 public:
-    // The current mouse pointer (vbDefault or vbHourglass); the hourglass is Qt's override wait cursor.
+    // The current mouse pointer (vbDefault or vbHourglass); the hourglass is Qt's override wait cursor and
+    // any other pointer shows the arrow.
     static int MousePointer();
     static void SetMousePointer(int pointer);
 
@@ -24,8 +25,13 @@ public:
 
 private:
     friend class Form;
+    friend class FormRefBase;
     static void Register(Form* form);
     static void Unregister(Form* form);
+    // Keeps a form to be deleted by DoEvents once it is unloaded and none of its procedures runs.
+    static void ScheduleRelease(Form* form);
+    static void ForgetRelease(Form* form);
+    static void ReleasePendingForms();
 };
 
 }  // namespace platform
