@@ -1,11 +1,15 @@
 #include "platform/application.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 
 #include <cstdio>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace platform {
 
@@ -27,7 +31,18 @@ void SetAppTitle(const QString& title) {
     StoredTitle() = title;
 }
 
+// Qt warns on every start without a runtime folder, which would open every unattended run's output with a
+// line nobody can act on; give it a private one.
+static void EnsureRuntimeFolder() {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QByteArray folder = QDir::tempPath().toUtf8() + "/runtime-" + QByteArray::number(getuid());
+    if (mkdir(folder.constData(), 0700) == 0 || errno == EEXIST)
+        qputenv("XDG_RUNTIME_DIR", folder);
+}
+
 void ChooseQtPlatform() {
+    EnsureRuntimeFolder();
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         return;
     if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
