@@ -8,8 +8,11 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 namespace ado {
+
+class Recordset;
 
 inline constexpr int adStateClosed = 0;
 inline constexpr int adStateOpen = 1;
@@ -29,7 +32,8 @@ public:
     // error is added to Errors and raised as ado::Error; the connection stays closed.
     void Open(const QString& connectionString, const QString& userId = {}, const QString& password = {},
               int options = -1);
-    // Closes the connection; its session returns to the pool. Raises 3704 when it is not open.
+    // Closes the connection and the recordsets open on it; its session returns to the pool. Raises 3704 when
+    // it is not open.
     void Close();
     // Runs a command. recordsAffected, when given, receives the count. Raises ado::Error (also added to
     // Errors).
@@ -51,6 +55,9 @@ public:
     const Error& Record(const Error& err);
 
 private:
+    friend class Recordset;
+    QString poolKey_;
+    std::vector<Recordset*> recordsets_;  // open on this connection
     QString connectionString_;
     QString providerName_;
     std::unique_ptr<provider::Session> session_;

@@ -12,21 +12,24 @@
 namespace ado {
 
 // HRESULTs raised, as signed 32-bit numbers.
-inline constexpr int32_t E_FAIL_HR = -2147467259;                  // 0x80004005
-inline constexpr int32_t DB_E_ABORTLIMITREACHED = -2147217871;     // 0x80040E31, command time-out
-inline constexpr int32_t DB_E_ERRORSOCCURRED = -2147217887;        // 0x80040E21
-inline constexpr int32_t DB_E_ERRORSINCOMMAND = -2147217900;       // 0x80040E14, syntax error
-inline constexpr int32_t DB_E_NOTABLE = -2147217865;               // 0x80040E37
-inline constexpr int32_t DB_E_PARAMNOTOPTIONAL = -2147217904;      // 0x80040E10, unknown field (Jet)
-inline constexpr int32_t DB_E_INTEGRITYVIOLATION = -2147217873;    // 0x80040E2F
-inline constexpr int32_t ADODB_E_ITEMNOTFOUND = 3265;              // field not in the recordset
-inline constexpr int32_t ADODB_E_OBJECTCLOSED = 3704;              // operation on a closed object
-inline constexpr int32_t ADODB_E_NOCURRENTRECORD = 3021;           // EOF or BOF, or the row was deleted
-inline constexpr int32_t ADODB_E_NOTSUPPORTED = 3251;              // the recordset cannot do that
+inline constexpr int32_t E_FAIL_HR = -2147467259;                // 0x80004005
+inline constexpr int32_t DB_E_ABORTLIMITREACHED = -2147217871;   // 0x80040E31, command time-out
+inline constexpr int32_t DB_E_ERRORSOCCURRED = -2147217887;      // 0x80040E21
+inline constexpr int32_t DB_E_ERRORSINCOMMAND = -2147217900;     // 0x80040E14, syntax error
+inline constexpr int32_t DB_E_NOTABLE = -2147217865;             // 0x80040E37
+inline constexpr int32_t DB_E_PARAMNOTOPTIONAL = -2147217904;    // 0x80040E10, unknown field (Jet)
+inline constexpr int32_t DB_E_INTEGRITYVIOLATION = -2147217873;  // 0x80040E2F
+inline constexpr int32_t DB_E_CANTCONVERTVALUE = -2147217913;    // 0x80040E07, data type mismatch
+inline constexpr int32_t ADODB_E_ITEMNOTFOUND = 3265;            // field not in the recordset
+inline constexpr int32_t ADODB_E_OBJECTCLOSED = 3704;            // operation on a closed object
+inline constexpr int32_t ADODB_E_OBJECTOPEN = 3705;              // Open on an object already open
+inline constexpr int32_t ADODB_E_PROVIDERNOTFOUND = 3706;        // Provider= names no provider
+inline constexpr int32_t ADODB_E_NOCURRENTRECORD = 3021;         // EOF or BOF, or the row was deleted
+inline constexpr int32_t ADODB_E_NOTSUPPORTED = 3251;            // the recordset cannot do that
 
 // Native errors of the Jet provider (SQLite engine).
-inline constexpr int32_t JET_FILE_NOT_FOUND = -534578963;          // 0xE022F8ED
-inline constexpr int32_t JET_NOT_A_DATABASE = -544083682;          // 0xDF91F11E
+inline constexpr int32_t JET_FILE_NOT_FOUND = -534578963;  // 0xE022F8ED
+inline constexpr int32_t JET_NOT_A_DATABASE = -544083682;  // 0xDF91F11E
 inline constexpr int32_t JET_LOCKED = 3260;
 
 // Native errors of the server provider (PostgreSQL engine), numbered as the server product numbers them.
@@ -60,6 +63,9 @@ private:
     int32_t native_;
     QString statement_;
 };
+
+// An error of the object model itself (3021, 3251, 3265, 3704, 3705, 3706) with ADO's description.
+Error ObjectModelError(int32_t number);
 
 class Errors {
 public:

@@ -39,6 +39,9 @@ public:
     QDateTime ToDate() const;
     // Text: numbers in plain decimal, booleans "True"/"False", dates in the general date format.
     QString ToString() const;
+    // The value as a field of the given kind holds it: Null and Empty stay Null, other kinds convert as above
+    // (Kind::Null and Kind::Empty keep the value as it is).
+    Variant ConvertTo(Kind kind) const;
 
     bool operator==(const Variant& other) const;
 

@@ -1,0 +1,68 @@
+#pragma once
+// Prepared statements of the Jet provider and the cursor that streams a query's rows.
+
+#include "ado/provider.h"
+#include "ado/variant.h"
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace ado::sqlite {
+
+class Session;
+
+// The kind of the values of a column declared with this type (Kind::Null when there is no declared type).
+Variant::Kind KindOfDeclaredType(const QString& declared);
+
+// One prepared statement, finalized with the object.
+class Statement {
+  public:
+    // Prepares the first statement of sql. Raises ado::Error carrying written.
+    Statement(sqlite3* db, const QString& sql, const QString& written);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    const QString& Sql() const { return sql_; }
+    sqlite3_stmt* Handle() const { return stmt_; }
+    // The text after the first statement, blanks and semicolons stripped; empty for a single statement.
+    const QString& Tail() const { return tail_; }
+    const std::vector<provider::Column>& Columns() const { return columns_; }
+
+    // Binds values to the parameters 1..n.
+    void Bind(const std::vector<Variant>& values);
+    // The current row's values, by each column's kind.
+    void Read(std::vector<Variant>& row) const;
+    // Makes the statement ready to run again, its parameters unbound.
+    void Reset();
+
+  private:
+    QString sql_;
+    QString tail_;
+    sqlite3_stmt* stmt_ = nullptr;
+    std::vector<provider::Column> columns_;
+};
+
+// The rows of a query, stepped one at a time; the statement goes back to the session when the cursor ends.
+class Cursor : public provider::Cursor {
+  public:
+    // Takes a statement whose first step has been made: hasRow tells whether it gave a row.
+    Cursor(Session& session, std::unique_ptr<Statement> statement, bool hasRow, QString written);
+    ~Cursor() override;
+    const std::vector<provider::Column>& Columns() const override { return statement_->Columns(); }
+    bool Next(std::vector<Variant>& row) override;
+
+  private:
+    Session& session_;
+    std::unique_ptr<Statement> statement_;
+    bool rowReady_;
+    bool done_;
+    QString written_;
+};
+
+}  // namespace ado::sqlite

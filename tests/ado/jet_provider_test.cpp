@@ -1,0 +1,258 @@
+// The Jet provider over SQLite files: opening, column kinds, errors, locks held by another process and the
+// command time-out.
+#include "ado/connection.h"
+#include "ado/recordset.h"
+#include "support/databases.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+using ado::Variant;
+
+QString JetString(const QString& file) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Persist Security Info=False;")
+        .arg(file);
+}
+
+class JetProviderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        ado::ClearConnectionPool();
+        connectionString_ = testsupport::NewJetDatabase(dir_.path());
+        connection_.Open(connectionString_);
+        connection_.Execute(
+            QStringLiteral("CREATE TABLE [Court Charges] (ID INTEGER PRIMARY KEY, Description TEXT "
+                           "NOT NULL, Drug_Related BOOLEAN)"));
+    }
+
+    // The error that opening connectionString raises; fails the test when it opens.
+    ado::Error OpenError(const QString& connectionString) {
+        ado::Connection connection;
+        try {
+            connection.Open(connectionString);
+        } catch (const ado::Error& err) {
+            EXPECT_EQ(connection.State(), ado::adStateClosed);
+            EXPECT_EQ(connection.GetErrors().Count(), 1);
+            return err;
+        }
+        ADD_FAILURE() << "opened " << connectionString.toStdString();
+        return ado::Error(0, 0, {});
+    }
+
+    // The error that executing sql raises; fails the test when it runs.
+    ado::Error ExecuteError(const QString& sql) {
+        try {
+            connection_.Execute(sql);
+        } catch (const ado::Error& err) {
+            return err;
+        }
+        ADD_FAILURE() << "ran " << sql.toStdString();
+        return ado::Error(0, 0, {});
+    }
+
+    QString FilePath(const QString& name) const { return dir_.filePath(name); }
+
+    QTemporaryDir dir_;
+    QString connectionString_;
+    ado::Connection connection_;
+};
+
+TEST_F(JetProviderTest, AMissingFileIsNotFoundAndNotCreated) {
+    const QString missing = FilePath(QStringLiteral("KS.mdb"));
+    const ado::Error err = OpenError(JetString(missing));
+    EXPECT_EQ(err.Number(), ado::E_FAIL_HR);
+    EXPECT_EQ(err.NativeError(), ado::JET_FILE_NOT_FOUND);
+    EXPECT_FALSE(QFile::exists(missing));
+}
+
+TEST_F(JetProviderTest, AFileThatIsNoDatabaseIsRefused) {
+    QFile file(FilePath(QStringLiteral("notes.mdb")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        QByteArray("These are the minutes of the meeting, not a database file at all.\n").repeated(40));
+    file.close();
+    const ado::Error err = OpenError(JetString(file.fileName()));
+    EXPECT_EQ(err.Number(), ado::E_FAIL_HR);
+    EXPECT_EQ(err.NativeError(), ado::JET_NOT_A_DATABASE);
+}
+
+TEST_F(JetProviderTest, AnUnknownProviderIsNotFound) {
+    const ado::Error err = OpenError(QStringLiteral("Provider=Nobody.Home.1;Data Source=x;"));
+    EXPECT_EQ(err.Number(), ado::ADODB_E_PROVIDERNOTFOUND);
+}
+
+TEST_F(JetProviderTest, ALocalFileUsesTheWriteAheadLog) {
+    ado::Recordset mode;
+    mode.Open(QStringLiteral("PRAGMA journal_mode"), connection_);
+    EXPECT_EQ(mode.FieldAt(0).ToString().toLower(), QStringLiteral("wal"));
+}
+
+TEST_F(JetProviderTest, ColumnKindsFollowTheDeclaredTypes) {
+    connection_.Execute(QStringLiteral(
+        "CREATE TABLE Kinds (ID INTEGER PRIMARY KEY, a INT, b LONG, c COUNTER, d BOOLEAN, e BIT, f YESNO, g "
+        "REAL, "
+        "h DOUBLE, i FLOAT, j DATETIME, k DATE, l TIMESTAMP, m TEXT, n VARCHAR(20), o CHAR(3), p MEMO, q)"));
+    connection_.Execute(
+        QStringLiteral("INSERT INTO Kinds VALUES (1, 1, 2, 3, 1, 5, -1, 1.5, 2, 3, "
+                       "'2024-01-02 03:04:05', '2024-01-02 00:00:00', '2024-01-02 03:04:05', "
+                       "'t', 'v', 'c', 'm', 4.25)"));
+    const struct {
+        const char* field;
+        Variant expected;
+    } cases[] = {
+        {"a", Variant(int32_t{1})},
+        {"b", Variant(int32_t{2})},
+        {"c", Variant(int32_t{3})},
+        {"d", Variant(true)},
+        {"e", Variant(true)},  // any non-zero number is true
+        {"f", Variant(true)},
+        {"g", Variant(1.5)},
+        {"h", Variant(2.0)},
+        {"i", Variant(3.0)},
+        {"j", Variant(QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)))},
+        {"k", Variant(QDateTime(QDate(2024, 1, 2), QTime(0, 0)))},
+        {"l", Variant(QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)))},
+        {"m", Variant("t")},
+        {"n", Variant("v")},
+        {"o", Variant("c")},
+        {"p", Variant("m")},
+        {"q", Variant(4.25)},  // no declared type: as stored
+    };
+    ado::Recordset rows;
+    rows.Open(QStringLiteral("SELECT * FROM Kinds"), connection_);
+    for (const auto& c : cases)
+        EXPECT_EQ(rows.Fields(c.field).Value(), c.expected) << c.field;
+}
+
+TEST_F(JetProviderTest, AssignedValuesTakeTheFieldsKind) {
+    ado::Recordset rows;
+    rows.Open(QStringLiteral("SELECT * FROM [Court Charges] WHERE ID = -1"), connection_, ado::adOpenKeyset,
+              ado::adLockPessimistic);
+    rows.AddNew();
+    rows.Fields(QStringLiteral("Description")) = Variant(int32_t{12});
+    rows.Fields(QStringLiteral("Drug_Related")) = Variant(int32_t{-1});
+    EXPECT_EQ(rows.Fields(QStringLiteral("Description")).Value(), Variant("12"));
+    rows.Update();
+    ado::Recordset stored;
+    stored.Open(QStringLiteral("SELECT Drug_Related FROM [Court Charges] WHERE Drug_Related = TRUE"),
+                connection_);
+    EXPECT_FALSE(stored.Eof()) << "a true boolean is stored as 1";
+}
+
+TEST_F(JetProviderTest, StatementErrorsCarryTheirNumbersAndTheStatement) {
+    const struct {
+        const char* sql;
+        int32_t number;
+        const char* description;  // empty: not checked
+    } cases[] = {
+        {"SELEC * FROM [Court Charges]", ado::DB_E_ERRORSINCOMMAND, ""},
+        {"SELECT * FROM Nowhere", ado::DB_E_NOTABLE, ""},
+        {"SELECT Nobody FROM [Court Charges]", ado::DB_E_PARAMNOTOPTIONAL,
+         "No value given for one or more required parameters."},
+        {"INSERT INTO [Court Charges] (ID, Description) VALUES (1, 'a'); "
+         "INSERT INTO [Court Charges] (ID, Description) VALUES (1, 'b')",
+         ado::DB_E_INTEGRITYVIOLATION, ""},
+        {"INSERT INTO [Court Charges] (Description) VALUES (NULL)", ado::DB_E_INTEGRITYVIOLATION, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sql);
+        const ado::Error err = ExecuteError(QString::fromUtf8(c.sql));
+        EXPECT_EQ(err.Number(), c.number);
+        if (*c.description) {
+            EXPECT_EQ(err.Description(), QString::fromUtf8(c.description));
+        }
+        EXPECT_EQ(err.Statement(), QString::fromUtf8(c.sql));
+        ASSERT_EQ(connection_.GetErrors().Count(), 1);
+        EXPECT_EQ(connection_.GetErrors().Item(0).number, c.number);
+    }
+}
+
+TEST_F(JetProviderTest, AWriteAgainstALockHeldByAnotherProcessFailsQuickly) {
+    connection_.Execute(QStringLiteral("INSERT INTO [Court Charges] (Description) VALUES ('a')"));
+    QProcess holder;
+    holder.start(QStringLiteral("sqlite3"), {FilePath(QStringLiteral("test.mdb"))});
+    ASSERT_TRUE(holder.waitForStarted());
+    holder.write("BEGIN IMMEDIATE;\nSELECT 'holding';\n");
+    while (!holder.readAllStandardOutput().contains("holding"))
+        ASSERT_TRUE(holder.waitForReadyRead(10000));
+
+    const auto start = std::chrono::steady_clock::now();
+    const ado::Error err = ExecuteError(QStringLiteral("UPDATE [Court Charges] SET Description = 'b'"));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(err.Number(), ado::E_FAIL_HR);
+    EXPECT_EQ(err.NativeError(), ado::JET_LOCKED);
+    EXPECT_LT(waited, std::chrono::seconds(1));
+
+    holder.write("COMMIT;\n");
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(10000));
+    connection_.Execute(QStringLiteral("UPDATE [Court Charges] SET Description = 'b'"));
+}
+
+TEST_F(JetProviderTest, AStatementRunningPastTheCommandTimeoutIsAborted) {
+    connection_.CommandTimeout = 1;
+    const auto start = std::chrono::steady_clock::now();
+    const ado::Error err = ExecuteError(QStringLiteral(
+        "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT count(*) FROM n"));
+    EXPECT_EQ(err.Number(), ado::DB_E_ABORTLIMITREACHED);
+    EXPECT_EQ(err.NativeError(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    // The connection stays usable.
+    connection_.Execute(QStringLiteral("INSERT INTO [Court Charges] (Description) VALUES ('after')"));
+}
+
+TEST_F(JetProviderTest, AnExclusiveConnectionKeepsOthersOut) {
+    connection_.Close();
+    ado::ClearConnectionPool();
+    ado::Connection exclusive;
+    exclusive.Mode = ado::adModeShareExclusive;
+    exclusive.Open(connectionString_);
+    const ado::Error err = OpenError(connectionString_);
+    EXPECT_EQ(err.NativeError(), ado::JET_LOCKED);
+    exclusive.Close();
+    // The exclusive session is not kept for reuse: the file is free again.
+    ado::Connection shared;
+    shared.Open(connectionString_);
+    shared.Execute(QStringLiteral("INSERT INTO [Court Charges] (Description) VALUES ('a')"));
+}
+
+TEST_F(JetProviderTest, ABatchRunsEveryStatement) {
+    int64_t affected = 0;
+    connection_.Execute(QStringLiteral("INSERT INTO [Court Charges] (Description) VALUES ('a'); "
+                                       "INSERT INTO [Court Charges] (Description) VALUES ('b'); "
+                                       "UPDATE [Court Charges] SET Drug_Related = TRUE"),
+                        &affected);
+    EXPECT_EQ(affected, 2);
+}
+
+TEST_F(JetProviderTest, AJoinOpensReadOnlyButNotForUpdate) {
+    connection_.Execute(
+        QStringLiteral("CREATE TABLE Cases (ID INTEGER PRIMARY KEY, [Court Charge] INTEGER)"));
+    connection_.Execute(QStringLiteral("INSERT INTO [Court Charges] (ID, Description) VALUES (7, 'theft')"));
+    connection_.Execute(QStringLiteral("INSERT INTO Cases ([Court Charge]) VALUES (7)"));
+    const QString join = QStringLiteral(
+        "SELECT Cases.ID, [Court Charges].Description FROM Cases LEFT JOIN [Court Charges] "
+        "ON Cases.[Court Charge] = [Court Charges].ID");
+    ado::Recordset readOnly;
+    readOnly.Open(join, connection_, ado::adOpenKeyset, ado::adLockReadOnly);
+    EXPECT_EQ(readOnly.RecordCount(), 1);
+    EXPECT_EQ(readOnly.Fields(QStringLiteral("Description")).ToString(), QStringLiteral("theft"));
+    ado::Recordset forUpdate;
+    try {
+        forUpdate.Open(join, connection_, ado::adOpenKeyset, ado::adLockPessimistic);
+        ADD_FAILURE() << "a join opened for update";
+    } catch (const ado::Error& err) {
+        EXPECT_EQ(err.Number(), ado::ADODB_E_NOTSUPPORTED);
+    }
+    EXPECT_EQ(forUpdate.State(), ado::adStateClosed);
+}
+
+}  // namespace

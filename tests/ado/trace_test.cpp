@@ -1,0 +1,83 @@
+// The statement trace: this test program writes its trace to a file of its own, named before anything runs.
+#include "ado/trace.h"
+#include "ado/connection.h"
+#include "ado/recordset.h"
+#include "support/databases.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString& TracePath() {
+    static const QString path = QDir::temp().filePath(
+        QStringLiteral("kestrane-ado-trace-%1.log").arg(QCoreApplication::applicationPid()));
+    return path;
+}
+
+// Removes this process's trace when the tests end.
+class TraceFileRemover : public ::testing::Environment {
+  public:
+    void TearDown() override { QFile::remove(TracePath()); }
+};
+
+// The trace is chosen once per process, so the variable is set before main runs.
+const bool traceNamed = [] {
+    qputenv("KESTRANE_SQL_TRACE", TracePath().toUtf8());
+    ::testing::AddGlobalTestEnvironment(new TraceFileRemover);
+    return true;
+}();
+
+// The lines of the trace whose written statement contains marker, split into their four fields.
+std::vector<QStringList> TraceLines(const QString& marker) {
+    QFile file(TracePath());
+    std::vector<QStringList> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QStringList fields = QString::fromUtf8(line).split(u'\t');
+        if (fields.size() == 4 && fields[2].contains(marker))
+            lines.push_back(fields);
+    }
+    return lines;
+}
+
+TEST(TraceTest, EachStatementIsWrittenOnceAsWrittenAndAsSent) {
+    ASSERT_TRUE(traceNamed && ado::TraceEnabled());
+    QTemporaryDir dir;
+    ado::Connection connection;
+    connection.Open(testsupport::NewJetDatabase(dir.path()));
+    connection.Execute(QStringLiteral("CREATE TABLE TracedA (ID INTEGER PRIMARY KEY, Name TEXT)"));
+    connection.Execute(QStringLiteral("INSERT INTO TracedA (Name) VALUES ('x')"));
+    ado::Recordset keyset;
+    keyset.Open(QStringLiteral("SELECT * FROM TracedA\nWHERE ID > 0"), connection, ado::adOpenKeyset,
+                ado::adLockPessimistic);
+    keyset.Fields(QStringLiteral("Name")) = ado::Variant("y");
+    keyset.Update();
+    ado::Recordset top;
+    top.Open(QStringLiteral("SELECT TOP 1 ID FROM TracedA ORDER BY ID"), connection);
+
+    const struct {
+        const char* marker;
+        const char* sentContains;
+    } cases[] = {
+        {"CREATE TABLE TracedA", "CREATE TABLE TracedA"},
+        {"INSERT INTO TracedA", "INSERT INTO TracedA"},
+        {"SELECT * FROM TracedA\\nWHERE", "SELECT * FROM TracedA\\nWHERE"},
+        {"SELECT TOP 1 ID FROM TracedA", "LIMIT 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.marker);
+        const auto lines = TraceLines(QString::fromUtf8(c.marker));
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0][1], QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        EXPECT_TRUE(lines[0][3].contains(QString::fromUtf8(c.sentContains))) << lines[0][3].toStdString();
+        EXPECT_TRUE(QDateTime::fromString(lines[0][0], Qt::ISODateWithMs).isValid());
+    }
+}
+
+}  // namespace
