@@ -85,6 +85,18 @@ void Connection::Execute(const QString& sql, int64_t* recordsAffected, int /*opt
     }
 }
 
+void Connection::BeginTrans() {
+    Execute(QStringLiteral("BEGIN"));
+}
+
+void Connection::CommitTrans() {
+    Execute(QStringLiteral("COMMIT"));
+}
+
+void Connection::RollbackTrans() {
+    Execute(QStringLiteral("ROLLBACK"));
+}
+
 provider::Session& Connection::GetSession() {
     if (!session_)
         throw ObjectModelError(ADODB_E_OBJECTCLOSED);

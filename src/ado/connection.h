@@ -39,6 +39,12 @@ public:
     // Errors).
     void Execute(const QString& sql, int64_t* recordsAffected = nullptr, int options = -1);
 
+    // Transactions, for bulk work outside the program (the program itself writes without them). Each raises
+    // ado::Error as Execute does; a session with an open transaction is not pooled.
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+
     int State() const { return session_ ? adStateOpen : adStateClosed; }
     Errors& GetErrors() { return errors_; }
 
