@@ -19,7 +19,8 @@ bool AdoOpenConnection(ado::Connection& connection, QString& connectionString, b
 int32_t AdoLastNativeError(ado::Connection& connection);
 
 // What AdoOpenConnection does when the embedded database file is missing: show the data-location dialog for
-// dbFile (a bare file name) modally. Set by the program at start-up; until set, the dialog's Cancel path runs.
+// dbFile (a bare file name) modally. Set by the program at start-up; until set (or after an empty function),
+// the dialog's Cancel path runs: its message, then every window is unloaded.
 void SetDataLocationDialog(std::function<void(const QString& dbFile)> showDialog);
 
 }  // namespace data

@@ -1,0 +1,49 @@
+#include "activitylog/write_activity_log.h"
+
+#include "app/current_ids.h"
+#include "data/connection_settings.h"
+#include "data/generic_ado.h"
+#include "data/open_connection.h"
+#include "platform/clock.h"
+
+#include <memory>
+
+namespace activitylog {
+
+namespace {
+
+// Each row waits this long first, so that two rows of one run are at least a second apart.
+constexpr int kWaitBeforeRowMs = 1000;
+
+}  // namespace
+
+void WriteActivityLog(const QString& notes) {
+    platform::Sleep(kWaitBeforeRowMs);
+
+    auto connection = std::make_unique<ado::Connection>();
+    bool exclusive = false;
+    data::AdoOpenConnection(*connection, data::Settings().usersConnectionString, exclusive);
+
+    auto recordset = std::make_unique<ado::Recordset>();
+    recordset->Open(QStringLiteral("SELECT * FROM [Activity Log] WHERE [ID] = -1"), *connection,
+                    ado::adOpenDynamic, ado::adLockPessimistic, -1);
+    data::AdoAddWithIdentity(QStringLiteral("Access"), *connection, recordset, QStringLiteral("Activity Log"),
+                             0);
+
+    ado::Recordset& row = *recordset;
+    row.Fields(QStringLiteral("User ID")) = ado::Variant(app::gCurrentUserId);
+    row.Fields(QStringLiteral("Workstation")) = ado::Variant(app::gCurrentWorkstationId);
+    row.Fields(QStringLiteral("Time")) = ado::Variant(platform::Now());
+    row.Fields(QStringLiteral("Notes")) = ado::Variant(notes);
+    row.Fields(QStringLiteral("Last Updated")) = row.Fields(QStringLiteral("Time")).Value();
+    row.Fields(QStringLiteral("Updated By")) = ado::Variant(QStringLiteral("* SYSTEM *"));
+
+    // The users database is always an embedded file, whatever the main data source is.
+    bool usersDatabaseIsAccess = true;
+    data::AdoUpdateRecord(row, false, usersDatabaseIsAccess, false);
+
+    data::AdoCloseRecordset(recordset);
+    data::AdoCloseConnection(connection);
+}
+
+}  // namespace activitylog

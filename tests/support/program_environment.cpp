@@ -1,0 +1,55 @@
+#include "support/program_environment.h"
+
+#include "ado/connection.h"
+#include "app/current_ids.h"
+#include "data/connection_settings.h"
+#include "data/open_connection.h"
+#include "platform/application.h"
+#include "platform/screen.h"
+
+namespace testsupport {
+
+namespace {
+
+const char* const kConfigHome = "XDG_CONFIG_HOME";
+
+// Everything the program keeps between calls, as it is when the program starts.
+void ResetProgramState() {
+    data::Settings() = data::ConnectionSettings{};
+    app::gCurrentUserId = 0;
+    app::gCurrentWorkstationId = 0;
+    data::SetDataLocationDialog(nullptr);
+    ado::ClearConnectionPool();
+    platform::Screen::SetMousePointer(platform::vbDefault);
+}
+
+}  // namespace
+
+QDateTime ProgramEnvironment::DefaultStart() {
+    return QDateTime(QDate(2024, 3, 1), QTime(9, 0, 0));
+}
+
+ProgramEnvironment::ProgramEnvironment(const QDateTime& start)
+    : previousConfigHome_(qgetenv(kConfigHome)),
+      hadConfigHome_(qEnvironmentVariableIsSet(kConfigHome)),
+      clock_(std::make_shared<platform::VirtualClock>(start)),
+      answers_(std::make_shared<platform::ScriptedAnswerer>()) {
+    qputenv(kConfigHome, (dir_.path() + QStringLiteral("/config")).toLocal8Bit());
+    platform::SetAppTitle(QStringLiteral("KSProcessDisqualificationsQueue"));
+    platform::SetClock(clock_);
+    platform::SetMessageBoxAnswerer(answers_);
+    ResetProgramState();
+}
+
+ProgramEnvironment::~ProgramEnvironment() {
+    ResetProgramState();
+    platform::SetMessageBoxAnswerer(nullptr);
+    platform::SetClock(nullptr);
+    if (hadConfigHome_) {
+        qputenv(kConfigHome, previousConfigHome_);
+    } else {
+        qunsetenv(kConfigHome);
+    }
+}
+
+}  // namespace testsupport
