@@ -22,10 +22,14 @@ protected:
     void Form_Resize() override;
     void Form_Unload(int& cancel) override;
 
+    // Keeps stsBar along the bottom edge, and writes each new window caption as a status line when headless.
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
 private:
     bool loaded_ = false;
-    int minHeight_ = 0;  // twips
-    int minWidth_ = 0;   // twips
+    int minHeight_ = 0;  // twips, of the client area
+    int minWidth_ = 0;   // twips, of the client area
 };
 
 // The program-wide reference to the message window.

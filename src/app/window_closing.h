@@ -6,9 +6,9 @@
 
 namespace app {
 
-// Called by a window's unload event with its program-wide reference. Makes sure hidden windows do not keep the
-// program alive once the last visible window closes, then empties form (except in the early return when two or
-// more hidden windows were found).
+// Called by a window's unload event with its program-wide reference. Makes sure hidden windows do not keep
+// the program alive once the last visible window closes, then empties form (except in the early return when
+// two or more hidden windows were found).
 void CloseForm(platform::FormRefBase& form);
 
 // Unloads every loaded window.

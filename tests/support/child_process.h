@@ -1,0 +1,27 @@
+#pragma once
+// Running the real binaries (the program, kestrane-admin) as child processes, as a user or a scheduler would.
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace testsupport {
+
+struct ChildResult {
+    int exitCode = -1;  // -1 when the child crashed or did not finish
+    QString out;
+    QString err;
+    // Standard output split into lines, without the empty last one.
+    QStringList OutLines() const;
+};
+
+// The environment of an unattended run: no display (offscreen), settings in configHome, and a virtual clock
+// (KESTRANE_VIRTUAL_CLOCK=clock) so that the program's waits cost nothing.
+QProcessEnvironment ChildEnvironment(const QString& configHome, const QString& clock = QStringLiteral("now"));
+
+// Runs the binary of that name from the build's bin folder with standard input closed, and waits for it
+// (60 s at most).
+ChildResult RunBinary(const QString& name, const QStringList& arguments,
+                      const QProcessEnvironment& environment);
+
+}  // namespace testsupport
