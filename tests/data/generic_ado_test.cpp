@@ -2,7 +2,7 @@
 // to fail at will.
 
 #include "data/generic_ado.h"
-#include "faulty_engine.h"
+#include "support/faulty_engine.h"
 #include "platform/screen.h"
 #include "support/product_schema.h"
 #include "support/program_environment.h"

@@ -2,7 +2,7 @@
 
 #include "data/open_connection.h"
 #include "data/connection_settings.h"
-#include "faulty_engine.h"
+#include "support/faulty_engine.h"
 #include "platform/runtime_error.h"
 #include "platform/screen.h"
 #include "support/databases.h"

@@ -1,0 +1,39 @@
+// Creating one automatic disqualification, unless the pair already has one.
+#include "engine/add_blacklist_entry.h"
+
+#include "app/current_ids.h"
+#include "data/connection_settings.h"
+#include "data/generic_ado.h"
+#include "engine/retried_open.h"
+#include "platform/clock.h"
+#include "platform/screen.h"
+
+#include <memory>
+
+namespace engine {
+
+void AddBlacklistEntry(ado::Connection& connection, ado::Recordset& addRecordset, int32_t clientId,
+                       int32_t agencyId, const QString& notes) {
+    const QString duplicateTest = QStringLiteral("SELECT TOP 1 ID FROM Blacklist WHERE Agency_ID = ") +
+                                  QString::number(agencyId) + QStringLiteral(" AND Client_ID = ") +
+                                  QString::number(clientId);
+    auto existing = std::make_unique<ado::Recordset>();
+    OpenRetried(*existing, duplicateTest, connection, ado::adOpenForwardOnly, ado::adLockReadOnly,
+                {.wording = UnexpectedErrorWording::BlacklistEntry, .doEventsBetweenAttempts = false});
+
+    if (existing->Eof()) {
+        data::AdoAutoAddRS(addRecordset);
+        addRecordset.Fields(QStringLiteral("Client_ID")) = clientId;
+        addRecordset.Fields(QStringLiteral("Agency_ID")) = agencyId;
+        addRecordset.Fields(QStringLiteral("Manually_Entered")) = false;
+        addRecordset.Fields(QStringLiteral("Date_Created")) = platform::Now();
+        addRecordset.Fields(QStringLiteral("Notes")) = notes;
+        addRecordset.Fields(QStringLiteral("Created_By")) = app::gCurrentUserId;
+        data::AdoUpdateRecord(addRecordset, true, data::Settings().accessFlag, true);
+    }
+
+    data::AdoCloseRecordset(existing);
+    platform::Screen::DoEvents();
+}
+
+}  // namespace engine

@@ -1,0 +1,38 @@
+#pragma once
+// Removing the automatic Blacklist entries of one agency or one client: record by record on the embedded
+// engine, in batches of set-based deletes on the server.
+
+#include "ado/connection.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace engine {
+
+// Whose automatic entries go: the Blacklist field that names the owner ("Agency_ID" or "Client_ID") and its
+// value.
+struct AutomaticEntries {
+    QString ownerField;
+    int32_t ownerId = 0;
+};
+
+struct OneByOneRemovalOptions {
+    // Shown (OK, information icon) for each entry that cannot be deleted; the entry then stays.
+    QString failureMessage;
+    // Shows "Removing disqualifications..." and the count of removed entries in the message window.
+    bool showProgress = true;
+};
+
+// Deletes the entries one record at a time with AdoDeleteRecord, letting pending window events run after
+// each. A record that cannot be deleted is told with failureMessage and left. Errors of opening the entries
+// reach the caller.
+void RemoveOneByOne(ado::Connection& connection, const AutomaticEntries& entries,
+                    const OneByOneRemovalOptions& options);
+
+// Deletes the entries batchSize at a time, lowest IDs first, probing for a remaining entry before each batch,
+// until the probe finds none. The probe is opened as OpenRetried does; a batch delete that keeps failing for
+// five minutes ends the run with the "Unexpected error" message (throws platform::EndProgram).
+void RemoveInBatches(ado::Connection& connection, const AutomaticEntries& entries, int batchSize);
+
+}  // namespace engine

@@ -1,0 +1,264 @@
+// The agency rebuild: notes, progress texts, the two ways of removing, the skip test and its failure
+// handling.
+#include "engine_fixture.h"
+
+#include "app/current_ids.h"
+#include "app/frm_message.h"
+#include "support/faulty_engine.h"
+#include "engine/offence_kind.h"
+#include "engine/rebuild_agency.h"
+#include "platform/clock.h"
+#include "platform/screen.h"
+
+#include <cstdlib>
+#include <map>
+
+namespace enginetest {
+namespace {
+
+using engine::AgencyRebuildFlags;
+using engine::OffenceKind;
+using engine::Texts;
+
+// The flags the queue passes: the agency's own, their negations, and force.
+AgencyRebuildFlags FromQueue(std::array<bool, 4> refuses) {
+    return {refuses[0],  refuses[1],  refuses[2],  refuses[3], !refuses[0],
+            !refuses[1], !refuses[2], !refuses[3], true};
+}
+
+constexpr std::array<bool, 4> kRefusesAll = {true, true, true, true};
+constexpr std::array<bool, 4> kRefusesDrug = {true, false, false, false};
+constexpr std::array<bool, 4> kRefusesTheft = {false, false, true, false};
+constexpr std::array<bool, 4> kRefusesNothing = {false, false, false, false};
+
+using RebuildAgencyTest = EachEngine;
+
+TEST_P(RebuildAgencyTest, EachEntryCarriesTheNoteOfTheFirstPhaseThatFoundTheClient) {
+    app::gCurrentUserId = 3;
+    InsertAgency(1, kRefusesAll, /*inactive=*/true);  // Inactive does not matter here
+    InsertAgency(2, kRefusesTheft);
+    InsertCharge(1, {1, 0, 0, 0});
+    InsertCharge(2, {0, 1, 0, 0});
+    InsertCharge(3, {0, 0, 1, 0});
+    InsertCharge(4, {0, 0, 0, 1});
+    InsertCharge(5, {1, 0, 1, 0});
+    InsertCharge(6, {-1, 1, -1, -1});
+    InsertCases(10, 2);
+    InsertCases(10, 1);
+    InsertHistory(11, 3);
+    InsertHistory(12, 1);
+    InsertCases(12, 4);
+    InsertCases(13, 6);
+    InsertCases(14, 99);  // names no charge
+    InsertCases(15, 1);
+    InsertCases(16, 5);
+    InsertEntries({{15, 1, true, "By hand"}, {17, 1, false, "Stale"}});
+
+    engine::RebuildAgencyDisqualifications(1, FromQueue(kRefusesAll));
+    engine::RebuildAgencyDisqualifications(2, FromQueue(kRefusesTheft));
+
+    std::map<Pair, QString> notes;
+    for (const Entry& e : Entries(QStringLiteral("Manually_Entered = ") + F())) {
+        EXPECT_TRUE(notes.emplace(Pair{e.clientId, e.agencyId}, e.notes).second);
+    }
+    const std::map<Pair, QString> expectedNotes = {
+        {{10, 1}, "Drug Related - Case On File (Automatic)"},
+        {{11, 1}, "Theft Related - Criminal History (Automatic)"},
+        {{11, 2}, "Theft Related - Criminal History (Automatic)"},
+        {{12, 1}, "Violence Related - Case On File (Automatic)"},
+        {{13, 1}, "Sex Related - Case On File (Automatic)"},
+        {{16, 1}, "Drug Related - Case On File (Automatic)"},
+        {{16, 2}, "Theft Related - Case On File (Automatic)"},
+    };
+    EXPECT_EQ(notes, expectedNotes);
+    EXPECT_EQ(Entries(QStringLiteral("Manually_Entered = ") + T()),
+              (std::vector<Entry>{{15, 1, true, "By hand"}}));
+    for (const auto& row : Query(QStringLiteral("SELECT Created_By, Date_Created FROM Blacklist WHERE "
+                                                "Manually_Entered = ") +
+                                 F())) {
+        EXPECT_EQ(row[0].ToLong(), 3);
+        EXPECT_LE(std::abs(platform::DateDiffSeconds(row[1].ToDate(), env_.Clock().Now())), 1);
+    }
+}
+
+TEST_P(RebuildAgencyTest, CountsScannedRowsInTwentyFivesPerPhase) {
+    InsertAgency(1, kRefusesDrug);
+    InsertCharge(1, {1, 0, 0, 0});
+    for (int client = 1; client <= 20; ++client)
+        InsertCases(client, 1, 3);  // 60 rows, 20 clients
+    InsertHistory(1, 1, 30);
+    MessageWindowRecorder recorder;
+
+    engine::RebuildAgencyDisqualifications(1, FromQueue(kRefusesDrug));
+    recorder.Stop();
+
+    EXPECT_EQ(recorder.titles.value(0), QStringLiteral("Updating Agency Blacklist. Please wait..."));
+    EXPECT_EQ(recorder.statusTexts,
+              (QStringList{"Processed 25 entries", "Processed 50 entries", "Processed 25 entries"}));
+    QStringList captions{Texts(OffenceKind::Drug).caseCaption, Texts(OffenceKind::Drug).historyCaption};
+    if (engine() == Engine::Server)
+        captions.prepend(QStringLiteral("Removing disqualifications..."));
+    EXPECT_EQ(recorder.captions, captions);
+    EXPECT_EQ(Count(), 20);
+    EXPECT_TRUE(app::gfrmMessage.IsEmpty());
+    EXPECT_EQ(platform::Screen::MousePointer(), platform::vbDefault);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, RebuildAgencyTest, ::testing::Values(Engine::Jet, Engine::Server),
+                         EngineName);
+
+// Removal shows its caption on the embedded engine only when there is something to remove, with a count per
+// record; on the server always, without a count.
+struct RemovalCase {
+    Engine engine;
+    int automatic;
+    QStringList captions;
+    QStringList statusTexts;
+};
+
+const RemovalCase kRemovalCases[] = {
+    {Engine::Jet, 0, {}, {}},
+    {Engine::Jet, 3, {"Removing disqualifications..."}, {" 1 entries", " 2 entries", " 3 entries"}},
+    {Engine::Server, 0, {"Removing disqualifications..."}, {}},
+    {Engine::Server, 3, {"Removing disqualifications..."}, {}},
+};
+
+class AgencyRemovalTest : public EngineFixture, public ::testing::WithParamInterface<RemovalCase> {
+protected:
+    void SetUp() override { UseDatabase(GetParam().engine); }
+};
+
+TEST_P(AgencyRemovalTest, RemovesOnlyTheAgencysAutomaticEntries) {
+    const RemovalCase& c = GetParam();
+    InsertAgency(7, kRefusesNothing);
+    std::vector<Entry> kept = {
+        {1, 7, true, "By hand"}, {2, 7, true, "By hand"}, {1, 8, false, "Other agency"}};
+    InsertEntries(kept);
+    InsertEntries(std::vector<Entry>(c.automatic, Entry{3, 7, false, "Old"}));
+    MessageWindowRecorder recorder;
+
+    engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing));
+    recorder.Stop();
+
+    EXPECT_EQ(recorder.captions, c.captions);
+    EXPECT_EQ(recorder.statusTexts, c.statusTexts);
+    EXPECT_EQ(Entries(), kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AgencyRemovalTest, ::testing::ValuesIn(kRemovalCases), [](const auto& info) {
+    return EngineName({info.param.engine, 0}) + std::to_string(info.param.automatic) + "Entries";
+});
+
+TEST_F(EngineFixture, AgencyRemovalOnTheServerDeletesFiveHundredAtATime) {
+    UseDatabase(Engine::Server);
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    InsertEntries(std::vector<Entry>(1234, Entry{3, 7, false, "Old"}));
+    InsertEntries({{1, 7, true, "By hand"}, {1, 8, false, "Other agency"}});
+    StatementTrace trace;
+
+    engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing));
+
+    EXPECT_EQ(
+        trace.CountExactly("SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Agency_ID = 7 "
+                           "ORDER BY ID"),
+        4);
+    EXPECT_EQ(
+        trace.CountExactly("DELETE Blacklist FROM (SELECT TOP 500 * FROM Blacklist WHERE Agency_ID = 7 AND "
+                           "Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID"),
+        3);
+    EXPECT_EQ(Entries(), (std::vector<Entry>{{1, 7, true, "By hand"}, {1, 8, false, "Other agency"}}));
+}
+
+// The skip test: with no flag changed and no force, nothing at all happens.
+struct SkipCase {
+    const char* name;
+    AgencyRebuildFlags flags;
+    bool rebuilt;
+};
+
+const SkipCase kSkipCases[] = {
+    {"NoFlagChanged", {true, false, true, false, true, false, true, false, false}, false},
+    {"OneFlagChanged", {true, false, true, false, true, false, true, true, false}, true},
+    {"Forced", {true, false, true, false, true, false, true, false, true}, true},
+};
+
+class AgencySkipTest : public EngineFixture, public ::testing::WithParamInterface<SkipCase> {
+protected:
+    void SetUp() override { UseDatabase(Engine::Jet); }
+};
+
+TEST_P(AgencySkipTest, TouchesNothingUnlessSomethingChangedOrForced) {
+    InsertAgency(7, {true, false, true, false});
+    InsertEntries({{3, 7, false, "Stale"}});
+    datatest::FaultyEngine faulty;
+
+    engine::RebuildAgencyDisqualifications(7, GetParam().flags);
+
+    const bool rebuilt = GetParam().rebuilt;
+    EXPECT_EQ(faulty->Calls(ado::faulty::Operation::Open) > 0, rebuilt);
+    EXPECT_EQ(Count(), rebuilt ? 0 : 1);
+    if (!rebuilt) {
+        EXPECT_TRUE(app::gfrmMessage.IsEmpty());
+        EXPECT_EQ(faulty->Calls(ado::faulty::Operation::Query), 0);
+    }
+    EXPECT_TRUE(platform::Screen::Forms().empty());
+    EXPECT_EQ(platform::Screen::MousePointer(), platform::vbDefault);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AgencySkipTest, ::testing::ValuesIn(kSkipCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// On the server the removal probe and the batches: another error, or five minutes of failing, end the run.
+struct ServerFailureCase {
+    const char* name;
+    ado::faulty::Operation operation;
+    QString statementStart;
+    int32_t hresult;
+    int64_t sleptMinMs;
+    QString message;
+};
+
+const ServerFailureCase kServerFailureCases[] = {
+    {"ProbeWithAnotherError", ado::faulty::Operation::Query, "SELECT TOP 1 ID FROM Blacklist",
+     ado::DB_E_ERRORSINCOMMAND, 0,
+     "Error: -2147217900\rInjected failure\r\rUnexpected error. Application terminated."},
+    {"ProbeLockedForFiveMinutes", ado::faulty::Operation::Query, "SELECT TOP 1 ID FROM Blacklist",
+     ado::E_FAIL_HR, 300'000,
+     "Error: -2147467259\rInjected failure\r\rUnexpected error. Application terminated."},
+    {"BatchLockedForFiveMinutes", ado::faulty::Operation::Execute, "DELETE Blacklist", ado::E_FAIL_HR,
+     300'000, "Error: -2147467259\rInjected failure\r\rUnexpected error. Application terminated."},
+};
+
+class AgencyServerFailureTest : public EngineFixture,
+                                public ::testing::WithParamInterface<ServerFailureCase> {
+protected:
+    void SetUp() override { UseDatabase(Engine::Server); }
+};
+
+TEST_P(AgencyServerFailureTest, EndsTheRunWithTheUnexpectedErrorMessage) {
+    const ServerFailureCase& c = GetParam();
+    InsertEntries({{3, 7, false, "Old"}});
+    datatest::FaultyEngine faulty(datatest::kServerProvider);
+    ado::faulty::Fault fault;
+    fault.operation = c.operation;
+    fault.hresult = c.hresult;
+    fault.count = -1;
+    fault.matches = [start = c.statementStart](const QString& sql) { return sql.startsWith(start); };
+    faulty->Add(fault);
+
+    EXPECT_THROW(engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing)), platform::EndProgram);
+
+    ASSERT_EQ(env_.Answers().Shown().size(), 1u);
+    EXPECT_EQ(env_.Answers().Shown()[0].text, c.message);
+    EXPECT_EQ(env_.Answers().Shown()[0].buttons, platform::vbOKOnly);
+    EXPECT_GE(env_.Clock().TotalSleptMs(), c.sleptMinMs);
+    EXPECT_LE(env_.Clock().TotalSleptMs(), c.sleptMinMs + 250);
+    EXPECT_EQ(Count(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AgencyServerFailureTest, ::testing::ValuesIn(kServerFailureCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace enginetest

@@ -1,0 +1,187 @@
+// The client rebuild: which agencies count, what the window shows, the two ways of removing, skipRemoval and
+// its failure handling.
+#include "engine_fixture.h"
+
+#include "app/frm_message.h"
+#include "support/faulty_engine.h"
+#include "engine/rebuild_client.h"
+#include "platform/form.h"
+#include "platform/screen.h"
+
+namespace enginetest {
+namespace {
+
+using engine::ClientRebuildOptions;
+
+constexpr std::array<bool, 4> kRefusesDrug = {true, false, false, false};
+constexpr std::array<bool, 4> kRefusesSex = {false, true, false, false};
+constexpr std::array<bool, 4> kRefusesDrugAndTheft = {true, false, true, false};
+constexpr std::array<bool, 4> kRefusesNothing = {false, false, false, false};
+
+class RebuildClientTest : public EachEngine {
+protected:
+    void Rebuild(int32_t clientId, const ClientRebuildOptions& options = {}) {
+        engine::RebuildClientDisqualifications(clientId, owner_, options);
+    }
+    platform::Form owner_;
+};
+
+TEST_P(RebuildClientTest, FromTheQueueShowsOnlyTheWindowCaption) {
+    InsertAgency(1, kRefusesDrug);
+    InsertAgency(2, kRefusesDrug, /*inactive=*/true);
+    InsertAgency(3, kRefusesSex);
+    InsertAgency(4, kRefusesDrug);
+    InsertAgency(5, kRefusesDrugAndTheft);
+    InsertCharge(1, {1, -1, 1, 0});
+    InsertCharge(2, {0, 0, 0, 0});
+    InsertCases(10, 2);
+    InsertHistory(10, 1);
+    InsertCases(10, 99);  // names no charge
+    InsertEntries({{10, 4, true, "By hand"}, {10, 3, false, "Stale"}, {11, 3, false, "Other client"}});
+    MessageWindowRecorder recorder;
+
+    Rebuild(10);
+    recorder.Stop();
+
+    EXPECT_EQ(recorder.titles, QStringList{"Updating disqualifications. Please wait..."});
+    EXPECT_TRUE(recorder.captions.isEmpty());
+    EXPECT_TRUE(recorder.statusTexts.isEmpty());
+    EXPECT_TRUE(app::gfrmMessage.IsEmpty());
+    EXPECT_TRUE(platform::Screen::Forms().empty());
+    EXPECT_EQ(platform::Screen::MousePointer(), platform::vbDefault);
+    EXPECT_EQ(Entries(), (std::vector<Entry>{{10, 4, true, "By hand"},
+                                             {11, 3, false, "Other client"},
+                                             {10, 1, false, ""},
+                                             {10, 5, false, ""}}));
+}
+
+TEST_P(RebuildClientTest, ShowsCaptionsAndCountersOnRequest) {
+    InsertAgency(1, kRefusesDrug);
+    InsertCharge(1, {1, 0, 0, 0});
+    InsertCases(10, 1, 2);
+    InsertHistory(10, 1);
+    InsertEntries(std::vector<Entry>(3, Entry{10, 2, false, "Old"}));
+    MessageWindowRecorder recorder;
+
+    Rebuild(10, {.showProgress = true});
+    recorder.Stop();
+
+    QStringList captions = {"Updating Case entries...", "Updating Criminal History entries..."};
+    QStringList statusTexts = {"Processed 1 entries", "Processed 2 entries", "Processed 1 entries"};
+    if (engine() == Engine::Jet) {
+        captions.prepend("Removing disqualifications...");
+        statusTexts = QStringList{" 1 entries", " 2 entries", " 3 entries"} + statusTexts;
+    }
+    EXPECT_EQ(recorder.captions, captions);
+    EXPECT_EQ(recorder.statusTexts, statusTexts);
+    EXPECT_EQ(Entries(), (std::vector<Entry>{{10, 1, false, ""}}));
+}
+
+TEST_P(RebuildClientTest, SkipRemovalOnlyAddsMissingPairs) {
+    InsertAgency(1, kRefusesDrug);
+    InsertAgency(2, kRefusesDrug);
+    InsertAgency(3, kRefusesNothing);
+    InsertCharge(1, {1, 0, 0, 0});
+    InsertCases(10, 1);
+    InsertEntries({{10, 1, false, "Old note"}, {10, 3, false, "No longer justified"}});
+
+    Rebuild(10, {.noMessageWindow = true, .skipRemoval = true});
+
+    EXPECT_EQ(Entries(),
+              (std::vector<Entry>{
+                  {10, 1, false, "Old note"}, {10, 3, false, "No longer justified"}, {10, 2, false, ""}}));
+    EXPECT_TRUE(app::gfrmMessage.IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, RebuildClientTest, ::testing::Values(Engine::Jet, Engine::Server),
+                         EngineName);
+
+TEST_F(EngineFixture, ClientRemovalOnTheServerDeletesAThousandAtATime) {
+    UseDatabase(Engine::Server);
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    InsertEntries(std::vector<Entry>(2500, Entry{10, 7, false, "Old"}));
+    InsertEntries({{10, 7, true, "By hand"}, {11, 7, false, "Other client"}});
+    StatementTrace trace;
+    platform::Form owner;
+    int32_t clientId = 10;
+
+    engine::RebuildClientDisqualifications(clientId, owner, {});
+
+    EXPECT_EQ(
+        trace.CountExactly("SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Client_ID = 10 "
+                           "ORDER BY ID"),
+        4);
+    EXPECT_EQ(
+        trace.CountExactly("DELETE Blacklist FROM (SELECT TOP 1000 * FROM Blacklist WHERE Client_ID = 10 AND "
+                           "Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID"),
+        3);
+    EXPECT_EQ(Entries(), (std::vector<Entry>{{10, 7, true, "By hand"}, {11, 7, false, "Other client"}}));
+}
+
+// The opens under the rebuild's handling: passing conditions are waited out, 250 ms and pending events at a
+// time, for up to five minutes; then, or on any other error, the message and the end of the run.
+struct FailingOpenCase {
+    const char* name;
+    QString statementStart;
+    int32_t hresult;
+    int failures;  // -1: for ever
+    int64_t sleptMs;
+    QString message;  // empty: the rebuild completes
+};
+
+const FailingOpenCase kFailingOpenCases[] = {
+    {"AgencyListLockedTwice", "SELECT [ID] FROM Agencies", ado::E_FAIL_HR, 2, 500, {}},
+    {"AddRecordsetTimedOutOnce",
+     "SELECT * FROM Blacklist WHERE ID = -1",
+     ado::DB_E_ABORTLIMITREACHED,
+     1,
+     250,
+     {}},
+    {"CaseScanLockedForFiveMinutes", "SELECT [Court Charges].Drug_Related", ado::E_FAIL_HR, -1, 300'000,
+     "Error: -2147467259\rInjected failure\r\rUnexpected error. Application terminated."},
+    {"AgencyListWithAnotherError", "SELECT [ID] FROM Agencies", ado::DB_E_NOTABLE, 1, 0,
+     "Error: -2147217865\rInjected failure\r\rUnexpected error. Application terminated."},
+};
+
+class ClientFailingOpenTest : public EngineFixture, public ::testing::WithParamInterface<FailingOpenCase> {
+protected:
+    void SetUp() override { UseDatabase(Engine::Jet); }
+};
+
+TEST_P(ClientFailingOpenTest, RetriesPassingConditionsForFiveMinutes) {
+    const FailingOpenCase& c = GetParam();
+    InsertAgency(1, kRefusesDrug);
+    InsertCharge(1, {1, 0, 0, 0});
+    InsertCases(10, 1);
+    datatest::FaultyEngine faulty;
+    ado::faulty::Fault fault;
+    fault.operation = ado::faulty::Operation::Query;
+    fault.hresult = c.hresult;
+    fault.count = c.failures;
+    fault.matches = [start = c.statementStart](const QString& sql) { return sql.startsWith(start); };
+    faulty->Add(fault);
+    platform::Form owner;
+    int32_t clientId = 10;
+
+    if (c.message.isEmpty()) {
+        engine::RebuildClientDisqualifications(clientId, owner, {.noMessageWindow = true});
+        EXPECT_EQ(Entries(), (std::vector<Entry>{{10, 1, false, ""}}));
+        EXPECT_TRUE(env_.Answers().Shown().empty());
+    } else {
+        EXPECT_THROW(engine::RebuildClientDisqualifications(clientId, owner, {.noMessageWindow = true}),
+                     platform::EndProgram);
+        EXPECT_EQ(Count(), 0);
+        ASSERT_EQ(env_.Answers().Shown().size(), 1u);
+        EXPECT_EQ(env_.Answers().Shown()[0].text, c.message);
+        EXPECT_EQ(env_.Answers().Shown()[0].buttons, platform::vbOKOnly);
+    }
+    EXPECT_GE(env_.Clock().TotalSleptMs(), c.sleptMs);
+    EXPECT_LE(env_.Clock().TotalSleptMs(), c.sleptMs + 250);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ClientFailingOpenTest, ::testing::ValuesIn(kFailingOpenCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace enginetest

@@ -1,0 +1,152 @@
+// Both rebuilds on random data from a printed seed (KESTRANE_ENGINE_SEED repeats a run): rebuilding every
+// agency, or every client, leaves exactly the automatic entries that the rule of disqualification gives.
+#include "random_data.h"
+
+#include "engine/offence_kind.h"
+#include "engine/rebuild_agency.h"
+#include "engine/rebuild_client.h"
+#include "platform/form.h"
+
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <random>
+
+namespace enginetest {
+namespace {
+
+// The rule in one statement: the pairs of a client with a flagged charge on a case or in the criminal history
+// and an agency that refuses that kind, without the pairs that have a manual entry.
+PairSet RulePairs(EngineFixture& db, bool activeAgenciesOnly) {
+    const QString t = db.T();
+    QString sql = QStringLiteral(
+                      "SELECT DISTINCT o.Client, a.ID FROM ("
+                      "SELECT Cases.[People ID] AS Client, [Court Charges].Drug_Related AS DrugFlag, [Court "
+                      "Charges].Sex_Crime "
+                      "AS SexFlag, [Court Charges].Theft_Related AS TheftFlag, [Court Charges].Violent_Crime "
+                      "AS ViolentFlag "
+                      "FROM Cases INNER JOIN [Court Charges] ON Cases.[Court Charge] = [Court Charges].ID "
+                      "UNION ALL "
+                      "SELECT [Client Criminal History].[Client ID], [Court Charges].Drug_Related, [Court "
+                      "Charges].Sex_Crime, "
+                      "[Court Charges].Theft_Related, [Court Charges].Violent_Crime FROM [Client Criminal "
+                      "History] INNER JOIN "
+                      "[Court Charges] ON [Client Criminal History].[Court Charge ID] = [Court Charges].ID"
+                      ") AS o CROSS JOIN Agencies AS a WHERE "
+                      "((a.No_Drug_Offenders = %1 AND o.DrugFlag = %1) OR (a.No_Sex_Offenders = %1 AND "
+                      "o.SexFlag = %1) OR "
+                      "(a.No_Theft_Offenders = %1 AND o.TheftFlag = %1) OR (a.No_Violent_Offenders = %1 AND "
+                      "o.ViolentFlag = %1)) "
+                      "AND NOT EXISTS (SELECT 1 FROM Blacklist AS m WHERE m.Client_ID = o.Client AND "
+                      "m.Agency_ID = a.ID AND "
+                      "m.Manually_Entered = %1)")
+                      .arg(t);
+    if (activeAgenciesOnly)
+        sql += QStringLiteral(" AND a.Inactive = ") + db.F();
+    PairSet pairs;
+    for (const auto& row : db.Query(sql))
+        pairs.emplace(row[0].ToLong(), row[1].ToLong());
+    return pairs;
+}
+
+// The note each automatic entry of the agency rebuild carries: that of the first phase (cases, then criminal
+// history; Drug, Sex, Theft, Violent) that finds the pair.
+std::map<Pair, QString> FirstPhaseNotes(const RandomData& data) {
+    std::map<int32_t, std::array<int, 4>> flags;
+    for (const ChargeRow& charge : data.charges)
+        flags[charge.id] = charge.flags;
+    std::set<Pair> manual;
+    for (const Entry& e : data.entries) {
+        if (e.manual)
+            manual.emplace(e.clientId, e.agencyId);
+    }
+    std::map<Pair, QString> notes;
+    for (const AgencyRow& agency : data.agencies) {
+        for (const bool cases : {true, false}) {
+            for (engine::OffenceKind kind : engine::kOffenceKinds) {
+                const size_t k = static_cast<size_t>(kind);
+                if (!agency.refuses[k])
+                    continue;
+                for (const OffenceRow& row : cases ? data.cases : data.history) {
+                    const auto charge = row.chargeId ? flags.find(*row.chargeId) : flags.end();
+                    if (charge == flags.end() || charge->second[k] != 1)
+                        continue;
+                    const Pair pair{row.clientId, agency.id};
+                    if (manual.count(pair) == 0) {
+                        notes.emplace(pair,
+                                      cases ? engine::Texts(kind).caseNote : engine::Texts(kind).historyNote);
+                    }
+                }
+            }
+        }
+    }
+    return notes;
+}
+
+class RebuildRuleTest : public EachEngine {
+protected:
+    // Fills the database from a fresh seed and remembers the manual entries.
+    RandomData Generate() {
+        seed_ = ChooseSeed();
+        std::cout << "[   SEED   ] " << seed_ << std::endl;
+        RecordProperty("seed", std::to_string(seed_));
+        RandomData data = GenerateRandomData(seed_);
+        InsertRandomData(*this, data);
+        manualBefore_ = Entries(QStringLiteral("Manually_Entered = ") + T());
+        return data;
+    }
+
+    // Manual entries are untouched and no pair has two entries.
+    void ExpectManualEntriesKeptAndNoDuplicates() {
+        EXPECT_EQ(Entries(QStringLiteral("Manually_Entered = ") + T()), manualBefore_);
+        EXPECT_TRUE(Query(QStringLiteral("SELECT Client_ID, Agency_ID FROM Blacklist GROUP BY Client_ID, "
+                                         "Agency_ID HAVING COUNT(*) > 1"))
+                        .empty());
+    }
+
+    uint32_t seed_ = 0;
+    std::vector<Entry> manualBefore_;
+};
+
+TEST_P(RebuildRuleTest, RebuildingEveryAgencyGivesTheRuleWithFirstPhaseNotes) {
+    RandomData data = Generate();
+    SCOPED_TRACE("seed " + std::to_string(seed_));
+    std::shuffle(data.agencies.begin(), data.agencies.end(), std::mt19937(seed_));
+
+    for (const AgencyRow& a : data.agencies) {
+        const auto& r = a.refuses;
+        engine::RebuildAgencyDisqualifications(
+            a.id, {r[0], r[1], r[2], r[3], !r[0], !r[1], !r[2], !r[3], /*force=*/true});
+    }
+
+    const PairSet rule = RulePairs(*this, /*activeAgenciesOnly=*/false);
+    EXPECT_FALSE(rule.empty());
+    EXPECT_EQ(AutomaticPairs(), rule);
+    std::map<Pair, QString> notes;
+    for (const Entry& e : Entries(QStringLiteral("Manually_Entered = ") + F())) {
+        notes[{e.clientId, e.agencyId}] = e.notes;
+    }
+    EXPECT_EQ(notes, FirstPhaseNotes(data));
+    ExpectManualEntriesKeptAndNoDuplicates();
+}
+
+TEST_P(RebuildRuleTest, RebuildingEveryClientGivesTheRuleForActiveAgencies) {
+    const RandomData data = Generate();
+    SCOPED_TRACE("seed " + std::to_string(seed_));
+    platform::Form owner;
+
+    for (int32_t clientId : data.clients)
+        engine::RebuildClientDisqualifications(clientId, owner, {});
+
+    const PairSet rule = RulePairs(*this, /*activeAgenciesOnly=*/true);
+    EXPECT_FALSE(rule.empty());
+    EXPECT_EQ(AutomaticPairs(), rule);
+    EXPECT_EQ(Count(QStringLiteral("Manually_Entered = ") + F() + QStringLiteral(" AND Notes <> ''")), 0);
+    ExpectManualEntriesKeptAndNoDuplicates();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, RebuildRuleTest, ::testing::Values(Engine::Jet, Engine::Server),
+                         EngineName);
+
+}  // namespace
+}  // namespace enginetest
