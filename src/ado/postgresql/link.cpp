@@ -1,0 +1,200 @@
+#include "ado/postgresql/link.h"
+
+#include "ado/postgresql/error.h"
+
+#include <poll.h>
+
+#include <cerrno>
+
+namespace ado::postgresql {
+
+namespace {
+
+// Prepared statements kept per connection; the least recently used one goes when the cache is full.
+constexpr int kPreparedCapacity = 256;
+
+// How long past the statement time-out a statement may still run before it is cancelled from here.
+constexpr int kCancelGraceMs = 1000;
+
+bool Succeeded(const PGresult* result) {
+    switch (PQresultStatus(result)) {
+        case PGRES_COMMAND_OK:
+        case PGRES_TUPLES_OK:
+        case PGRES_EMPTY_QUERY:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsMissingPreparedStatement(const PGresult* result) {
+    const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    return state && QByteArray(state) == "26000";
+}
+
+}  // namespace
+
+Link::Link(PGconn* connection, int statementTimeoutMs)
+    : connection_(connection), appliedTimeoutMs_(statementTimeoutMs), wantedTimeoutMs_(statementTimeoutMs) {}
+
+Link::~Link() {
+    PQfinish(connection_);
+}
+
+void Link::ApplyStatementTimeout(const QString& statement) {
+    if (wantedTimeoutMs_ == appliedTimeoutMs_)
+        return;
+    const QByteArray set = "SET statement_timeout = " + QByteArray::number(wantedTimeoutMs_);
+    ResultPtr result(PQexec(connection_, set.constData()));
+    if (!Succeeded(result.get()))
+        throw StatementError(connection_, result.get(), statement);
+    appliedTimeoutMs_ = wantedTimeoutMs_;
+}
+
+QByteArray Link::Prepare(const QByteArray& key, const QByteArray& text, const std::vector<Oid>& types,
+                         const QString& statement) {
+    auto found = prepared_.find(key);
+    if (found != prepared_.end()) {
+        found->lastUse = ++uses_;
+        return found->name;
+    }
+    if (prepared_.size() >= kPreparedCapacity)
+        Evict();
+    const QByteArray name = "ks" + QByteArray::number(++names_);
+    ResultPtr result(PQprepare(connection_, name.constData(), text.constData(),
+                               static_cast<int>(types.size()), types.data()));
+    if (!Succeeded(result.get()))
+        throw StatementError(connection_, result.get(), statement);
+    prepared_.insert(key, Prepared{name, ++uses_});
+    return name;
+}
+
+void Link::Evict() {
+    auto oldest = prepared_.begin();
+    for (auto it = prepared_.begin(); it != prepared_.end(); ++it) {
+        if (it->lastUse < oldest->lastUse)
+            oldest = it;
+    }
+    const QByteArray deallocate = "DEALLOCATE " + oldest->name;
+    ResultPtr result(PQexec(connection_, deallocate.constData()));  // a failure only leaves it on the server
+    prepared_.erase(oldest);
+}
+
+ResultPtr Link::RunPrepared(const QByteArray& key, const QByteArray& text, const std::vector<Oid>& types,
+                            const ParameterValues& values, const QString& statement) {
+    ApplyStatementTimeout(statement);
+    std::vector<const char*> pointers;
+    pointers.reserve(values.size());
+    for (const auto& value : values)
+        pointers.push_back(value ? value->constData() : nullptr);
+
+    for (int attempt = 0;; ++attempt) {
+        const QByteArray name = Prepare(key, text, types, statement);
+        ResultPtr result(PQexecPrepared(connection_, name.constData(), static_cast<int>(pointers.size()),
+                                        pointers.data(), nullptr, nullptr, 0));
+        if (Succeeded(result.get()))
+            return result;
+        // A statement deallocated behind the cache's back (DISCARD, DEALLOCATE ALL) is prepared again once.
+        if (attempt == 0 && IsMissingPreparedStatement(result.get())) {
+            prepared_.remove(key);
+            continue;
+        }
+        throw StatementError(connection_, result.get(), statement);
+    }
+}
+
+void Link::AwaitAnswer(std::chrono::steady_clock::time_point deadline, bool& cancelled) {
+    while (PQisBusy(connection_)) {
+        int waitMs = -1;
+        if (!cancelled && wantedTimeoutMs_ > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            waitMs = static_cast<int>(std::max<int64_t>(0, left.count()));
+        }
+        pollfd socket{PQsocket(connection_), POLLIN, 0};
+        const int ready = ::poll(&socket, 1, waitMs);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0) {
+            // The server answers the cancel with the time-out's own error.
+            PGcancel* cancel = PQgetCancel(connection_);
+            char message[256];
+            if (cancel)
+                PQcancel(cancel, message, sizeof message);
+            PQfreeCancel(cancel);
+            cancelled = true;
+            continue;
+        }
+        if (!PQconsumeInput(connection_))
+            return;  // the connection broke: PQgetResult says so
+    }
+}
+
+std::vector<ResultPtr> Link::RunSimple(const QByteArray& text, const QString& statement) {
+    ApplyStatementTimeout(statement);
+    std::vector<ResultPtr> results;
+    if (!PQsendQuery(connection_, text.constData()))
+        throw StatementError(connection_, nullptr, statement);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wantedTimeoutMs_) +
+                          std::chrono::milliseconds(kCancelGraceMs);
+    bool cancelled = false;
+    ResultPtr failure;
+    while (true) {
+        AwaitAnswer(deadline, cancelled);
+        PGresult* raw = PQgetResult(connection_);
+        if (raw == nullptr)
+            break;
+        ResultPtr result(raw);
+        if (failure)
+            continue;  // read to the end so that the connection is idle again
+        if (Succeeded(result.get())) {
+            results.push_back(std::move(result));
+        } else {
+            failure = std::move(result);
+        }
+    }
+    if (failure)
+        throw StatementError(connection_, failure.get(), statement);
+    if (PQstatus(connection_) != CONNECTION_OK)
+        throw StatementError(connection_, nullptr, statement);
+    return results;
+}
+
+QByteArray Link::OpenCursorName() {
+    const QByteArray name = "kc" + QByteArray::number(++names_);
+    openCursors_.insert(name);
+    return name;
+}
+
+void Link::CursorFinished(const QByteArray& name) {
+    if (openCursors_.erase(name))
+        finishedCursors_.push_back(name);
+}
+
+QByteArray Link::CloseStatement() const {
+    if (finishedCursors_.empty() || !openCursors_.empty())
+        return {};
+    return "CLOSE ALL; ";
+}
+
+bool Link::Reusable() {
+    if (PQstatus(connection_) != CONNECTION_OK || PQtransactionStatus(connection_) != PQTRANS_IDLE)
+        return false;
+    // Between statements the server has nothing to say; input waiting on the socket is the farewell of a
+    // session it ended (restart, administrator).
+    pollfd socket{PQsocket(connection_), POLLIN, 0};
+    if (::poll(&socket, 1, 0) != 0)
+        return false;
+    if (!openCursors_.empty())
+        return false;
+    const QByteArray close = CloseStatement();
+    if (close.isEmpty())
+        return true;
+    ResultPtr result(PQexec(connection_, close.constData()));
+    if (!Succeeded(result.get()))
+        return false;
+    ClosedAll();
+    return true;
+}
+
+}  // namespace ado::postgresql
