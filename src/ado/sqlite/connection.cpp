@@ -105,6 +105,8 @@ Session::Session(const QString& file, const provider::OpenOptions& options)
         // Reading the schema tells whether the file is a database at all.
         Run(QStringLiteral("PRAGMA schema_version"), {});
         ChooseJournal(file);
+        file_ = file;
+        identity_ = IdentityOf(file);
         if (exclusive_) {
             Run(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"), {});
             Run(QStringLiteral("BEGIN EXCLUSIVE"), {});
@@ -311,8 +313,19 @@ int64_t Session::Delete(const provider::TableKey& table, const Variant& key) {
         {key});
 }
 
+Session::FileIdentity Session::IdentityOf(const QString& file) {
+    struct stat status {};
+    if (stat(QFile::encodeName(file).constData(), &status) != 0)
+        return {};
+    return {status.st_dev, status.st_ino};
+}
+
 bool Session::Reusable() {
     if (exclusive_ || !sqlite3_get_autocommit(db_))
+        return false;
+    // A file that was moved away, deleted or copied over is not the database this session has open.
+    const FileIdentity now = IdentityOf(file_);
+    if (now == FileIdentity{} || !(now == identity_))
         return false;
     for (sqlite3_stmt* statement = sqlite3_next_stmt(db_, nullptr); statement;
          statement = sqlite3_next_stmt(db_, statement)) {

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <memory>
 
+#include <sys/stat.h>
+
 struct sqlite3;
 
 namespace ado::sqlite {
@@ -56,7 +58,17 @@ class Session : public provider::Session {
     void ChooseJournal(const QString& file);
     static int OnProgress(void* session);
 
+    // The file as it was opened: a session whose file was since replaced or removed is not handed out again.
+    struct FileIdentity {
+        dev_t device = 0;
+        ino_t inode = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    static FileIdentity IdentityOf(const QString& file);
+
     sqlite3* db_ = nullptr;
+    QString file_;
+    FileIdentity identity_;
     bool exclusive_ = false;
     int commandTimeoutSeconds_ = 30;
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
