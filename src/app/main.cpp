@@ -2,11 +2,13 @@
 // event. An error that nothing handled ends the run with the standard report.
 #include "ado/provider.h"
 #include "app/frm_process_disqualifications_queue.h"
+#include "data/open_connection.h"
 #include "platform/application.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/runtime_error.h"
 #include "platform/screen.h"
+#include "setup/get_data_path.h"
 
 #include <QApplication>
 
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
     platform::SetAppTitle(QStringLiteral("KSProcessDisqualificationsQueue"));
     platform::InstallClockFromEnvironment();
     ado::provider::RegisterBuiltInProviders();
+    data::SetDataLocationDialog(setup::ShowGetDataPath);
 
     try {
         Run();
