@@ -15,6 +15,8 @@ struct Command {
     // Runs the command on the arguments after its name. Returns the exit status on success; raises
     // UsageError, CommandFailed, ado::Error or platform::RuntimeError on failure.
     int (*run)(const QStringList& arguments);
+    // The command shows windows and message boxes: main gives it a widget application.
+    bool opensWindows = false;
 };
 
 // The command line does not fit the command: main prints the message and the command's usage.
@@ -35,5 +37,9 @@ extern const Command kConfigureCommand;
 extern const Command kAddUserCommand;
 extern const Command kAddWorkstationCommand;
 extern const Command kScheduleCommand;
+extern const Command kEnqueueCommand;
+extern const Command kGenerateCommand;
+extern const Command kShowCommand;
+extern const Command kLaptopCommand;
 
 }  // namespace tools

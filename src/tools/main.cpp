@@ -1,22 +1,28 @@
 // kestrane-admin: creates the product's databases, writes the settings and fills the tables that the other
 // programs of the product fill, so that the queue processor can be set up, tried and tested.
 #include "ado/provider.h"
+#include "platform/application.h"
 #include "platform/clock.h"
 #include "platform/runtime_error.h"
 #include "tools/command.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTextStream>
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 
 namespace {
 
 using tools::Command;
 
-const Command* const kCommands[] = {&tools::kInitCommand, &tools::kConfigureCommand, &tools::kAddUserCommand,
-                                    &tools::kAddWorkstationCommand, &tools::kScheduleCommand};
+const Command* const kCommands[] = {&tools::kInitCommand,     &tools::kConfigureCommand,
+                                    &tools::kAddUserCommand,  &tools::kAddWorkstationCommand,
+                                    &tools::kScheduleCommand, &tools::kEnqueueCommand,
+                                    &tools::kGenerateCommand, &tools::kShowCommand,
+                                    &tools::kLaptopCommand};
 
 QString CommandUsage(const Command& command) {
     return QStringLiteral("Usage: kestrane-admin ") + command.name + QLatin1Char(' ') + command.usage +
@@ -67,7 +73,13 @@ int Run(const Command& command, const QStringList& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
+    // Only a command that opens windows gets the widgets: the others run where no display can be reached.
+    const Command* early = argc > 1 ? FindCommand(QString::fromLocal8Bit(argv[1])) : nullptr;
+    const bool opensWindows = early != nullptr && early->opensWindows;
+    if (opensWindows)
+        platform::ChooseQtPlatform();
+    const std::unique_ptr<QCoreApplication> application =
+        opensWindows ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     platform::InstallClockFromEnvironment();
     ado::provider::RegisterBuiltInProviders();
 
