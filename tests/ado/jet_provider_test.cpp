@@ -22,7 +22,7 @@ QString JetString(const QString& file) {
 }
 
 class JetProviderTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         ado::ClearConnectionPool();
@@ -253,6 +253,35 @@ TEST_F(JetProviderTest, AJoinOpensReadOnlyButNotForUpdate) {
         EXPECT_EQ(err.Number(), ado::ADODB_E_NOTSUPPORTED);
     }
     EXPECT_EQ(forUpdate.State(), ado::adStateClosed);
+}
+
+}  // namespace
+
+namespace {
+
+// The queue processor reads one agency row on its connection, another connection rebuilds the agency's
+// entries, and the first connection then deletes the queue row. A read left open would pin the first
+// connection to the file as it was before the other's writes, and its delete would wait for ever.
+TEST_F(JetProviderTest, AReadRowDoesNotKeepItsConnectionFromWritingAfterAnotherCommits) {
+    connection_.Execute(
+        QStringLiteral("INSERT INTO [Court Charges] (Description) VALUES ('Burglary'), ('Arson')"));
+    ado::Recordset row;
+    row.Open(QStringLiteral("SELECT * FROM [Court Charges] WHERE ID = 1"), connection_);
+    ASSERT_FALSE(row.Eof());
+
+    ado::Connection other;
+    other.Open(connectionString_);
+    other.Execute(QStringLiteral("INSERT INTO [Court Charges] (Description) VALUES ('Trespass')"));
+
+    ado::Recordset target;
+    target.Open(QStringLiteral("SELECT * FROM [Court Charges] WHERE ID = 2"), connection_, ado::adOpenKeyset,
+                ado::adLockPessimistic);
+    target.Delete();
+    EXPECT_EQ(row.Fields(QStringLiteral("Description")).ToString(), QStringLiteral("Burglary"));
+    row.Close();
+    ado::Recordset count;
+    count.Open(QStringLiteral("SELECT COUNT(*) AS N FROM [Court Charges]"), other);
+    EXPECT_EQ(count.Fields(QStringLiteral("N")).ToLong(), 2);
 }
 
 }  // namespace

@@ -177,24 +177,32 @@ void Statement::Reset() {
 Cursor::Cursor(Session& session, std::unique_ptr<Statement> statement, bool hasRow, QString written)
     : session_(session),
       statement_(std::move(statement)),
+      columns_(statement_->Columns()),
       rowReady_(hasRow),
-      done_(!hasRow),
-      written_(std::move(written)) {}
+      written_(std::move(written)) {
+    ReadAhead();
+}
 
 Cursor::~Cursor() {
     session_.Release(std::move(statement_));
 }
 
-bool Cursor::Next(std::vector<Variant>& row) {
-    if (!rowReady_ && !done_) {
-        done_ = true;  // a failed step ends the rows
-        rowReady_ = session_.Step(*statement_, written_);
-        done_ = !rowReady_;
-    }
+void Cursor::ReadAhead() {
+    haveAhead_ = rowReady_;
     if (!rowReady_)
+        return;
+    statement_->Read(ahead_);
+    rowReady_ = false;  // a failed step ends the rows
+    rowReady_ = session_.Step(*statement_, written_);
+    if (!rowReady_)
+        statement_->Reset();
+}
+
+bool Cursor::Next(std::vector<Variant>& row) {
+    if (!haveAhead_)
         return false;
-    statement_->Read(row);
-    rowReady_ = false;
+    row.swap(ahead_);
+    ReadAhead();
     return true;
 }
 

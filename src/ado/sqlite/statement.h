@@ -48,20 +48,29 @@ class Statement {
     std::vector<provider::Column> columns_;
 };
 
-// The rows of a query, stepped one at a time; the statement goes back to the session when the cursor ends.
+// The rows of a query, stepped one at a time and one row ahead of the reader: the statement is reset as soon
+// as its last row has been read, so that a short query (one row, or none) holds no read transaction while the
+// program goes on. An open read transaction would keep the connection's view of the file from moving on: after
+// another connection commits, this one could not write until the read ended. The statement goes back to the
+// session when the cursor ends.
 class Cursor : public provider::Cursor {
   public:
     // Takes a statement whose first step has been made: hasRow tells whether it gave a row.
     Cursor(Session& session, std::unique_ptr<Statement> statement, bool hasRow, QString written);
     ~Cursor() override;
-    const std::vector<provider::Column>& Columns() const override { return statement_->Columns(); }
+    const std::vector<provider::Column>& Columns() const override { return columns_; }
     bool Next(std::vector<Variant>& row) override;
 
   private:
+    // Reads the statement's current row into ahead_ and steps to the next one; resets the statement at the end.
+    void ReadAhead();
+
     Session& session_;
     std::unique_ptr<Statement> statement_;
-    bool rowReady_;
-    bool done_;
+    std::vector<provider::Column> columns_;
+    std::vector<Variant> ahead_;
+    bool haveAhead_ = false;
+    bool rowReady_;  // the statement stands on a row not yet read
     QString written_;
 };
 
