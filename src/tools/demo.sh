@@ -28,10 +28,11 @@ admin show blacklist --pairs | LC_ALL=C sort >"$scratch/before.txt"
 
 echo "== Running KSProcessDisqualificationsQueue (headless)"
 set +e
-"$bin/KSProcessDisqualificationsQueue" | sed 's/^/   | /'
+"$bin/KSProcessDisqualificationsQueue" | tee "$scratch/run.txt" | sed 's/^/   | /'
 status=${PIPESTATUS[0]}
 set -e
-echo "   exit status $status"
+processed=$(grep -o 'Total of [0-9]* processed' "$scratch/run.txt" | tail -n 1 | grep -o '[0-9]*' || echo 0)
+echo "   exit status $status; requests processed: ${processed:-0}"
 
 admin show blacklist --pairs | LC_ALL=C sort >"$scratch/after.txt"
 
