@@ -4,6 +4,7 @@
 #include "tools/command.h"
 #include "tools/command_line.h"
 #include "tools/data_location.h"
+#include "tools/new_row.h"
 
 #include <QTextStream>
 
@@ -20,13 +21,10 @@ int RunAddUser(const QStringList& arguments) {
 
     ado::Connection connection;
     connection.Open(location.UsersConnectionString());
-    ado::Recordset users;
-    users.Open(QStringLiteral("SELECT * FROM [Application User List] WHERE 1 = 0"), connection,
-               ado::adOpenKeyset, ado::adLockPessimistic);
-    users.AddNew();
-    users.Fields(QStringLiteral("User Name")) = ado::Variant(parser.positionalArguments().at(0));
-    users.Update();
-    QTextStream(stdout) << users.Fields(QStringLiteral("ID")).ToLong() << Qt::endl;
+    const int32_t id =
+        AddRow(connection, QStringLiteral("[Application User List]"),
+               {{QStringLiteral("User Name"), ado::Variant(parser.positionalArguments().at(0))}});
+    QTextStream(stdout) << id << Qt::endl;
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include "tools/command.h"
 #include "tools/command_line.h"
 #include "tools/data_location.h"
+#include "tools/new_row.h"
 
 #include <QTextStream>
 
@@ -22,15 +23,11 @@ int RunAddWorkstation(const QStringList& arguments) {
 
     ado::Connection connection;
     connection.Open(location.UsersConnectionString());
-    ado::Recordset workstations;
-    workstations.Open(QStringLiteral("SELECT * FROM [Application Workstation List] WHERE 1 = 0"), connection,
-                      ado::adOpenKeyset, ado::adLockPessimistic);
-    workstations.AddNew();
-    workstations.Fields(QStringLiteral("Workstation Name")) =
-        ado::Variant(parser.positionalArguments().at(0));
-    workstations.Fields(QStringLiteral("Active")) = ado::Variant(!parser.isSet(QStringLiteral("inactive")));
-    workstations.Update();
-    QTextStream(stdout) << workstations.Fields(QStringLiteral("ID")).ToLong() << Qt::endl;
+    const int32_t id =
+        AddRow(connection, QStringLiteral("[Application Workstation List]"),
+               {{QStringLiteral("Workstation Name"), ado::Variant(parser.positionalArguments().at(0))},
+                {QStringLiteral("Active"), ado::Variant(!parser.isSet(QStringLiteral("inactive")))}});
+    QTextStream(stdout) << id << Qt::endl;
     return 0;
 }
 

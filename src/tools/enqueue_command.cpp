@@ -6,6 +6,7 @@
 #include "tools/command.h"
 #include "tools/command_line.h"
 #include "tools/data_location.h"
+#include "tools/new_row.h"
 
 #include <QTextStream>
 
@@ -38,16 +39,11 @@ int RunEnqueue(const QStringList& arguments) {
 
     ado::Connection connection;
     connection.Open(location.MainConnectionString());
-    ado::Recordset queue;
-    queue.Open(QStringLiteral("SELECT * FROM Disqualifications_Queue WHERE ID = -1"), connection,
-               ado::adOpenKeyset, ado::adLockPessimistic);
-    queue.AddNew();
-    queue.Fields(QStringLiteral("Table_Name")) = ado::Variant(tableName);
-    queue.Fields(QStringLiteral("Table_ID")) = ado::Variant(id);
-    queue.Fields(QStringLiteral("Creation_Date")) = ado::Variant(platform::Now());
-    queue.Update();
-    QTextStream(stdout) << "Queued request " << queue.Fields(QStringLiteral("ID")).ToLong() << ": "
-                        << tableName << " " << id << Qt::endl;
+    const int32_t request = AddRow(connection, QStringLiteral("Disqualifications_Queue"),
+                                   {{QStringLiteral("Table_Name"), ado::Variant(tableName)},
+                                    {QStringLiteral("Table_ID"), ado::Variant(id)},
+                                    {QStringLiteral("Creation_Date"), ado::Variant(platform::Now())}});
+    QTextStream(stdout) << "Queued request " << request << ": " << tableName << " " << id << Qt::endl;
     return 0;
 }
 
