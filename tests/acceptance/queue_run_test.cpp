@@ -6,6 +6,7 @@
 #include "ado/recordset.h"
 #include "support/child_process.h"
 #include "support/databases.h"
+#include "support/query_rows.h"
 #include "support/server_connection.h"
 
 #include <QProcess>
@@ -104,21 +105,9 @@ protected:
         return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + dataPath_ + u"KS_users.mdb;"_s;
     }
 
-    // The rows of sql as text, one QStringList per row.
     std::vector<QStringList> Rows(const QString& connectionString, const QString& sql,
                                   const QStringList& fields) {
-        ado::Connection connection;
-        connection.Open(connectionString);
-        ado::Recordset rows;
-        rows.Open(sql, connection);
-        std::vector<QStringList> result;
-        for (; !rows.Eof(); rows.MoveNext()) {
-            QStringList row;
-            for (const QString& field : fields)
-                row << (rows.Fields(field).IsNull() ? u"(null)"_s : rows.Fields(field).ToString());
-            result.push_back(row);
-        }
-        return result;
+        return testsupport::QueryRows(connectionString, sql, fields);
     }
 
     Pairs PairsOf(const QString& sql) {
@@ -169,7 +158,7 @@ TEST_P(QueueRunTest, WorksTheWholeQueueOffAndLeavesTheRule) {
     EXPECT_EQ(queue[0], (QStringList{u"Agencies"_s, u"999"_s}));
     EXPECT_EQ(Rows(MainString(), u"SELECT * FROM [Parameters] WHERE ID = 1"_s,
                    {u"Next_Rebuild_Requested_By"_s, u"Next_Disqualifications_Rebuild"_s}),
-              (std::vector<QStringList>{{u"(null)"_s, u"(null)"_s}}));
+              (std::vector<QStringList>{{u"Null"_s, u"Null"_s}}));
 
     // The activity log: the start, one line per agency request, the end, all for the scheduling user.
     const auto log = Rows(UsersString(), u"SELECT * FROM [Activity Log] ORDER BY ID"_s,

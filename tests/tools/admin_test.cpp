@@ -6,6 +6,7 @@
 #include "platform/settings.h"
 #include "support/child_process.h"
 #include "support/databases.h"
+#include "support/query_rows.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -63,26 +64,11 @@ protected:
     }
     void Init() { AdminOk({u"init"_s, u"--data-path"_s, dataPath_}); }
 
-    // The rows of a query, each field as text ("Null" for Null), fields in the order given.
     std::vector<QStringList> Rows(const QString& connectionString, const QString& sql,
                                   const QStringList& fields) {
-        ado::Connection connection;
-        connection.Open(connectionString);
-        ado::Recordset recordset;
-        recordset.Open(sql, connection);
-        std::vector<QStringList> rows;
-        for (; !recordset.Eof(); recordset.MoveNext()) {
-            QStringList row;
-            for (const QString& field : fields) {
-                const ado::Field& value = recordset.Fields(field);
-                row << (value.IsNull() ? u"Null"_s : value.ToString());
-            }
-            rows.push_back(row);
-        }
-        recordset.Close();
-        connection.Close();
-        return rows;
+        return testsupport::QueryRows(connectionString, sql, fields);
     }
+
     std::vector<QStringList> ParametersRows(const QString& connectionString) {
         return Rows(connectionString, u"SELECT * FROM [Parameters]"_s,
                     {u"ID"_s, u"Next_Rebuild_Requested_By"_s, u"Next_Disqualifications_Rebuild"_s});
