@@ -304,12 +304,24 @@ void Recordset::Open(const QString& source, Connection& activeConnection, int cu
 }
 
 void Recordset::Close() {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
+    OpenImpl();  // closing a closed recordset is an error
     auto& open = connection_->recordsets_;
     open.erase(std::remove(open.begin(), open.end(), this), open.end());
     impl_.reset();
     connection_ = nullptr;
+}
+
+Recordset::Impl& Recordset::OpenImpl() const {
+    if (!impl_)
+        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
+    return *impl_;
+}
+
+Recordset::Impl& Recordset::WritableImpl() const {
+    Impl& impl = OpenImpl();
+    if (!impl.updatable)
+        throw NotUpdatable();
+    return impl;
 }
 
 int Recordset::State() const {
@@ -317,15 +329,11 @@ int Recordset::State() const {
 }
 
 bool Recordset::Eof() const {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    return impl_->AtEnd();
+    return OpenImpl().AtEnd();
 }
 
 bool Recordset::Bof() const {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    return impl_->AtStart();
+    return OpenImpl().AtStart();
 }
 
 void Recordset::MoveNext() {
@@ -333,9 +341,7 @@ void Recordset::MoveNext() {
 }
 
 void Recordset::MoveFirst() {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    Impl& impl = *impl_;
+    Impl& impl = OpenImpl();
     impl.DropEdits();
     if (impl.mode == Impl::Mode::Stream) {
         // A stream is on its first row only until it moves.
@@ -350,9 +356,7 @@ void Recordset::MoveFirst() {
 }
 
 void Recordset::MoveLast() {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    Impl& impl = *impl_;
+    Impl& impl = OpenImpl();
     impl.DropEdits();
     if (impl.mode == Impl::Mode::Stream) {
         if (impl.streamEnded) {
@@ -376,9 +380,7 @@ void Recordset::MoveLast() {
 }
 
 void Recordset::Move(int n) {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    Impl& impl = *impl_;
+    Impl& impl = OpenImpl();
     if (n == 0) {
         if (impl.adding)
             return;
@@ -407,51 +409,39 @@ void Recordset::Move(int n) {
 }
 
 int Recordset::RecordCount() const {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    if (impl_->mode == Impl::Mode::Stream)
-        return impl_->streamExhausted ? static_cast<int>(impl_->rowsRead) : -1;
-    return static_cast<int>(impl_->LiveRows());
+    const Impl& impl = OpenImpl();
+    if (impl.mode == Impl::Mode::Stream)
+        return impl.streamExhausted ? static_cast<int>(impl.rowsRead) : -1;
+    return static_cast<int>(impl.LiveRows());
 }
 
 Field& Recordset::Fields(const QString& name) {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    const auto it = impl_->fieldByName.constFind(name.toCaseFolded());
-    if (it == impl_->fieldByName.constEnd())
+    Impl& impl = OpenImpl();
+    const auto it = impl.fieldByName.constFind(name.toCaseFolded());
+    if (it == impl.fieldByName.constEnd())
         throw ObjectModelError(ADODB_E_ITEMNOTFOUND);
-    return impl_->fields[it.value()];
+    return impl.fields[it.value()];
 }
 
 int Recordset::FieldCount() const {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    return static_cast<int>(impl_->fields.size());
+    return static_cast<int>(OpenImpl().fields.size());
 }
 
 Field& Recordset::FieldAt(int index) {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    if (index < 0 || index >= static_cast<int>(impl_->fields.size()))
+    Impl& impl = OpenImpl();
+    if (index < 0 || index >= static_cast<int>(impl.fields.size()))
         throw ObjectModelError(ADODB_E_ITEMNOTFOUND);
-    return impl_->fields[index];
+    return impl.fields[index];
 }
 
 void Recordset::AddNew() {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    if (!impl_->updatable)
-        throw NotUpdatable();
-    impl_->DropEdits();
-    impl_->adding = true;
+    Impl& impl = WritableImpl();
+    impl.DropEdits();
+    impl.adding = true;
 }
 
 void Recordset::Update() {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    Impl& impl = *impl_;
-    if (!impl.updatable)
-        throw NotUpdatable();
+    Impl& impl = WritableImpl();
     if (impl.adding) {
         impl.Insert();
     } else if (impl.HasEdits()) {
@@ -460,11 +450,7 @@ void Recordset::Update() {
 }
 
 void Recordset::Delete(int /*affectRecords*/) {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    Impl& impl = *impl_;
-    if (!impl.updatable)
-        throw NotUpdatable();
+    Impl& impl = WritableImpl();
     if (impl.adding) {
         // The new row was never written: deleting it gives it up.
         impl.DropEdits();
@@ -481,9 +467,7 @@ void Recordset::Delete(int /*affectRecords*/) {
 }
 
 const Variant& Recordset::ValueAt(int index) const {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    const Impl& impl = *impl_;
+    const Impl& impl = OpenImpl();
     if (impl.adding)
         return impl.edits[index] ? *impl.edits[index] : NullValue();
     if (!impl.HasCurrent())
@@ -492,11 +476,7 @@ const Variant& Recordset::ValueAt(int index) const {
 }
 
 void Recordset::SetValueAt(int index, const Variant& value) {
-    if (!impl_)
-        throw ObjectModelError(ADODB_E_OBJECTCLOSED);
-    Impl& impl = *impl_;
-    if (!impl.updatable)
-        throw NotUpdatable();
+    Impl& impl = WritableImpl();
     if (!impl.adding && !impl.HasCurrent())
         throw ObjectModelError(ADODB_E_NOCURRENTRECORD);
     // A field holds values of its own kind, converted as they are assigned.

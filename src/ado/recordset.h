@@ -84,6 +84,10 @@ private:
     void SetValueAt(int index, const Variant& value);
 
     struct Impl;
+    // The open recordset's state; raises 3704 when it is closed.
+    Impl& OpenImpl() const;
+    // The same for a write; also raises 3251 when the recordset is read-only.
+    Impl& WritableImpl() const;
     std::unique_ptr<Impl> impl_;
     Connection* connection_ = nullptr;
 };
