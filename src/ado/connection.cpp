@@ -70,7 +70,14 @@ void Connection::Close() {
     // Closing a recordset takes it off the list.
     while (!recordsets_.empty())
         recordsets_.back()->Close();
-    pool::Give(poolKey_, std::move(session_));
+    // Closing commits what the engine still holds back; when that fails the session is not pooled.
+    std::unique_ptr<provider::Session> session = std::move(session_);
+    try {
+        session->Flush();
+    } catch (const Error& err) {
+        throw Record(err);
+    }
+    pool::Give(poolKey_, std::move(session));
 }
 
 void Connection::Execute(const QString& sql, int64_t* recordsAffected, int /*options*/) {

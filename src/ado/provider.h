@@ -57,9 +57,10 @@ public:
     virtual TableKey UpdatableTable(const QString& sql) = 0;
     // Every column of the table's row whose key is key; an empty cursor when the row is gone.
     virtual std::unique_ptr<Cursor> SelectByKey(const TableKey& table, const Variant& key) = 0;
-    // Inserts a row with the given columns (the others take their defaults) and returns its key.
-    virtual Variant Insert(const TableKey& table, const std::vector<QString>& columns,
-                           const std::vector<Variant>& values) = 0;
+    // Inserts a row with the given columns (the others take their defaults) and returns it as the table holds
+    // it: every column, in the order SelectByKey gives them.
+    virtual std::unique_ptr<Cursor> Insert(const TableKey& table, const std::vector<QString>& columns,
+                                           const std::vector<Variant>& values) = 0;
     // Sets columns of the row whose key is key. Returns the rows affected (0 when the row is gone).
     virtual int64_t Update(const TableKey& table, const Variant& key, const std::vector<QString>& columns,
                            const std::vector<Variant>& values) = 0;
@@ -72,6 +73,9 @@ public:
     virtual void SetCommandTimeout(int seconds) = 0;
     // True when the session can be handed to the next Open of the same connection string.
     virtual bool Reusable() = 0;
+    // Makes every write so far durable and visible to other processes (the connection is closing). Raises
+    // ado::Error when that fails; the writes then stay pending.
+    virtual void Flush() {}
 };
 
 class Provider {

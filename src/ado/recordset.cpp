@@ -55,6 +55,7 @@ struct Recordset::Impl {
     std::vector<char> gone;  // deleted here or found missing
     int64_t goneCount = 0;
     std::vector<int> tableColumnOf;  // recordset column -> column of the base table's row
+    int keyColumnOf = -1;            // the key's column in the base table's row
     int64_t pos = -1;                // -1 before the first row, Size() after the last
     bool currentGone = false;
 
@@ -196,21 +197,23 @@ struct Recordset::Impl {
     void Insert() {
         std::vector<Variant> values;
         const std::vector<QString> names = EditedNames(values);
-        const Variant key =
-            Engine([&](provider::Session& session) { return session.Insert(*table, names, values); });
-        keys.push_back(key);
+        std::vector<Variant> tableRow;
+        const bool returned = Engine([&](provider::Session& session) {
+            const std::unique_ptr<provider::Cursor> inserted = session.Insert(*table, names, values);
+            if (tableColumnOf.empty())
+                MapTableColumns(inserted->Columns());
+            keyColumnOf = IndexOf(inserted->Columns(), table->keyColumn);
+            return inserted->Next(tableRow);
+        });
+        if (!returned || keyColumnOf < 0)
+            throw NotUpdatable();
+        keys.push_back(tableRow[keyColumnOf]);
         gone.push_back(0);
         pos = Size() - 1;
         currentGone = false;
-        std::vector<Variant> row;
-        if (ReadRow(pos, row)) {
-            current = std::move(row);
-        } else {
-            current.assign(columns.size(), Variant::Null());
-            for (size_t i = 0; i < edits.size(); ++i)
-                if (edits[i])
-                    current[i] = *edits[i];
-        }
+        current.resize(columns.size());
+        for (size_t i = 0; i < columns.size(); ++i)
+            current[i] = tableRow[tableColumnOf[i]];
         DropEdits();
     }
 

@@ -9,7 +9,7 @@ namespace {
 
 // A session of the wrapped provider whose calls may fail first.
 class FaultySession : public provider::Session {
-  public:
+public:
     FaultySession(std::shared_ptr<FaultyProvider> owner, std::unique_ptr<provider::Session> inner)
         : owner_(std::move(owner)), inner_(std::move(inner)) {}
 
@@ -30,8 +30,9 @@ class FaultySession : public provider::Session {
         owner_->MaybeFail(Operation::SelectByKey, table.table);
         return inner_->SelectByKey(table, key);
     }
-    Variant Insert(const provider::TableKey& table, const std::vector<QString>& columns,
-                   const std::vector<Variant>& values) override {
+    std::unique_ptr<provider::Cursor> Insert(const provider::TableKey& table,
+                                             const std::vector<QString>& columns,
+                                             const std::vector<Variant>& values) override {
         owner_->MaybeFail(Operation::Insert, table.table);
         return inner_->Insert(table, columns, values);
     }
@@ -50,8 +51,9 @@ class FaultySession : public provider::Session {
     }
     void SetCommandTimeout(int seconds) override { inner_->SetCommandTimeout(seconds); }
     bool Reusable() override { return inner_->Reusable(); }
+    void Flush() override { inner_->Flush(); }
 
-  private:
+private:
     std::shared_ptr<FaultyProvider> owner_;
     std::unique_ptr<provider::Session> inner_;
 };

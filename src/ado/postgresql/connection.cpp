@@ -186,8 +186,9 @@ std::unique_ptr<provider::Cursor> Session::SelectByKey(const provider::TableKey&
     return CursorOver(RunBuilt(sql, {ParameterText(key)}));
 }
 
-Variant Session::Insert(const provider::TableKey& table, const std::vector<QString>& columns,
-                        const std::vector<Variant>& values) {
+std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& table,
+                                                  const std::vector<QString>& columns,
+                                                  const std::vector<Variant>& values) {
     QStringList names;
     QStringList placeholders;
     ParameterValues parameters;
@@ -196,15 +197,15 @@ Variant Session::Insert(const provider::TableKey& table, const std::vector<QStri
         placeholders << u'$' + QString::number(i + 1);
         parameters.push_back(ParameterText(values[i]));
     }
-    const QString key = QuoteIdentifier(table.keyColumn);
-    const QString sql =
-        columns.empty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(table.table, key)
-                        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
-                              .arg(table.table, names.join(QStringLiteral(", ")),
-                                   placeholders.join(QStringLiteral(", ")), key);
-    const ResultPtr result = RunBuilt(sql, parameters);
+    // The row comes back with the insert: one round trip, not a second one to read it.
+    const QString sql = columns.empty()
+                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING *").arg(table.table)
+                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING *")
+                                  .arg(table.table, names.join(QStringLiteral(", ")),
+                                       placeholders.join(QStringLiteral(", ")));
+    ResultPtr result = RunBuilt(sql, parameters);
     tables_.FollowIdentityAfterInsert(*link_, table, columns);
-    return PQntuples(result.get()) > 0 ? ReadCell(result.get(), 0, 0) : Variant::Null();
+    return CursorOver(std::move(result));
 }
 
 int64_t Session::Update(const provider::TableKey& table, const Variant& key,

@@ -33,8 +33,9 @@ public:
     provider::TableKey UpdatableTable(const QString& sql) override;
     std::unique_ptr<provider::Cursor> SelectByKey(const provider::TableKey& table,
                                                   const Variant& key) override;
-    Variant Insert(const provider::TableKey& table, const std::vector<QString>& columns,
-                   const std::vector<Variant>& values) override;
+    std::unique_ptr<provider::Cursor> Insert(const provider::TableKey& table,
+                                             const std::vector<QString>& columns,
+                                             const std::vector<Variant>& values) override;
     int64_t Update(const provider::TableKey& table, const Variant& key, const std::vector<QString>& columns,
                    const std::vector<Variant>& values) override;
     int64_t Delete(const provider::TableKey& table, const Variant& key) override;

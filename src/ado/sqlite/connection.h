@@ -1,26 +1,19 @@
 #pragma once
-// One open SQLite database file behind a Jet connection: its statements, its locks and its time-outs.
+// A Jet connection's session on a database file. Sessions of one process on one file share its engine
+// handle (see handle.h); a session adds the command time-out and the translation of the program's
+// statements.
 
 #include "ado/provider.h"
-#include "ado/sqlite/statement.h"
+#include "ado/sqlite/handle.h"
 
-#include <QCache>
-#include <QHash>
 #include <QString>
 
-#include <chrono>
 #include <memory>
-
-#include <sys/stat.h>
-
-struct sqlite3;
 
 namespace ado::sqlite {
 
-inline constexpr int kStatementCacheSize = 64;  // prepared statements kept per session
-
 class Session : public provider::Session {
-  public:
+public:
     // Opens file, which must exist. Raises ado::Error (a missing file, not a database, locked).
     Session(const QString& file, const provider::OpenOptions& options);
     ~Session() override;
@@ -30,50 +23,33 @@ class Session : public provider::Session {
     provider::TableKey UpdatableTable(const QString& sql) override;
     std::unique_ptr<provider::Cursor> SelectByKey(const provider::TableKey& table,
                                                   const Variant& key) override;
-    Variant Insert(const provider::TableKey& table, const std::vector<QString>& columns,
-                   const std::vector<Variant>& values) override;
+    std::unique_ptr<provider::Cursor> Insert(const provider::TableKey& table,
+                                             const std::vector<QString>& columns,
+                                             const std::vector<Variant>& values) override;
     int64_t Update(const provider::TableKey& table, const Variant& key, const std::vector<QString>& columns,
                    const std::vector<Variant>& values) override;
     int64_t Delete(const provider::TableKey& table, const Variant& key) override;
+    // Sessions of the process share one handle per file: there is no cache of this session's own to refresh.
     void RefreshCache() override {}
     void SetCommandTimeout(int seconds) override { commandTimeoutSeconds_ = seconds; }
     bool Reusable() override;
+    void Flush() override;
 
-    // A prepared statement for sql, from the cache when one is idle there. Raises ado::Error carrying
-    // written.
-    std::unique_ptr<Statement> Prepare(const QString& sql, const QString& written);
-    // Resets statement and keeps it for the next use of its text.
-    void Release(std::unique_ptr<Statement> statement);
-    // Runs statement to its next row within the command time-out: true when a row is ready, false when it is
-    // done. Raises ado::Error carrying written.
-    bool Step(Statement& statement, const QString& written);
-
-  private:
-    // Runs a statement the session makes itself, with values bound, to its end; returns the rows it changed.
-    int64_t Run(const QString& sql, const std::vector<Variant>& values);
-    // Opens a cursor on a statement the session makes itself.
-    std::unique_ptr<provider::Cursor> Select(const QString& sql, const std::vector<Variant>& values);
-    // The key column of table, from the engine's table information. Raises ADODB_E_NOTSUPPORTED without one.
-    QString KeyColumn(const QString& table);
-    void ChooseJournal(const QString& file);
-    static int OnProgress(void* session);
-
-    // The file as it was opened: a session whose file was since replaced or removed is not handed out again.
-    struct FileIdentity {
-        dev_t device = 0;
-        ino_t inode = 0;
-        bool operator==(const FileIdentity&) const = default;
+private:
+    // How a statement that writes takes part in the write groups.
+    enum class Writing {
+        OnItsOwn,  // after every group is committed, in a transaction of its own
+        Grouped,   // in the handle's open group, which the caller has joined
     };
-    static FileIdentity IdentityOf(const QString& file);
+    // Opens a cursor on a statement with values bound to its parameters; the first step is made.
+    std::unique_ptr<provider::Cursor> Select(const QString& sql, const std::vector<Variant>& values,
+                                             const QString& written, Writing writing = Writing::OnItsOwn);
+    // Runs one by-key write of the session's own making as part of the handle's write group; returns the
+    // rows it changed.
+    int64_t GroupedWrite(const QString& sql, const std::vector<Variant>& values);
 
-    sqlite3* db_ = nullptr;
-    QString file_;
-    FileIdentity identity_;
-    bool exclusive_ = false;
+    std::shared_ptr<Handle> handle_;
     int commandTimeoutSeconds_ = 30;
-    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
-    QCache<QString, Statement> statements_{kStatementCacheSize};
-    QHash<QString, QString> keyColumns_;  // by table
 };
 
 }  // namespace ado::sqlite

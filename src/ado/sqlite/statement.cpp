@@ -1,7 +1,8 @@
 #include "ado/sqlite/statement.h"
 
-#include "ado/sqlite/connection.h"
 #include "ado/sqlite/error.h"
+#include "ado/sqlite/handle.h"
+#include "ado/sqlite/write_group.h"
 
 #include <sqlite3.h>
 
@@ -174,17 +175,21 @@ void Statement::Reset() {
     sqlite3_clear_bindings(stmt_);
 }
 
-Cursor::Cursor(Session& session, std::unique_ptr<Statement> statement, bool hasRow, QString written)
-    : session_(session),
+Cursor::Cursor(std::shared_ptr<Handle> handle, std::unique_ptr<Statement> statement, bool hasRow,
+               QString written, int timeoutSeconds)
+    : handle_(std::move(handle)),
       statement_(std::move(statement)),
       columns_(statement_->Columns()),
       rowReady_(hasRow),
-      written_(std::move(written)) {
+      written_(std::move(written)),
+      timeoutSeconds_(timeoutSeconds) {
+    const std::lock_guard lock(EngineLock());
     ReadAhead();
 }
 
 Cursor::~Cursor() {
-    session_.Release(std::move(statement_));
+    const std::lock_guard lock(EngineLock());
+    handle_->Release(std::move(statement_));
 }
 
 void Cursor::ReadAhead() {
@@ -193,7 +198,7 @@ void Cursor::ReadAhead() {
         return;
     statement_->Read(ahead_);
     rowReady_ = false;  // a failed step ends the rows
-    rowReady_ = session_.Step(*statement_, written_);
+    rowReady_ = handle_->Step(*statement_, written_, timeoutSeconds_);
     if (!rowReady_)
         statement_->Reset();
 }
@@ -202,6 +207,7 @@ bool Cursor::Next(std::vector<Variant>& row) {
     if (!haveAhead_)
         return false;
     row.swap(ahead_);
+    const std::lock_guard lock(EngineLock());
     ReadAhead();
     return true;
 }

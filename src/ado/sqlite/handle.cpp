@@ -1,0 +1,258 @@
+#include "ado/sqlite/handle.h"
+
+#include "ado/sqlite/error.h"
+#include "ado/sqlite/write_group.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <sqlite3.h>
+#include <sys/vfs.h>
+
+#include <map>
+
+namespace ado::sqlite {
+
+namespace {
+
+// True when file lies on a network or user-space file system (NFS, SMB/CIFS, FUSE, ...), where SQLite's
+// write-ahead log cannot work because its shared memory is local to one host.
+bool OnNetworkFileSystem(const QString& file) {
+    struct statfs info {};
+    if (statfs(QFile::encodeName(file).constData(), &info) != 0)
+        return false;
+    switch (static_cast<unsigned long>(info.f_type)) {
+        case 0x6969:      // NFS
+        case 0x517B:      // SMB
+        case 0xFF534D42:  // CIFS
+        case 0xFE534D42:  // SMB2
+        case 0x65735546:  // FUSE (sshfs and others)
+        case 0x564C:      // NCP
+        case 0x73757245:  // Coda
+        case 0x5346414F:  // AFS
+        case 0x6B414653:  // kAFS
+        case 0x01021997:  // 9P
+        case 0x00C36400:  // Ceph
+        case 0x7461636F:  // OCFS2
+        case 0x01161970:  // GFS2
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A statement taken from the handle, given back when the lease ends.
+class Lease {
+public:
+    Lease(Handle& handle, std::unique_ptr<Statement> statement)
+        : handle_(handle), statement_(std::move(statement)) {}
+    ~Lease() { handle_.Release(std::move(statement_)); }
+    Statement& operator*() { return *statement_; }
+    Statement* operator->() { return statement_.get(); }
+
+private:
+    Handle& handle_;
+    std::unique_ptr<Statement> statement_;
+};
+
+}  // namespace
+
+Handle::Handle(const QString& file, bool exclusive) : exclusive_(exclusive) {
+    const QFileInfo info(file);
+    if (file.isEmpty() || !info.exists())
+        throw FileNotFound(file);
+    // Without SQLITE_OPEN_CREATE a file that vanished meanwhile is not made anew.
+    const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    try {
+        if (rc != SQLITE_OK)
+            throw info.exists() ? EngineError(db_, rc, {}) : FileNotFound(file);
+        sqlite3_extended_result_codes(db_, 1);
+        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+        sqlite3_progress_handler(db_, 1000, &Handle::OnProgress, this);
+        // Reading the schema tells whether the file is a database at all.
+        Run(QStringLiteral("PRAGMA schema_version"));
+        ChooseJournal(file);
+        file_ = file;
+        identity_ = IdentityOf(file);
+        if (exclusive_) {
+            Run(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
+            Run(QStringLiteral("BEGIN EXCLUSIVE"));
+            Run(QStringLiteral("COMMIT"));
+        }
+    } catch (const Error&) {
+        statements_.clear();
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw;
+    }
+    Register(this);
+}
+
+Handle::~Handle() {
+    Unregister(this);
+    try {
+        CommitGroup();
+    } catch (const Error&) {
+        // Nobody is left to tell: the group is lost as it would be at a crash, and the next run redoes it.
+    }
+    statements_.clear();
+    sqlite3_close_v2(db_);
+}
+
+void Handle::Run(const QString& sql) {
+    Lease statement(*this, Prepare(sql, sql));
+    while (Step(*statement, sql, 0)) {
+    }
+}
+
+void Handle::ChooseJournal(const QString& file) {
+    const bool network = OnNetworkFileSystem(file);
+    QString current;
+    {
+        Lease statement(*this, Prepare(QStringLiteral("PRAGMA journal_mode"), {}));
+        std::vector<Variant> row;
+        if (Step(*statement, {}, 0)) {
+            statement->Read(row);
+            current = row.at(0).ToString().toLower();
+        }
+    }
+    const bool wal = current == QLatin1String("wal");
+    if (wal == network) {  // WAL wanted on a local file system only
+        // Another connection with the file open keeps its journal as it is; that one is then used.
+        try {
+            Run(network ? QStringLiteral("PRAGMA journal_mode=DELETE")
+                        : QStringLiteral("PRAGMA journal_mode=WAL"));
+        } catch (const Error& err) {
+            if (err.NativeError() != JET_LOCKED)
+                throw;
+        }
+    }
+    if (!network)
+        Run(QStringLiteral("PRAGMA synchronous=NORMAL"));
+}
+
+int Handle::OnProgress(void* handle) {
+    return std::chrono::steady_clock::now() > static_cast<Handle*>(handle)->deadline_ ? 1 : 0;
+}
+
+std::unique_ptr<Statement> Handle::Prepare(const QString& sql, const QString& written) {
+    if (Statement* cached = statements_.take(sql))
+        return std::unique_ptr<Statement>(cached);
+    return std::make_unique<Statement>(db_, sql, written);
+}
+
+void Handle::Release(std::unique_ptr<Statement> statement) {
+    statement->Reset();
+    if (!statements_.contains(statement->Sql())) {
+        const QString key = statement->Sql();
+        statements_.insert(key, statement.release());
+    }
+}
+
+bool Handle::Step(Statement& statement, const QString& written, int timeoutSeconds) {
+    if (!statement.Handle())
+        return false;  // nothing but blanks or comments
+    deadline_ = timeoutSeconds > 0 ? std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds)
+                                   : std::chrono::steady_clock::time_point::max();
+    const int rc = sqlite3_step(statement.Handle());
+    deadline_ = std::chrono::steady_clock::time_point::max();
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    const Error error = EngineError(db_, rc, written);
+    statement.Reset();
+    throw error;
+}
+
+QString Handle::KeyColumn(const QString& table) {
+    const auto known = keyColumns_.constFind(table);
+    if (known != keyColumns_.constEnd())
+        return known.value();
+    const QString sql = QStringLiteral("SELECT name FROM pragma_table_info(?) WHERE pk > 0");
+    QStringList keys;
+    {
+        Lease statement(*this, Prepare(sql, sql));
+        statement->Bind({Variant(table)});
+        std::vector<Variant> row;
+        while (Step(*statement, sql, 0)) {
+            statement->Read(row);
+            keys << row.at(0).ToString();
+        }
+    }
+    if (keys.size() != 1)
+        throw ObjectModelError(ADODB_E_NOTSUPPORTED);
+    keyColumns_.insert(table, keys.front());
+    return keys.front();
+}
+
+bool Handle::InOwnTransaction() const {
+    return !groupOpen_ && !sqlite3_get_autocommit(db_);
+}
+
+void Handle::JoinGroup(const QString& written) {
+    if (groupOpen_ || InOwnTransaction())
+        return;
+    // Taking the write lock at once makes a busy file fail here, before anything of the group is written.
+    const QString begin = QStringLiteral("BEGIN IMMEDIATE");
+    Lease statement(*this, Prepare(begin, written));
+    Step(*statement, written, 0);
+    groupOpen_ = true;
+    groupStarted_ = std::chrono::steady_clock::now();
+}
+
+void Handle::CheckGroupAfterFailure(const Error& failure) {
+    if (!groupOpen_ || !sqlite3_get_autocommit(db_))
+        return;
+    groupOpen_ = false;
+    throw Error(
+        failure.Number(), failure.NativeError(),
+        failure.Description() +
+            QStringLiteral(" The engine rolled back the writes of the last few milliseconds with it."),
+        failure.Statement());
+}
+
+void Handle::CommitGroup() {
+    if (!groupOpen_)
+        return;
+    const QString commit = QStringLiteral("COMMIT");
+    Lease statement(*this, Prepare(commit, commit));
+    Step(*statement, commit, 0);
+    groupOpen_ = false;
+}
+
+Handle::FileIdentity Handle::IdentityOf(const QString& file) {
+    struct stat status {};
+    if (stat(QFile::encodeName(file).constData(), &status) != 0)
+        return {};
+    return {status.st_dev, status.st_ino};
+}
+
+bool Handle::StillOpensItsFile() const {
+    const FileIdentity now = IdentityOf(file_);
+    return !(now == FileIdentity{}) && now == identity_;
+}
+
+std::shared_ptr<Handle> OpenHandle(const QString& file, bool exclusive) {
+    if (exclusive)
+        return std::make_shared<Handle>(file, true);
+    // By device and inode, so that every path to one file shares its handle and a replaced file gets a
+    // new one.
+    static std::map<std::pair<dev_t, ino_t>, std::weak_ptr<Handle>> open;
+    const Handle::FileIdentity identity = Handle::IdentityOf(file);
+    const auto key = std::make_pair(identity.device, identity.inode);
+    if (!(identity == Handle::FileIdentity{})) {
+        const auto found = open.find(key);
+        if (found != open.end()) {
+            if (std::shared_ptr<Handle> handle = found->second.lock(); handle && handle->StillOpensItsFile())
+                return handle;
+        }
+    }
+    auto handle = std::make_shared<Handle>(file, false);
+    std::erase_if(open, [](const auto& entry) { return entry.second.expired(); });
+    open[key] = handle;
+    return handle;
+}
+
+}  // namespace ado::sqlite

@@ -1,0 +1,94 @@
+#pragma once
+// One open SQLite connection on a database file, shared by every session of the process on that file: its
+// prepared statements, its key columns, its time-out and its group of writes not yet committed. Sharing
+// one connection makes a row written through one session visible at once to every other, committed or not.
+
+#include "ado/error.h"
+#include "ado/sqlite/statement.h"
+
+#include <QCache>
+#include <QHash>
+#include <QString>
+
+#include <chrono>
+#include <memory>
+
+#include <sys/stat.h>
+
+struct sqlite3;
+
+namespace ado::sqlite {
+
+inline constexpr int kStatementCacheSize = 64;  // prepared statements kept per handle
+
+class Handle {
+public:
+    // Opens file, which must exist; exclusive locks it against other processes. Raises ado::Error (a missing
+    // file, not a database, locked).
+    Handle(const QString& file, bool exclusive);
+    // Commits the open group (a failure is dropped: the writes are lost as at a crash) and closes.
+    ~Handle();
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    sqlite3* Db() const { return db_; }
+    bool Exclusive() const { return exclusive_; }
+
+    // A prepared statement for sql, from the cache when one is idle there. Raises ado::Error carrying
+    // written.
+    std::unique_ptr<Statement> Prepare(const QString& sql, const QString& written);
+    // Resets statement and keeps it for the next use of its text.
+    void Release(std::unique_ptr<Statement> statement);
+    // Runs statement to its next row within timeoutSeconds (0: no limit): true when a row is ready, false
+    // when it is done. Raises ado::Error carrying written.
+    bool Step(Statement& statement, const QString& written, int timeoutSeconds);
+    // The key column of table, from the engine's table information. Raises ADODB_E_NOTSUPPORTED without one.
+    QString KeyColumn(const QString& table);
+
+    // Makes the next write part of the open group, opening one when there is none and no transaction of
+    // the program's own is open. Raises ado::Error (JET_LOCKED while another process holds the write lock).
+    void JoinGroup(const QString& written);
+    // After a grouped write failed: when the engine rolled back the whole group with the statement, raises
+    // an error that says so (the writes of the group are lost); otherwise returns.
+    void CheckGroupAfterFailure(const Error& failure);
+    bool GroupOpen() const { return groupOpen_; }
+    std::chrono::steady_clock::time_point GroupStarted() const { return groupStarted_; }
+    // Commits the open group, if any. Raises ado::Error; the group then stays open.
+    void CommitGroup();
+
+    // True while the file at the handle's path is the one it opened (not moved, removed or replaced).
+    bool StillOpensItsFile() const;
+    // True while a transaction the program began itself (BEGIN) is open.
+    bool InOwnTransaction() const;
+
+private:
+    // Runs a statement the handle makes itself to its end.
+    void Run(const QString& sql);
+    void ChooseJournal(const QString& file);
+    static int OnProgress(void* handle);
+
+    struct FileIdentity {
+        dev_t device = 0;
+        ino_t inode = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    static FileIdentity IdentityOf(const QString& file);
+
+    sqlite3* db_ = nullptr;
+    QString file_;
+    FileIdentity identity_;
+    bool exclusive_ = false;
+    bool groupOpen_ = false;
+    std::chrono::steady_clock::time_point groupStarted_;
+    std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+    QCache<QString, Statement> statements_{kStatementCacheSize};
+    QHash<QString, QString> keyColumns_;  // by table
+
+    friend std::shared_ptr<Handle> OpenHandle(const QString& file, bool exclusive);
+};
+
+// The handle of the process on file: the one already open when it still opens the same file, else a new
+// one. An exclusive open always gets a handle of its own. Raises ado::Error like Handle's constructor.
+std::shared_ptr<Handle> OpenHandle(const QString& file, bool exclusive);
+
+}  // namespace ado::sqlite
