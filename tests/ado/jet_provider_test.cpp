@@ -1,9 +1,10 @@
-// The Jet provider over SQLite files: opening, column kinds, errors, locks held by another process and the
-// command time-out.
+// The Jet provider over SQLite files: opening, column kinds, errors, locks held by another process, the
+// command time-out, and grouped writes.
 #include "ado/connection.h"
 #include "ado/recordset.h"
 #include "support/databases.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 
 namespace {
 
@@ -255,10 +257,6 @@ TEST_F(JetProviderTest, AJoinOpensReadOnlyButNotForUpdate) {
     EXPECT_EQ(forUpdate.State(), ado::adStateClosed);
 }
 
-}  // namespace
-
-namespace {
-
 // The queue processor reads one agency row on its connection, another connection rebuilds the agency's
 // entries, and the first connection then deletes the queue row. A read left open would pin the first
 // connection to the file as it was before the other's writes, and its delete would wait for ever.
@@ -282,6 +280,67 @@ TEST_F(JetProviderTest, AReadRowDoesNotKeepItsConnectionFromWritingAfterAnotherC
     ado::Recordset count;
     count.Open(QStringLiteral("SELECT COUNT(*) AS N FROM [Court Charges]"), other);
     EXPECT_EQ(count.Fields(QStringLiteral("N")).ToLong(), 2);
+}
+
+// What another process sees of the file: sqlite3 run on it, printing the result of sql.
+QString SeenByAnotherProcess(const QString& file, const QString& sql) {
+    QProcess reader;
+    reader.start(QStringLiteral("sqlite3"), {file, sql});
+    if (!reader.waitForFinished(10000))
+        return QStringLiteral("(no answer)");
+    return QString::fromUtf8(reader.readAllStandardOutput()).trimmed();
+}
+
+void AddCharge(ado::Connection& connection, const QString& description) {
+    ado::Recordset add;
+    add.Open(QStringLiteral("SELECT * FROM [Court Charges]"), connection, ado::adOpenKeyset,
+             ado::adLockPessimistic);
+    add.AddNew();
+    add.Fields(QStringLiteral("Description")) = description;
+    add.Update();
+}
+
+TEST_F(JetProviderTest, AGroupedWriteIsSeenAtOnceInTheProcessAndByOthersOnceClosed) {
+    ado::Connection other;
+    other.Open(connectionString_);
+    for (int i = 0; i < 3; ++i)
+        AddCharge(connection_, QStringLiteral("Charge %1").arg(i));
+    // The other connection shares the engine handle: no commit is needed for it to see the rows.
+    ado::Recordset count;
+    count.Open(QStringLiteral("SELECT COUNT(*) AS N FROM [Court Charges]"), other);
+    EXPECT_EQ(count.Fields(QStringLiteral("N")).ToLong(), 3);
+    count.Close();
+    other.Close();
+
+    connection_.Close();
+    EXPECT_EQ(SeenByAnotherProcess(FilePath(QStringLiteral("test.mdb")),
+                                   QStringLiteral("SELECT COUNT(*) FROM \"Court Charges\"")),
+              QStringLiteral("3"));
+}
+
+// The child of the next test: adds a row through a recordset and ends the process without closing anything.
+TEST(GroupedWritesChild, DISABLED_EndsWithoutClosing) {
+    auto* connection = new ado::Connection;  // never closed: the process ends with the write grouped
+    connection->Open(JetString(qEnvironmentVariable("KESTRANE_GROUPED_FILE")));
+    AddCharge(*connection, QStringLiteral("Written last"));
+    std::exit(0);
+}
+
+TEST_F(JetProviderTest, AProcessThatEndsWithoutClosingStillCommitsItsWrites) {
+    connection_.Close();
+    ado::ClearConnectionPool();
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("KESTRANE_GROUPED_FILE"), FilePath(QStringLiteral("test.mdb")));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_also_run_disabled_tests"),
+                 QStringLiteral("--gtest_filter=GroupedWritesChild.DISABLED_EndsWithoutClosing")});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
+    EXPECT_EQ(SeenByAnotherProcess(FilePath(QStringLiteral("test.mdb")),
+                                   QStringLiteral("SELECT Description FROM \"Court Charges\"")),
+              QStringLiteral("Written last"));
 }
 
 }  // namespace
