@@ -1,10 +1,8 @@
 #pragma once
-// The program writes its values into the statement text ("... WHERE Agency_ID = 12"). To let one prepared
-// statement serve every value, the number literals of a query or data statement become typed parameters
-// ("... WHERE Agency_ID = $1" with $1 an integer 12), typed exactly as the server types the literal, so that
-// the statement means the same. Text literals stay in the text.
+// Number literals as typed parameters of the server's prepared statements, typed exactly as the server
+// types the literal, so that the statement means the same.
 
-#include "ado/sql/dialect.h"
+#include "ado/sql/literal_parameters.h"
 
 #include <libpq-fe.h>
 
@@ -22,12 +20,10 @@ struct ParameterizedStatement {
     QByteArray Key() const;
 };
 
-// The statement (in the server's dialect) with its number literals as parameters. Statements that cannot
-// take parameters (definitions, settings) come back unchanged, without parameters; so do literals that
-// stand for positions (ORDER BY 1) or type sizes (numeric(10, 2)).
+// The statement (in the server's dialect) with its number literals as typed parameters; see
+// sql::ParameterizeLiterals for the literals that stay.
 ParameterizedStatement ParameterizeLiterals(const std::vector<sql::Token>& tokens);
 
-// True for statements that a prepared statement can run: SELECT, INSERT, UPDATE, DELETE, WITH, VALUES.
-bool IsDataStatement(const std::vector<sql::Token>& tokens);
+using sql::IsDataStatement;
 
 }  // namespace ado::postgresql

@@ -106,13 +106,6 @@ bool IsName(const Token& token) {
            token.kind == TokenKind::QuotedName;
 }
 
-QString Join(const std::vector<Token>& tokens) {
-    QString text;
-    for (const Token& token : tokens)
-        text += token.text;
-    return text;
-}
-
 // [Court Charges] -> "court charges": the server folds unquoted names to lower case, and the product's
 // tables on the server are named in lower case.
 Token QuoteBracketName(const Token& token) {
@@ -296,6 +289,13 @@ std::vector<Token> DropIdentityInsert(const std::vector<Token>& tokens) {
 
 }  // namespace
 
+QString Join(const std::vector<Token>& tokens) {
+    QString text;
+    for (const Token& token : tokens)
+        text += token.text;
+    return text;
+}
+
 std::vector<Token> Tokenize(const QString& sql) {
     std::vector<Token> tokens;
     qsizetype begin = 0;
@@ -309,6 +309,10 @@ std::vector<Token> Tokenize(const QString& sql) {
 
 QString ToSqlite(const QString& sql) {
     return Join(MoveTopToLimit(Tokenize(sql)));
+}
+
+std::vector<Token> ToSqliteTokens(const std::vector<Token>& tokens) {
+    return MoveTopToLimit(tokens);
 }
 
 QString ToPostgres(const QString& sql) {

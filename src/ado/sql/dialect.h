@@ -21,6 +21,10 @@ std::vector<Token> Tokenize(const QString& sql);
 
 // The statement for SQLite: TOP n becomes LIMIT n (also in a sub-select); the rest stands as written.
 QString ToSqlite(const QString& sql);
+// ToSqlite on tokens already split.
+std::vector<Token> ToSqliteTokens(const std::vector<Token>& tokens);
+// The text of tokens.
+QString Join(const std::vector<Token>& tokens);
 
 // The statement for PostgreSQL: bracketed names become quoted lower-case names, TOP n becomes LIMIT n,
 // "DELETE T FROM (...) AS t1 Where ..." becomes "DELETE FROM T USING (...) AS t1 WHERE ...", and

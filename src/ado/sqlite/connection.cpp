@@ -1,12 +1,15 @@
 #include "ado/sqlite/connection.h"
 
 #include "ado/sql/dialect.h"
+#include "ado/sql/literal_parameters.h"
 #include "ado/sqlite/error.h"
 #include "ado/sqlite/provider.h"
 #include "ado/sqlite/write_group.h"
 #include "ado/trace.h"
 
 #include <QStringList>
+
+#include <optional>
 
 #include <sqlite3.h>
 
@@ -37,6 +40,17 @@ private:
     Handle& handle_;
     std::unique_ptr<Statement> statement_;
 };
+
+// The value a number literal stands for, when a parameter can carry it exactly.
+std::optional<Variant> LiteralValue(const QString& literal) {
+    bool ok = false;
+    if (const int value = literal.toInt(&ok); ok)
+        return Variant(static_cast<int32_t>(value));
+    const bool decimal = literal.contains(u'.') || literal.contains(u'e', Qt::CaseInsensitive);
+    if (const double value = literal.toDouble(&ok); ok && decimal)
+        return Variant(value);
+    return std::nullopt;  // a 64-bit or hexadecimal integer stays in the text
+}
 
 bool Writes(Statement& statement) {
     return statement.Handle() && !sqlite3_stmt_readonly(statement.Handle());
@@ -69,9 +83,19 @@ Session::~Session() {
 }
 
 std::unique_ptr<provider::Cursor> Session::Query(const QString& sql) {
-    const QString sent = sql::ToSqlite(sql);
-    TraceStatement(kProviderName, sql, sent);
-    return Select(sent, {}, sql);
+    const std::vector<sql::Token> sent = sql::ToSqliteTokens(sql::Tokenize(sql));
+    if (TraceEnabled())
+        TraceStatement(kProviderName, sql, sql::Join(sent));
+    // Statements that differ only in their numbers share one prepared statement.
+    const sql::LiteralParameters parameterized = sql::ParameterizeLiterals(sent, u'?');
+    std::vector<Variant> values;
+    for (const QString& literal : parameterized.literals) {
+        const std::optional<Variant> value = LiteralValue(literal);
+        if (!value)
+            return Select(sql::Join(sent), {}, sql);
+        values.push_back(*value);
+    }
+    return Select(parameterized.text, values, sql);
 }
 
 std::unique_ptr<provider::Cursor> Session::Select(const QString& sql, const std::vector<Variant>& values,

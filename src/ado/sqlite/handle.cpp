@@ -72,6 +72,9 @@ Handle::Handle(const QString& file, bool exclusive) : exclusive_(exclusive) {
         sqlite3_progress_handler(db_, 1000, &Handle::OnProgress, this);
         // Reading the schema tells whether the file is a database at all.
         Run(QStringLiteral("PRAGMA schema_version"));
+        // A rebuild's scans and duplicate tests touch the same index pages again and again: a cache of
+        // kCacheKibibytes keeps them in memory instead of reading them back from the file.
+        Run(QStringLiteral("PRAGMA cache_size=-") + QString::number(kCacheKibibytes));
         ChooseJournal(file);
         file_ = file;
         identity_ = IdentityOf(file);

@@ -20,6 +20,7 @@ struct sqlite3;
 namespace ado::sqlite {
 
 inline constexpr int kStatementCacheSize = 64;  // prepared statements kept per handle
+inline constexpr int kCacheKibibytes = 16384;    // the engine's page cache per handle
 
 class Handle {
 public:

@@ -18,7 +18,27 @@ namespace {
 // Dates are stored as local time in this text form.
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
+// The digits of text from position at, count of them; -1 when one is not a digit.
+int DigitsAt(const QString& text, qsizetype at, int count) {
+    int value = 0;
+    for (qsizetype i = at; i < at + count; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
 QDateTime ParseStoredDate(const QString& text) {
+    // The form the provider writes is read digit by digit: a scan reads hundreds of thousands of them.
+    if (text.size() == 19 && text[4] == u'-' && text[7] == u'-' && text[10] == u' ' && text[13] == u':' &&
+        text[16] == u':') {
+        const QDate date(DigitsAt(text, 0, 4), DigitsAt(text, 5, 2), DigitsAt(text, 8, 2));
+        const QTime time(DigitsAt(text, 11, 2), DigitsAt(text, 14, 2), DigitsAt(text, 17, 2));
+        if (date.isValid() && time.isValid())
+            return QDateTime(date, time);
+    }
     for (const QString& format : {kDateFormat, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"),
                                   QStringLiteral("yyyy-MM-ddTHH:mm:ss"), QStringLiteral("yyyy-MM-dd")}) {
         const QDateTime value = QDateTime::fromString(text, format);
