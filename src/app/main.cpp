@@ -38,6 +38,7 @@ void Run() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::ReadLocalZoneOnce();
     platform::ChooseQtPlatform();
     QApplication application(argc, argv);
     platform::SetAppTitle(QStringLiteral("KSProcessDisqualificationsQueue"));

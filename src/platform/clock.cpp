@@ -103,6 +103,11 @@ bool InstallClockFromEnvironment() {
     return true;
 }
 
+void ReadLocalZoneOnce() {
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+}
+
 QDateTime Now() {
     return GetClock().Now();
 }

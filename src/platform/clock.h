@@ -53,6 +53,10 @@ void SetClock(std::shared_ptr<Clock> clock);
 // KESTRANE_VIRTUAL_CLOCK=now, or =YYYY-MM-DDTHH:MM:SS, selects a virtual clock starting then. Returns true
 // when a virtual clock was installed.
 bool InstallClockFromEnvironment();
+// Makes the C library read the local time zone once, not look at /etc/localtime again at every conversion
+// of a date (a rebuild converts a million): sets TZ to that file when TZ is unset. Call before any thread
+// starts.
+void ReadLocalZoneOnce();
 
 // Shorthands for GetClock().Now() and GetClock().Sleep(ms).
 QDateTime Now();

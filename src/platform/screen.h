@@ -17,7 +17,9 @@ public:
     static int MousePointer();
     static void SetMousePointer(int pointer);
 
-    // Runs the pending window events once (and releases windows whose references were emptied).
+    // Runs the pending window events once (and releases windows whose references were emptied). Events of
+    // the window system are fetched at most every few milliseconds; events posted within the program at
+    // every call.
     static void DoEvents();
 
     // The loaded windows, in the order they were loaded.

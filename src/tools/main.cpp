@@ -18,11 +18,10 @@ namespace {
 
 using tools::Command;
 
-const Command* const kCommands[] = {&tools::kInitCommand,     &tools::kConfigureCommand,
-                                    &tools::kAddUserCommand,  &tools::kAddWorkstationCommand,
-                                    &tools::kScheduleCommand, &tools::kEnqueueCommand,
-                                    &tools::kGenerateCommand, &tools::kShowCommand,
-                                    &tools::kLaptopCommand};
+const Command* const kCommands[] = {
+    &tools::kInitCommand,           &tools::kConfigureCommand, &tools::kAddUserCommand,
+    &tools::kAddWorkstationCommand, &tools::kScheduleCommand,  &tools::kEnqueueCommand,
+    &tools::kGenerateCommand,       &tools::kShowCommand,      &tools::kLaptopCommand};
 
 QString CommandUsage(const Command& command) {
     return QStringLiteral("Usage: kestrane-admin ") + command.name + QLatin1Char(' ') + command.usage +
@@ -73,13 +72,15 @@ int Run(const Command& command, const QStringList& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::ReadLocalZoneOnce();
     // Only a command that opens windows gets the widgets: the others run where no display can be reached.
     const Command* early = argc > 1 ? FindCommand(QString::fromLocal8Bit(argv[1])) : nullptr;
     const bool opensWindows = early != nullptr && early->opensWindows;
     if (opensWindows)
         platform::ChooseQtPlatform();
     const std::unique_ptr<QCoreApplication> application =
-        opensWindows ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+        opensWindows ? std::make_unique<QApplication>(argc, argv)
+                     : std::make_unique<QCoreApplication>(argc, argv);
     platform::InstallClockFromEnvironment();
     ado::provider::RegisterBuiltInProviders();
 
