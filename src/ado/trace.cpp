@@ -3,6 +3,9 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <mutex>
 
 namespace ado {
@@ -35,10 +38,16 @@ void TraceStatement(const QString& provider, const QString& written, const QStri
                          Escaped(written) + u'\t' + Escaped(sent) + u'\n';
     static std::mutex mutex;
     const std::lock_guard lock(mutex);
-    // Opened for each line, so that several programs may append to one trace.
-    QFile file(TraceFile());
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-        file.write(line.toUtf8());
+    // Opened for each line, so that several programs may append to one trace; a pipe (/dev/stderr, a FIFO)
+    // works too, since nothing seeks.
+    const int fd =
+        ::open(QFile::encodeName(TraceFile()).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    const QByteArray bytes = line.toUtf8();
+    [[maybe_unused]] const ssize_t bytesWritten =
+        ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+    ::close(fd);
 }
 
 }  // namespace ado
