@@ -1,32 +1,22 @@
 // Whole runs of the program that work a queue off, on the embedded files and on the server: the final
 // Blacklist against the rule of disqualification computed by one set-based query, the queue, the schedule and
 // the activity log; and a run killed in the middle, then started again.
-#include "ado/connection.h"
-#include "ado/provider.h"
-#include "ado/recordset.h"
+#include "acceptance/queue_run_fixture.h"
 #include "support/child_process.h"
-#include "support/databases.h"
-#include "support/query_rows.h"
-#include "support/server_connection.h"
 
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <set>
-#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
+using acceptance::kProgram;
+using acceptance::Pairs;
 using testsupport::ChildResult;
 using testsupport::Engine;
-using Pairs = std::set<std::pair<int32_t, int32_t>>;  // (client, agency)
 
-const QString kProgram = u"KSProcessDisqualificationsQueue"_s;
-const QString kWorkstation = u"WS-QUEUE-01"_s;
 constexpr int kClients = 120;
 constexpr int kAgencies = 12;
 
@@ -45,38 +35,13 @@ const QString kRuleQuery =
     u"WHERE (a.No_Drug_Offenders = 1 AND f.D = 1) OR (a.No_Sex_Offenders = 1 AND f.S = 1) OR "
     u"(a.No_Theft_Offenders = 1 AND f.T = 1) OR (a.No_Violent_Offenders = 1 AND f.V = 1)"_s;
 
-class QueueRunTest : public ::testing::TestWithParam<Engine> {
+class QueueRunTest : public acceptance::QueueRunFixture {
 protected:
     void SetUp() override {
-        ado::provider::RegisterBuiltInProviders();
-        ASSERT_TRUE(temp_.isValid());
-        config_ = temp_.filePath(u"config"_s);
-        dataPath_ = temp_.filePath(u"data"_s) + QLatin1Char('/');
-        QStringList location{u"--data-path"_s, dataPath_};
-        if (GetParam() == Engine::Server) {
-            KESTRANE_REQUIRE_SERVER();
-            // The program's catalog has a fixed name; these tests hold it alone (a ctest resource lock).
-            ado::ClearConnectionPool();
-            testsupport::ServerConnection(u"postgres"_s)
-                .Exec(u"DROP DATABASE IF EXISTS \"Kestrane\" WITH (FORCE)"_s);
-            location << u"--server"_s << testsupport::ServerDataSource();
-        }
-        Admin(QStringList{u"init"_s} + location);
-        Admin(QStringList{u"configure"_s, u"--workstation"_s, kWorkstation} + location);
-        user_ = Admin({u"add-user"_s, u"Dana Reyes"_s}).trimmed();
-        Admin({u"add-workstation"_s, kWorkstation});
-        Admin({u"generate"_s, u"--clients"_s, QString::number(kClients), u"--agencies"_s,
-               QString::number(kAgencies), u"--seed"_s, u"20261205"_s});
-    }
-
-    void TearDown() override { ado::ClearConnectionPool(); }
-
-    QString Admin(const QStringList& arguments) {
-        const ChildResult result =
-            testsupport::RunBinary(u"kestrane-admin"_s, arguments, testsupport::ChildEnvironment(config_));
-        EXPECT_EQ(result.exitCode, 0) << arguments.join(u' ').toStdString() << "\n"
-                                      << result.err.toStdString();
-        return result.out;
+        QueueRunFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        MakeDataSet(u"run"_s, {kClients, kAgencies, 20261205});
     }
 
     // Every client, some with a Table_Name that differs from "Agencies" only in case, then every agency, then
@@ -92,35 +57,6 @@ protected:
             Admin({u"enqueue"_s, u"agency"_s, QString::number(agency)});
         Admin({u"enqueue"_s, u"agency"_s, u"999"_s});
     }
-
-    QString MainString() const {
-        if (GetParam() == Engine::Server) {
-            return u"Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source="_s +
-                   testsupport::ServerDataSource() +
-                   u";Persist Security Info=False;Initial Catalog=Kestrane;"_s;
-        }
-        return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + dataPath_ + u"KS.mdb;"_s;
-    }
-    QString UsersString() const {
-        return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + dataPath_ + u"KS_users.mdb;"_s;
-    }
-
-    std::vector<QStringList> Rows(const QString& connectionString, const QString& sql,
-                                  const QStringList& fields) {
-        return testsupport::QueryRows(connectionString, sql, fields);
-    }
-
-    Pairs PairsOf(const QString& sql) {
-        Pairs pairs;
-        for (const QStringList& row : Rows(MainString(), sql, {u"Client_ID"_s, u"Agency_ID"_s}))
-            pairs.insert({row[0].toInt(), row[1].toInt()});
-        return pairs;
-    }
-
-    QTemporaryDir temp_;
-    QString config_;
-    QString dataPath_;
-    QString user_;
 };
 
 TEST_P(QueueRunTest, WorksTheWholeQueueOffAndLeavesTheRule) {
@@ -144,12 +80,7 @@ TEST_P(QueueRunTest, WorksTheWholeQueueOffAndLeavesTheRule) {
         expected.erase(pair);
     EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), expected);
     EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 1"_s), manualBefore);
-    EXPECT_TRUE(
-        Rows(MainString(),
-             u"SELECT Client_ID, Agency_ID, COUNT(*) AS N FROM Blacklist GROUP BY Client_ID, Agency_ID "
-             u"HAVING COUNT(*) > 1"_s,
-             {u"Client_ID"_s})
-            .empty());
+    EXPECT_TRUE(DuplicatePairs().empty());
 
     // Only the request for the missing agency is left; the schedule is cleared.
     const auto queue =
@@ -206,6 +137,6 @@ TEST_P(QueueRunTest, ARunKilledInTheMiddleIsFinishedByTheNextOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, QueueRunTest, ::testing::Values(Engine::Jet, Engine::Server),
-                         [](const auto& info) { return info.param == Engine::Jet ? "Jet" : "Server"; });
+                         acceptance::EngineName);
 
 }  // namespace

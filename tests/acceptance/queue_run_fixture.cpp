@@ -1,0 +1,91 @@
+#include "acceptance/queue_run_fixture.h"
+
+#include "ado/connection.h"
+#include "ado/provider.h"
+#include "support/child_process.h"
+#include "support/query_rows.h"
+#include "support/server_connection.h"
+
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+namespace acceptance {
+
+using testsupport::Engine;
+
+std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
+    return info.param == Engine::Jet ? "Jet" : "Server";
+}
+
+void QueueRunFixture::SetUp() {
+    ado::provider::RegisterBuiltInProviders();
+    ASSERT_TRUE(temp_.isValid());
+    if (GetParam() == Engine::Server)
+        KESTRANE_REQUIRE_SERVER();
+}
+
+void QueueRunFixture::TearDown() {
+    ado::ClearConnectionPool();
+}
+
+void QueueRunFixture::MakeDataSet(const QString& name, const SampleOptions& sample) {
+    const QString folder = temp_.filePath(name);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    config_ = folder + u"/config"_s;
+    dataPath_ = folder + u"/data/"_s;
+    QStringList location{u"--data-path"_s, dataPath_};
+    if (GetParam() == Engine::Server) {
+        // The program's catalog has a fixed name; these tests hold it alone (a ctest resource lock).
+        ado::ClearConnectionPool();
+        testsupport::ServerConnection(u"postgres"_s)
+            .Exec(u"DROP DATABASE IF EXISTS \"Kestrane\" WITH (FORCE)"_s);
+        location << u"--server"_s << testsupport::ServerDataSource();
+    }
+    Admin(QStringList{u"init"_s} + location);
+    Admin(QStringList{u"configure"_s, u"--workstation"_s, kWorkstation} + location);
+    user_ = Admin({u"add-user"_s, u"Dana Reyes"_s}).trimmed();
+    Admin({u"add-workstation"_s, kWorkstation});
+    Admin({u"generate"_s, u"--clients"_s, QString::number(sample.clients), u"--agencies"_s,
+           QString::number(sample.agencies), u"--seed"_s, QString::number(sample.seed)});
+}
+
+QString QueueRunFixture::Admin(const QStringList& arguments) {
+    const testsupport::ChildResult result =
+        testsupport::RunBinary(u"kestrane-admin"_s, arguments, testsupport::ChildEnvironment(config_));
+    EXPECT_EQ(result.exitCode, 0) << arguments.join(u' ').toStdString() << "\n" << result.err.toStdString();
+    return result.out;
+}
+
+QString QueueRunFixture::MainString() const {
+    if (GetParam() == Engine::Server) {
+        return u"Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source="_s +
+               testsupport::ServerDataSource() + u";Persist Security Info=False;Initial Catalog=Kestrane;"_s;
+    }
+    return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + dataPath_ + u"KS.mdb;"_s;
+}
+
+QString QueueRunFixture::UsersString() const {
+    return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + dataPath_ + u"KS_users.mdb;"_s;
+}
+
+std::vector<QStringList> QueueRunFixture::Rows(const QString& connectionString, const QString& sql,
+                                               const QStringList& fields) const {
+    return testsupport::QueryRows(connectionString, sql, fields);
+}
+
+Pairs QueueRunFixture::PairsOf(const QString& sql) const {
+    Pairs pairs;
+    for (const QStringList& row : Rows(MainString(), sql, {u"Client_ID"_s, u"Agency_ID"_s}))
+        pairs.insert({row[0].toInt(), row[1].toInt()});
+    return pairs;
+}
+
+std::vector<QStringList> QueueRunFixture::DuplicatePairs() const {
+    return Rows(MainString(),
+                u"SELECT Client_ID, Agency_ID, COUNT(*) AS N FROM Blacklist GROUP BY Client_ID, Agency_ID "
+                u"HAVING COUNT(*) > 1"_s,
+                {u"Client_ID"_s, u"Agency_ID"_s, u"N"_s});
+}
+
+}  // namespace acceptance
