@@ -3,6 +3,7 @@
 #   ./build.sh          install what is missing, configure and build (binaries in build/bin/)
 #   ./build.sh test     build, start a private PostgreSQL server, run every test, stop the server
 #   ./build.sh demo     build and run the queue processor on a sample database in a scratch folder
+#   ./build.sh bench [ARGS]  build, start a private PostgreSQL server, run build/bin/kestrane_bench ARGS, stop it
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -79,5 +80,14 @@ case "$command" in
         build
         exec bash "$root/src/tools/demo.sh"
         ;;
-    *) echo "usage: ./build.sh [test|demo]" >&2; exit 2 ;;
+    bench)
+        build
+        trap stop_postgres EXIT
+        # Without a server the bench runs the SQLite cases alone and says so.
+        start_postgres || true
+        "$(pg_bin)/pg_isready" -q -h "${pg_dir:-/nonexistent}" -p 54329 ||
+            unset KESTRANE_TEST_PG_HOST KESTRANE_TEST_PG_PORT
+        build/bin/kestrane_bench "${@:2}"
+        ;;
+    *) echo "usage: ./build.sh [test|demo|bench [ARGS]]" >&2; exit 2 ;;
 esac
