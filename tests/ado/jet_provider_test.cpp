@@ -282,6 +282,41 @@ TEST_F(JetProviderTest, AReadRowDoesNotKeepItsConnectionFromWritingAfterAnotherC
     EXPECT_EQ(count.Fields(QStringLiteral("N")).ToLong(), 2);
 }
 
+// Queries that differ only in their numbers share one prepared statement with the numbers bound: each must
+// still find its own rows, and literals that are not values keep their meaning.
+TEST_F(JetProviderTest, NumbersOfAQueryAreBoundWithoutChangingItsMeaning) {
+    connection_.Execute(QStringLiteral(
+        "INSERT INTO [Court Charges] (Description) VALUES ('Burglary'), ('Arson'), ('Fraud')"));
+    struct Case {
+        QString sql;
+        QString field;
+        QString value;
+    };
+    const std::vector<Case> cases = {
+        {QStringLiteral("SELECT Description FROM [Court Charges] WHERE ID = 1"),
+         QStringLiteral("Description"), QStringLiteral("Burglary")},
+        {QStringLiteral("SELECT Description FROM [Court Charges] WHERE ID = 2"),
+         QStringLiteral("Description"), QStringLiteral("Arson")},
+        {QStringLiteral("SELECT TOP 1 Description FROM [Court Charges] WHERE ID > 1 ORDER BY 1"),
+         QStringLiteral("Description"), QStringLiteral("Arson")},
+        {QStringLiteral("SELECT 7 FROM [Court Charges] WHERE ID = 3"), QStringLiteral("7"),
+         QStringLiteral("7")},
+        {QStringLiteral("SELECT COUNT(*) AS N FROM [Court Charges] WHERE ID < 3000000000"),
+         QStringLiteral("N"), QStringLiteral("3")},
+        {QStringLiteral("SELECT Description FROM [Court Charges] WHERE ID = 3.0"),
+         QStringLiteral("Description"), QStringLiteral("Fraud")},
+        {QStringLiteral("SELECT Description FROM [Court Charges] WHERE Description = 'Arson' AND ID = 2"),
+         QStringLiteral("Description"), QStringLiteral("Arson")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql.toStdString());
+        ado::Recordset rows;
+        rows.Open(c.sql, connection_);
+        ASSERT_FALSE(rows.Eof());
+        EXPECT_EQ(rows.Fields(c.field).ToString(), c.value);
+    }
+}
+
 // What another process sees of the file: sqlite3 run on it, printing the result of sql.
 QString SeenByAnotherProcess(const QString& file, const QString& sql) {
     QProcess reader;

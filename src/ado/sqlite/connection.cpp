@@ -23,24 +23,6 @@ QString Quoted(const QString& name) {
     return u'"' + QString(name).replace(u'"', QLatin1String("\"\"")) + u'"';
 }
 
-// A statement taken from the handle, given back when the lease ends unless a cursor keeps it.
-class Lease {
-public:
-    Lease(Handle& handle, std::unique_ptr<Statement> statement)
-        : handle_(handle), statement_(std::move(statement)) {}
-    ~Lease() {
-        if (statement_)
-            handle_.Release(std::move(statement_));
-    }
-    Statement& operator*() { return *statement_; }
-    Statement* operator->() { return statement_.get(); }
-    std::unique_ptr<Statement> Keep() { return std::move(statement_); }
-
-private:
-    Handle& handle_;
-    std::unique_ptr<Statement> statement_;
-};
-
 // The value a number literal stands for, when a parameter can carry it exactly.
 std::optional<Variant> LiteralValue(const QString& literal) {
     bool ok = false;

@@ -42,20 +42,6 @@ bool OnNetworkFileSystem(const QString& file) {
     }
 }
 
-// A statement taken from the handle, given back when the lease ends.
-class Lease {
-public:
-    Lease(Handle& handle, std::unique_ptr<Statement> statement)
-        : handle_(handle), statement_(std::move(statement)) {}
-    ~Lease() { handle_.Release(std::move(statement_)); }
-    Statement& operator*() { return *statement_; }
-    Statement* operator->() { return statement_.get(); }
-
-private:
-    Handle& handle_;
-    std::unique_ptr<Statement> statement_;
-};
-
 }  // namespace
 
 Handle::Handle(const QString& file, bool exclusive) : exclusive_(exclusive) {

@@ -20,7 +20,7 @@ struct sqlite3;
 namespace ado::sqlite {
 
 inline constexpr int kStatementCacheSize = 64;  // prepared statements kept per handle
-inline constexpr int kCacheKibibytes = 16384;    // the engine's page cache per handle
+inline constexpr int kCacheKibibytes = 16384;   // the engine's page cache per handle
 
 class Handle {
 public:
@@ -86,6 +86,26 @@ private:
     QHash<QString, QString> keyColumns_;  // by table
 
     friend std::shared_ptr<Handle> OpenHandle(const QString& file, bool exclusive);
+};
+
+// A statement taken from a handle, given back when the lease ends unless a cursor keeps it.
+class Lease {
+public:
+    Lease(Handle& handle, std::unique_ptr<Statement> statement)
+        : handle_(handle), statement_(std::move(statement)) {}
+    ~Lease() {
+        if (statement_)
+            handle_.Release(std::move(statement_));
+    }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    Statement& operator*() { return *statement_; }
+    Statement* operator->() { return statement_.get(); }
+    std::unique_ptr<Statement> Keep() { return std::move(statement_); }
+
+private:
+    Handle& handle_;
+    std::unique_ptr<Statement> statement_;
 };
 
 // The handle of the process on file: the one already open when it still opens the same file, else a new
