@@ -2,11 +2,11 @@
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -67,7 +67,11 @@ private:
 }  // namespace
 
 ChildOutcome RunChild(const ChildCommand& command) {
-    std::vector<std::string> arguments{command.program.string()};
+    // The peak memory comes from GNU time, which forks the program from its own small process. The kernel
+    // counts the memory a process had before its exec into its peak, and a child spawned from this (large)
+    // process would carry this process's peak.
+    const std::string peakFile = command.output.string() + ".peak";
+    std::vector<std::string> arguments{"/usr/bin/time", "-f", "%M", "-o", peakFile, command.program.string()};
     arguments.insert(arguments.end(), command.arguments.begin(), command.arguments.end());
     std::vector<std::string> environment = ChildEnvironment(command);
     std::vector<char*> argv = Pointers(arguments);
@@ -85,10 +89,9 @@ ChildOutcome RunChild(const ChildCommand& command) {
         throw std::runtime_error("cannot start " + command.program.string() + ": " + std::strerror(spawned));
     }
     int status = 0;
-    rusage usage{};
     pid_t waited;
     do {
-        waited = wait4(pid, &status, 0, &usage);
+        waited = waitpid(pid, &status, 0);
     } while (waited < 0 && errno == EINTR);
     const auto end = std::chrono::steady_clock::now();
     if (waited < 0)
@@ -97,7 +100,7 @@ ChildOutcome RunChild(const ChildCommand& command) {
     ChildOutcome outcome;
     outcome.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     outcome.wallSeconds = std::chrono::duration<double>(end - start).count();
-    outcome.peakMegabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;  // Linux gives kilobytes
+    outcome.peakMegabytes = std::atof(ReadTextFile(peakFile).c_str()) / 1024.0;  // in kilobytes
     return outcome;
 }
 

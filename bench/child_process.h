@@ -1,6 +1,6 @@
 #pragma once
 // Running a binary as a child process and measuring it: wall time on the steady clock and the child's own
-// peak resident memory, read from wait4 on its process id.
+// peak resident memory, as GNU time reports it.
 
 #include <filesystem>
 #include <map>
@@ -20,7 +20,7 @@ struct ChildCommand {
 struct ChildOutcome {
     int exitStatus = -1;  // -1 when the child was ended by a signal
     double wallSeconds = 0;
-    double peakMegabytes = 0;  // ru_maxrss of the child alone
+    double peakMegabytes = 0;  // the child's own peak resident memory
 };
 
 // Starts command with standard input from /dev/null and waits for it. Raises std::runtime_error when the
