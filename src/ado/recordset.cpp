@@ -1,6 +1,5 @@
 #include "ado/recordset.h"
 
-#include <QHash>
 
 #include <algorithm>
 
@@ -40,7 +39,6 @@ struct Recordset::Impl {
     bool updatable = false;
     std::vector<provider::Column> columns;
     std::deque<Field> fields;
-    QHash<QString, int> fieldByName;  // case-folded name
 
     // Stream
     std::unique_ptr<provider::Cursor> cursor;
@@ -291,8 +289,6 @@ void Recordset::Open(const QString& source, Connection& activeConnection, int cu
     for (size_t i = 0; i < impl->columns.size(); ++i) {
         const QString& name = impl->columns[i].name;
         impl->fields.push_back(Field(this, static_cast<int>(i), name));
-        if (!impl->fieldByName.contains(name.toCaseFolded()))
-            impl->fieldByName.insert(name.toCaseFolded(), static_cast<int>(i));
     }
     impl->edits.assign(impl->columns.size(), std::nullopt);
     if (impl->mode == Impl::Mode::Stream) {
@@ -420,10 +416,11 @@ int Recordset::RecordCount() const {
 
 Field& Recordset::Fields(const QString& name) {
     Impl& impl = OpenImpl();
-    const auto it = impl.fieldByName.constFind(name.toCaseFolded());
-    if (it == impl.fieldByName.constEnd())
+    // A recordset has few columns: comparing without case is quicker than folding the name for a lookup.
+    const int index = IndexOf(impl.columns, name);
+    if (index < 0)
         throw ObjectModelError(ADODB_E_ITEMNOTFOUND);
-    return impl.fields[it.value()];
+    return impl.fields[index];
 }
 
 int Recordset::FieldCount() const {

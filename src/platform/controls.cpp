@@ -12,8 +12,9 @@ void Label::SetCaption(const QString& caption) {
 }
 
 void StatusBar::SetSimpleText(const QString& text) {
+    // A rebuild sets the counter thousands of times a second: the bar is painted with the next events (at
+    // most a few milliseconds later), not at every setting.
     showMessage(text);
-    repaint();
     if (mirrored_)
         WriteStatusLine(text);
 }

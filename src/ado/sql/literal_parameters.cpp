@@ -2,34 +2,40 @@
 
 #include "ado/sql/token_match.h"
 
-#include <QSet>
+#include <algorithm>
+#include <array>
 
 namespace ado::sql {
 
 namespace {
 
-QString UpperWord(const Token& token) {
-    return token.kind == TokenKind::Word ? token.text.toUpper() : QString();
+// True when token is one of words, without regard to case. Words are compared in place: statements are
+// parameterised once per query, a million times in a rebuild.
+template <size_t N>
+bool IsOneOf(const Token& token, const std::array<QLatin1StringView, N>& words) {
+    return token.kind == TokenKind::Word &&
+           std::any_of(words.begin(), words.end(),
+                       [&](QLatin1StringView word) { return IsWord(token, word); });
 }
 
 // Type names whose parenthesised sizes must stay literals: varchar(20), numeric(10, 2), ...
-bool IsSizedTypeName(const QString& upperWord) {
-    static const QSet<QString> kNames = {
-        QStringLiteral("VARCHAR"),  QStringLiteral("CHAR"),     QStringLiteral("CHARACTER"),
-        QStringLiteral("VARYING"),  QStringLiteral("NUMERIC"),  QStringLiteral("DECIMAL"),
-        QStringLiteral("DEC"),      QStringLiteral("TIME"),     QStringLiteral("TIMESTAMP"),
-        QStringLiteral("INTERVAL"), QStringLiteral("BIT"),      QStringLiteral("FLOAT"),
-        QStringLiteral("NCHAR"),    QStringLiteral("NVARCHAR"), QStringLiteral("VARBIT")};
-    return kNames.contains(upperWord);
+bool IsSizedTypeName(const Token& token) {
+    static constexpr std::array kNames = {
+        QLatin1StringView("VARCHAR"),  QLatin1StringView("CHAR"),     QLatin1StringView("CHARACTER"),
+        QLatin1StringView("VARYING"),  QLatin1StringView("NUMERIC"),  QLatin1StringView("DECIMAL"),
+        QLatin1StringView("DEC"),      QLatin1StringView("TIME"),     QLatin1StringView("TIMESTAMP"),
+        QLatin1StringView("INTERVAL"), QLatin1StringView("BIT"),      QLatin1StringView("FLOAT"),
+        QLatin1StringView("NCHAR"),    QLatin1StringView("NVARCHAR"), QLatin1StringView("VARBIT")};
+    return IsOneOf(token, kNames);
 }
 
 // Words that end an ORDER BY or GROUP BY list.
-bool EndsPositionalList(const QString& upperWord) {
-    static const QSet<QString> kWords = {
-        QStringLiteral("LIMIT"),  QStringLiteral("OFFSET"),    QStringLiteral("HAVING"),
-        QStringLiteral("FETCH"),  QStringLiteral("FOR"),       QStringLiteral("UNION"),
-        QStringLiteral("EXCEPT"), QStringLiteral("INTERSECT"), QStringLiteral("WINDOW")};
-    return kWords.contains(upperWord);
+bool EndsPositionalList(const Token& token) {
+    static constexpr std::array kWords = {
+        QLatin1StringView("LIMIT"),  QLatin1StringView("OFFSET"),    QLatin1StringView("HAVING"),
+        QLatin1StringView("FETCH"),  QLatin1StringView("FOR"),       QLatin1StringView("UNION"),
+        QLatin1StringView("EXCEPT"), QLatin1StringView("INTERSECT"), QLatin1StringView("WINDOW")};
+    return IsOneOf(token, kWords);
 }
 
 // What holds inside one level of parentheses.
@@ -42,19 +48,20 @@ struct Level {
 }  // namespace
 
 bool IsDataStatement(const std::vector<Token>& tokens) {
-    static const QSet<QString> kWords = {QStringLiteral("SELECT"), QStringLiteral("INSERT"),
-                                         QStringLiteral("UPDATE"), QStringLiteral("DELETE"),
-                                         QStringLiteral("WITH"),   QStringLiteral("VALUES")};
+    static constexpr std::array kWords = {QLatin1StringView("SELECT"), QLatin1StringView("INSERT"),
+                                          QLatin1StringView("UPDATE"), QLatin1StringView("DELETE"),
+                                          QLatin1StringView("WITH"),   QLatin1StringView("VALUES")};
     for (const Token& token : tokens) {
         if (IsBlank(token) || IsSymbol(token, QLatin1StringView("(")))
             continue;
-        return kWords.contains(UpperWord(token));
+        return IsOneOf(token, kWords);
     }
     return false;
 }
 
 LiteralParameters ParameterizeLiterals(const std::vector<Token>& tokens, QChar sign) {
     LiteralParameters statement;
+    statement.text.reserve(256);
     if (!IsDataStatement(tokens)) {
         for (const Token& token : tokens)
             statement.text += token.text;
@@ -72,25 +79,24 @@ LiteralParameters ParameterizeLiterals(const std::vector<Token>& tokens, QChar s
         if (IsSymbol(token, QLatin1StringView("("))) {
             const bool afterTypeName =
                 previous && previous->kind == TokenKind::Word &&
-                (IsSizedTypeName(UpperWord(*previous)) ||
+                (IsSizedTypeName(*previous) ||
                  (beforePrevious && (IsSymbol(*beforePrevious, QLatin1StringView("::")) ||
-                                     UpperWord(*beforePrevious) == QLatin1StringView("AS"))));
+                                     IsWord(*beforePrevious, QLatin1StringView("AS")))));
             levels.push_back(Level{false, afterTypeName || levels.back().typeModifier, false});
         } else if (IsSymbol(token, QLatin1StringView(")"))) {
             if (levels.size() > 1)
                 levels.pop_back();
         } else if (token.kind == TokenKind::Word) {
-            const QString word = UpperWord(token);
-            if (word == QLatin1StringView("BY") && previous &&
-                (UpperWord(*previous) == QLatin1StringView("ORDER") ||
-                 UpperWord(*previous) == QLatin1StringView("GROUP"))) {
+            if (IsWord(token, QLatin1StringView("BY")) && previous &&
+                (IsWord(*previous, QLatin1StringView("ORDER")) ||
+                 IsWord(*previous, QLatin1StringView("GROUP")))) {
                 levels.back().positional = true;
-            } else if (EndsPositionalList(word)) {
+            } else if (EndsPositionalList(token)) {
                 levels.back().positional = false;
             }
-            if (word == QLatin1StringView("SELECT"))
+            if (IsWord(token, QLatin1StringView("SELECT")))
                 levels.back().selectList = true;
-            else if (word == QLatin1StringView("FROM"))
+            else if (IsWord(token, QLatin1StringView("FROM")))
                 levels.back().selectList = false;
         } else if (token.kind == TokenKind::Number) {
             const bool afterSign = i > 0 && (IsSymbol(tokens[i - 1], QLatin1StringView("$")) ||

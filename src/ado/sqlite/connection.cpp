@@ -167,14 +167,21 @@ int64_t Session::GroupedWrite(const QString& sql, const std::vector<Variant>& va
 std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& table,
                                                   const std::vector<QString>& columns,
                                                   const std::vector<Variant>& values) {
-    QStringList names;
+    // An updatable recordset inserts the same columns row after row: the statement is made once.
+    QString key = table.table;
     for (const QString& column : columns)
-        names << Quoted(column);
-    const QString sql =
-        columns.empty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING *").arg(Quoted(table.table))
-                        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING *")
-                              .arg(Quoted(table.table), names.join(QStringLiteral(", ")),
-                                   QStringList(names.size(), QStringLiteral("?")).join(u','));
+        key += QChar(0x1f) + column;
+    QString& sql = insertStatements_[key];
+    if (sql.isEmpty()) {
+        QStringList names;
+        for (const QString& column : columns)
+            names << Quoted(column);
+        sql = columns.empty()
+                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING *").arg(Quoted(table.table))
+                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING *")
+                        .arg(Quoted(table.table), names.join(QStringLiteral(", ")),
+                             QStringList(names.size(), QStringLiteral("?")).join(u','));
+    }
     const std::lock_guard lock(EngineLock());
     handle_->JoinGroup(sql);
     std::unique_ptr<provider::Cursor> inserted;

@@ -6,6 +6,7 @@
 #include "ado/provider.h"
 #include "ado/sqlite/handle.h"
 
+#include <QHash>
 #include <QString>
 
 #include <memory>
@@ -50,6 +51,7 @@ private:
 
     std::shared_ptr<Handle> handle_;
     int commandTimeoutSeconds_ = 30;
+    QHash<QString, QString> insertStatements_;  // by table and columns
 };
 
 }  // namespace ado::sqlite

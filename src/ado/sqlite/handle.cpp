@@ -49,7 +49,9 @@ Handle::Handle(const QString& file, bool exclusive) : exclusive_(exclusive) {
     if (file.isEmpty() || !info.exists())
         throw FileNotFound(file);
     // Without SQLITE_OPEN_CREATE a file that vanished meanwhile is not made anew.
-    const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    // Every use of a handle holds EngineLock, so the engine's own per-call locking is left out.
+    const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     try {
         if (rc != SQLITE_OK)
             throw info.exists() ? EngineError(db_, rc, {}) : FileNotFound(file);
@@ -79,6 +81,8 @@ Handle::Handle(const QString& file, bool exclusive) : exclusive_(exclusive) {
 }
 
 Handle::~Handle() {
+    // The last owner may be a cursor that outlived its session and is not holding the lock any more.
+    const std::lock_guard lock(EngineLock());
     Unregister(this);
     try {
         CommitGroup();
