@@ -12,6 +12,9 @@ namespace {
 
 // Prepared statements kept per connection; the least recently used one goes when the cache is full.
 constexpr int kPreparedCapacity = 256;
+// Runs after which a prepared statement is prepared anew, so that its plan is chosen for the table as it is
+// now.
+constexpr int kReplanAfterRuns = 250;
 
 // How long past the statement time-out a statement may still run before it is cancelled from here.
 constexpr int kCancelGraceMs = 1000;
@@ -54,8 +57,16 @@ void Link::ApplyStatementTimeout(const QString& statement) {
 QByteArray Link::Prepare(const QByteArray& key, const QByteArray& text, const std::vector<Oid>& types,
                          const QString& statement) {
     auto found = prepared_.find(key);
+    if (found != prepared_.end() && found->runs >= kReplanAfterRuns) {
+        // The server keeps the plan it chose early in the statement's life, when the table may have been
+        // much smaller (a sequential scan of a few rows); prepared anew, the plan follows the table's size.
+        Deallocate(found->name);
+        prepared_.erase(found);
+        found = prepared_.end();
+    }
     if (found != prepared_.end()) {
         found->lastUse = ++uses_;
+        ++found->runs;
         return found->name;
     }
     if (prepared_.size() >= kPreparedCapacity)
@@ -65,7 +76,7 @@ QByteArray Link::Prepare(const QByteArray& key, const QByteArray& text, const st
                                static_cast<int>(types.size()), types.data()));
     if (!Succeeded(result.get()))
         throw StatementError(connection_, result.get(), statement);
-    prepared_.insert(key, Prepared{name, ++uses_});
+    prepared_.insert(key, Prepared{name, ++uses_, 1});
     return name;
 }
 
@@ -75,9 +86,13 @@ void Link::Evict() {
         if (it->lastUse < oldest->lastUse)
             oldest = it;
     }
-    const QByteArray deallocate = "DEALLOCATE " + oldest->name;
-    ResultPtr result(PQexec(connection_, deallocate.constData()));  // a failure only leaves it on the server
+    Deallocate(oldest->name);
     prepared_.erase(oldest);
+}
+
+void Link::Deallocate(const QByteArray& name) {
+    const QByteArray deallocate = "DEALLOCATE " + name;
+    ResultPtr result(PQexec(connection_, deallocate.constData()));
 }
 
 ResultPtr Link::RunPrepared(const QByteArray& key, const QByteArray& text, const std::vector<Oid>& types,

@@ -67,10 +67,13 @@ private:
     QByteArray Prepare(const QByteArray& key, const QByteArray& text, const std::vector<Oid>& types,
                        const QString& statement);
     void Evict();
+    // Deallocates the prepared statement of that name on the server; a failure only leaves it there.
+    void Deallocate(const QByteArray& name);
 
     struct Prepared {
         QByteArray name;
         quint64 lastUse = 0;
+        int runs = 0;  // since it was prepared
     };
 
     PGconn* connection_;
