@@ -81,6 +81,28 @@ TEST(Tokenize, TellsTheKindsApart) {
     EXPECT_EQ(kinds, expected);
 }
 
+TEST(ShapeOfNumbers, TakesOutTheNumbersTheTokensHoldAndNothingElse) {
+    const QString sql = QStringLiteral(
+        "SELECT TOP 1 ID FROM t2 WHERE a = 12 AND b = 'x 3' AND [c 4] = -5.5 AND d = .5 -- 6\n");
+    const ado::sql::NumberShape shape = ado::sql::ShapeOfNumbers(sql);
+    const QChar mark = ado::sql::kNumberMark;
+    EXPECT_EQ(shape.signature,
+              QStringLiteral("SELECT TOP %1 ID FROM t2 WHERE a = %1 AND b = 'x 3' AND [c 4] = -%1 "
+                             "AND d = %1 -- 6\n")
+                  .arg(mark));
+    QStringList numbers;
+    for (const QStringView number : shape.numbers)
+        numbers << number.toString();
+    QStringList fromTokens;
+    for (const Token& token : Tokenize(sql)) {
+        if (token.kind == TokenKind::Number)
+            fromTokens << token.text;
+    }
+    EXPECT_EQ(numbers, fromTokens);
+    EXPECT_EQ(numbers, (QStringList{QStringLiteral("1"), QStringLiteral("12"), QStringLiteral("5.5"),
+                                    QStringLiteral(".5")}));
+}
+
 // ---- Translation rules --------------------------------------------------------------------------------
 
 struct Rule {

@@ -307,6 +307,25 @@ std::vector<Token> Tokenize(const QString& sql) {
     return tokens;
 }
 
+NumberShape ShapeOfNumbers(const QString& sql) {
+    NumberShape shape;
+    shape.signature.reserve(sql.size());
+    qsizetype copied = 0;  // sql up to here is in the signature
+    qsizetype begin = 0;
+    while (begin < sql.size()) {
+        const auto [kind, end] = ReadToken(sql, begin);
+        if (kind == TokenKind::Number) {
+            shape.signature += QStringView(sql).mid(copied, begin - copied);
+            shape.signature += kNumberMark;
+            shape.numbers.push_back(QStringView(sql).mid(begin, end - begin));
+            copied = end;
+        }
+        begin = end;
+    }
+    shape.signature += QStringView(sql).mid(copied);
+    return shape;
+}
+
 QString ToSqlite(const QString& sql) {
     return Join(MoveTopToLimit(Tokenize(sql)));
 }

@@ -3,6 +3,7 @@
 // data lives on the server). Each provider turns them into its engine's dialect here, working on tokens.
 
 #include <QString>
+#include <QStringView>
 
 #include <vector>
 
@@ -18,6 +19,19 @@ struct Token {
 // Splits sql into tokens; joining their texts gives sql back unchanged. Never fails: an unterminated string
 // or bracket runs to the end of the text.
 std::vector<Token> Tokenize(const QString& sql);
+
+// What stands for a number literal in a NumberShape's signature.
+inline constexpr QChar kNumberMark = QChar(0x1);
+
+// A statement with its number literals taken out: statements that differ only in their numbers have the same
+// signature.
+struct NumberShape {
+    QString signature;                 // the statement with kNumberMark in place of each number literal
+    std::vector<QStringView> numbers;  // the literals in order, pointing into the statement
+};
+// The shape of sql, its numbers found as Tokenize finds them, without making tokens. The views point into
+// sql.
+NumberShape ShapeOfNumbers(const QString& sql);
 
 // The statement for SQLite: TOP n becomes LIMIT n (also in a sub-select); the rest stands as written.
 QString ToSqlite(const QString& sql);

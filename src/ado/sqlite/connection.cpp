@@ -19,12 +19,15 @@ namespace {
 
 const QString kProviderName = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
 
+constexpr int kQueryShapesKept = 512;       // shapes a session remembers; all are forgotten when it is full
+constexpr qint64 kStandInBase = 900000000;  // the stand-in for a shape's number i is kStandInBase + i
+
 QString Quoted(const QString& name) {
     return u'"' + QString(name).replace(u'"', QLatin1String("\"\"")) + u'"';
 }
 
 // The value a number literal stands for, when a parameter can carry it exactly.
-std::optional<Variant> LiteralValue(const QString& literal) {
+std::optional<Variant> LiteralValue(QStringView literal) {
     bool ok = false;
     if (const int value = literal.toInt(&ok); ok)
         return Variant(static_cast<int32_t>(value));
@@ -65,6 +68,27 @@ Session::~Session() {
 }
 
 std::unique_ptr<provider::Cursor> Session::Query(const QString& sql) {
+    // A query whose shape is known skips the translation: its numbers go straight into the parameters.
+    if (!TraceEnabled()) {
+        const sql::NumberShape shape = sql::ShapeOfNumbers(sql);
+        auto known = queryShapes_.constFind(shape.signature);
+        if (known == queryShapes_.constEnd()) {
+            if (queryShapes_.size() >= kQueryShapesKept)
+                queryShapes_.clear();
+            known = queryShapes_.insert(shape.signature, LearnShape(shape));
+        }
+        if (known->usable) {
+            std::vector<Variant> values;
+            for (const int number : known->numberOfParameter) {
+                const std::optional<Variant> value = LiteralValue(shape.numbers[number]);
+                if (!value)
+                    break;
+                values.push_back(*value);
+            }
+            if (values.size() == known->numberOfParameter.size())
+                return Select(known->text, values, sql);
+        }
+    }
     const std::vector<sql::Token> sent = sql::ToSqliteTokens(sql::Tokenize(sql));
     if (TraceEnabled())
         TraceStatement(kProviderName, sql, sql::Join(sent));
@@ -78,6 +102,35 @@ std::unique_ptr<provider::Cursor> Session::Query(const QString& sql) {
         values.push_back(*value);
     }
     return Select(parameterized.text, values, sql);
+}
+
+Session::QueryShape Session::LearnShape(const sql::NumberShape& shape) {
+    QString standIn;
+    int number = 0;
+    for (const QChar c : shape.signature) {
+        if (c == sql::kNumberMark)
+            standIn += QString::number(kStandInBase + number++);
+        else
+            standIn += c;
+    }
+    const sql::LiteralParameters parameterized =
+        sql::ParameterizeLiterals(sql::ToSqliteTokens(sql::Tokenize(standIn)), u'?');
+    // Usable when every number of the query, and nothing else, became a parameter.
+    QueryShape learned;
+    std::vector<bool> seen(shape.numbers.size(), false);
+    for (const QString& literal : parameterized.literals) {
+        bool ok = false;
+        const qint64 index = literal.toLongLong(&ok) - kStandInBase;
+        if (!ok || index < 0 || index >= static_cast<qint64>(seen.size()) || seen[index])
+            return {};
+        seen[index] = true;
+        learned.numberOfParameter.push_back(static_cast<int>(index));
+    }
+    if (learned.numberOfParameter.size() != shape.numbers.size())
+        return {};
+    learned.usable = true;
+    learned.text = parameterized.text;
+    return learned;
 }
 
 std::unique_ptr<provider::Cursor> Session::Select(const QString& sql, const std::vector<Variant>& values,

@@ -4,6 +4,7 @@
 // statements.
 
 #include "ado/provider.h"
+#include "ado/sql/dialect.h"
 #include "ado/sqlite/handle.h"
 
 #include <QHash>
@@ -49,8 +50,20 @@ private:
     // rows it changed.
     int64_t GroupedWrite(const QString& sql, const std::vector<Variant>& values);
 
+    // How a query of one shape (see sql::ShapeOfNumbers) runs: its prepared text, and for each parameter the
+    // number of the query that gives its value. Not usable when the shape keeps a number in the text
+    // (ORDER BY 1, a select-list number) or its numbers cannot be told apart.
+    struct QueryShape {
+        bool usable = false;
+        QString text;
+        std::vector<int> numberOfParameter;
+    };
+    // Learns how queries of shape run, from a query made of distinct stand-in numbers.
+    static QueryShape LearnShape(const sql::NumberShape& shape);
+
     std::shared_ptr<Handle> handle_;
     int commandTimeoutSeconds_ = 30;
+    QHash<QString, QueryShape> queryShapes_;    // by signature
     QHash<QString, QString> insertStatements_;  // by table and columns
 };
 
