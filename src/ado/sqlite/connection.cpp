@@ -37,6 +37,18 @@ std::optional<Variant> LiteralValue(QStringView literal) {
     return std::nullopt;  // a 64-bit or hexadecimal integer stays in the text
 }
 
+// The value of each literal; nullopt when one of them has no exact value to bind.
+std::optional<std::vector<Variant>> LiteralValues(const std::vector<QStringView>& literals) {
+    std::vector<Variant> values;
+    for (const QStringView literal : literals) {
+        const std::optional<Variant> value = LiteralValue(literal);
+        if (!value)
+            return std::nullopt;
+        values.push_back(*value);
+    }
+    return values;
+}
+
 bool Writes(Statement& statement) {
     return statement.Handle() && !sqlite3_stmt_readonly(statement.Handle());
 }
@@ -78,15 +90,11 @@ std::unique_ptr<provider::Cursor> Session::Query(const QString& sql) {
             known = queryShapes_.insert(shape.signature, LearnShape(shape));
         }
         if (known->usable) {
-            std::vector<Variant> values;
-            for (const int number : known->numberOfParameter) {
-                const std::optional<Variant> value = LiteralValue(shape.numbers[number]);
-                if (!value)
-                    break;
-                values.push_back(*value);
-            }
-            if (values.size() == known->numberOfParameter.size())
-                return Select(known->text, values, sql);
+            std::vector<QStringView> literals;
+            for (const int number : known->numberOfParameter)
+                literals.push_back(shape.numbers[number]);
+            if (const std::optional<std::vector<Variant>> values = LiteralValues(literals))
+                return Select(known->text, *values, sql);
         }
     }
     const std::vector<sql::Token> sent = sql::ToSqliteTokens(sql::Tokenize(sql));
@@ -94,14 +102,11 @@ std::unique_ptr<provider::Cursor> Session::Query(const QString& sql) {
         TraceStatement(kProviderName, sql, sql::Join(sent));
     // Statements that differ only in their numbers share one prepared statement.
     const sql::LiteralParameters parameterized = sql::ParameterizeLiterals(sent, u'?');
-    std::vector<Variant> values;
-    for (const QString& literal : parameterized.literals) {
-        const std::optional<Variant> value = LiteralValue(literal);
-        if (!value)
-            return Select(sql::Join(sent), {}, sql);
-        values.push_back(*value);
-    }
-    return Select(parameterized.text, values, sql);
+    const std::optional<std::vector<Variant>> values =
+        LiteralValues(std::vector<QStringView>(parameterized.literals.begin(), parameterized.literals.end()));
+    if (!values)
+        return Select(sql::Join(sent), {}, sql);
+    return Select(parameterized.text, *values, sql);
 }
 
 Session::QueryShape Session::LearnShape(const sql::NumberShape& shape) {
