@@ -2,24 +2,17 @@
 // the box without a display: with no terminal it takes the default button, on a terminal it asks.
 #include "platform/msgbox.h"
 #include "platform/application.h"
+#include "support/terminal_process.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <string>
-
-#include <poll.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -120,55 +113,10 @@ TEST(MsgBoxWithoutTerminal, WritesTheBoxAndTakesTheDefaultButton) {
 
 // Runs the child on a new pseudo-terminal, types input at it, and returns all it wrote there.
 QString RunOnTerminal(const Box& box, const QByteArray& input) {
-    // Everything the child needs is built before the fork: after it, the child only calls execve.
-    const std::string program = QCoreApplication::applicationFilePath().toStdString();
-    std::vector<std::string> args = {program};
-    for (const QString& arg : ChildArguments())
-        args.push_back(arg.toStdString());
-    std::vector<std::string> env;
-    for (const QString& entry : ChildEnvironment(box).toStringList())
-        env.push_back(entry.toStdString());
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (std::string& entry : env)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid == 0) {
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    EXPECT_GT(pid, 0) << "forkpty failed";
-    if (pid < 0)
-        return {};
-    EXPECT_EQ(write(master, input.constData(), input.size()), input.size());
-
-    QByteArray output;
-    const QDeadlineTimer deadline(60000);
-    for (;;) {
-        pollfd fd{master, POLLIN, 0};
-        const int ready = poll(&fd, 1, static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)));
-        if (ready <= 0) {
-            ADD_FAILURE() << "the child did not finish; it wrote: " << output.toStdString();
-            kill(pid, SIGKILL);
-            break;
-        }
-        char buffer[4096];
-        const ssize_t n = read(master, buffer, sizeof buffer);
-        if (n <= 0)
-            break;  // EIO once the child has closed the terminal
-        output.append(buffer, n);
-    }
-    close(master);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output.toStdString();
-    return QString::fromUtf8(output);
+    const testsupport::ChildResult result = testsupport::RunOnTerminal(
+        QCoreApplication::applicationFilePath(), ChildArguments(), ChildEnvironment(box), input);
+    EXPECT_EQ(result.exitCode, 0) << result.out.toStdString();
+    return result.out;
 }
 
 struct TerminalCase {

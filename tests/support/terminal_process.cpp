@@ -30,11 +30,10 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 
 }  // namespace
 
-ChildResult RunBinaryOnTerminal(const QString& name, const QStringList& arguments,
-                                const QProcessEnvironment& environment, const QByteArray& input) {
+ChildResult RunOnTerminal(const QString& program, const QStringList& arguments,
+                          const QProcessEnvironment& environment, const QByteArray& input) {
     // Everything the child needs is built before the fork: after it, the child only calls execve.
-    std::vector<std::string> args = {
-        QFile::encodeName(QStringLiteral(KESTRANE_BIN_DIR "/") + name).toStdString()};
+    std::vector<std::string> args = {QFile::encodeName(program).toStdString()};
     for (const QString& argument : arguments)
         args.push_back(argument.toLocal8Bit().toStdString());
     std::vector<std::string> env;
@@ -79,6 +78,11 @@ ChildResult RunBinaryOnTerminal(const QString& name, const QStringList& argument
     if (!timedOut && WIFEXITED(status))
         result.exitCode = WEXITSTATUS(status);
     return result;
+}
+
+ChildResult RunBinaryOnTerminal(const QString& name, const QStringList& arguments,
+                                const QProcessEnvironment& environment, const QByteArray& input) {
+    return RunOnTerminal(QStringLiteral(KESTRANE_BIN_DIR "/") + name, arguments, environment, input);
 }
 
 }  // namespace testsupport
