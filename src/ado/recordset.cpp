@@ -1,6 +1,5 @@
 #include "ado/recordset.h"
 
-
 #include <algorithm>
 
 namespace ado {
@@ -53,7 +52,7 @@ struct Recordset::Impl {
     std::vector<char> gone;  // deleted here or found missing
     int64_t goneCount = 0;
     std::vector<int> tableColumnOf;  // recordset column -> column of the base table's row
-    int keyColumnOf = -1;            // the key's column in the base table's row
+    int keyIndex = -1;               // the recordset column that holds the key
     int64_t pos = -1;                // -1 before the first row, Size() after the last
     bool currentGone = false;
 
@@ -200,18 +199,17 @@ struct Recordset::Impl {
             const std::unique_ptr<provider::Cursor> inserted = session.Insert(*table, names, values);
             if (tableColumnOf.empty())
                 MapTableColumns(inserted->Columns());
-            keyColumnOf = IndexOf(inserted->Columns(), table->keyColumn);
             return inserted->Next(tableRow);
         });
-        if (!returned || keyColumnOf < 0)
+        if (!returned)
             throw NotUpdatable();
-        keys.push_back(tableRow[keyColumnOf]);
-        gone.push_back(0);
-        pos = Size() - 1;
-        currentGone = false;
         current.resize(columns.size());
         for (size_t i = 0; i < columns.size(); ++i)
             current[i] = tableRow[tableColumnOf[i]];
+        keys.push_back(current[keyIndex]);
+        gone.push_back(0);
+        pos = Size() - 1;
+        currentGone = false;
         DropEdits();
     }
 
@@ -232,7 +230,6 @@ struct Recordset::Impl {
         for (size_t i = 0; i < edits.size(); ++i)
             if (edits[i])
                 current[i] = *edits[i];
-        const int keyIndex = IndexOf(columns, table->keyColumn);
         if (keyIndex >= 0 && edits[keyIndex])
             keys[pos] = *edits[keyIndex];
         DropEdits();
@@ -271,6 +268,7 @@ void Recordset::Open(const QString& source, Connection& activeConnection, int cu
         std::unique_ptr<provider::Cursor> cursor = session.Query(source);
         impl->columns = cursor->Columns();
         const int keyIndex = impl->table ? IndexOf(impl->columns, impl->table->keyColumn) : -1;
+        impl->keyIndex = keyIndex;
         if (impl->table && keyIndex < 0) {
             if (lockType != adLockReadOnly)
                 throw NotUpdatable();
