@@ -31,6 +31,9 @@ inline constexpr int32_t ADODB_E_NOTSUPPORTED = 3251;            // the recordse
 inline constexpr int32_t JET_FILE_NOT_FOUND = -534578963;  // 0xE022F8ED
 inline constexpr int32_t JET_NOT_A_DATABASE = -544083682;  // 0xDF91F11E
 inline constexpr int32_t JET_LOCKED = 3260;
+inline constexpr int32_t JET_READ_ONLY = 3027;           // the file or its folder cannot be written
+inline constexpr int32_t JET_RECORD_LOCKED = 3186;       // Jet's "could not save; currently locked"
+inline constexpr int32_t JET_RECORD_IN_USE = 3188;       // Jet's "locked by another session on this machine"
 
 // Native errors of the server provider (PostgreSQL engine), numbered as the server product numbers them.
 inline constexpr int32_t SQL_SERVER_UNREACHABLE = 17;
@@ -41,6 +44,21 @@ inline constexpr int32_t SQL_SYNTAX = 102;
 inline constexpr int32_t SQL_NO_TABLE = 208;
 inline constexpr int32_t SQL_NO_COLUMN = 207;
 inline constexpr int32_t SQL_DUPLICATE_KEY = 2627;
+inline constexpr int32_t SQL_CONNECTION_LOST = 10054;  // the session broke during a statement
+
+// What waiting can do about a failure, told from its number and native number. The record operations and
+// the rebuilds' retries wait out locks, time-outs and a server that is away; the rest is reported at once.
+enum class ErrorCause {
+    Lock,         // another connection holds the row, page or file: clears when that one ends
+    Timeout,      // the command ran past CommandTimeout
+    ServerAway,   // the server connection broke, cannot be made, or the server is busy: a new session may
+                  // succeed
+    Permanent,    // waiting never clears it: read-only, a full disk, a missing or damaged file, an I/O error
+    Statement,    // the statement, its values or the object model's use are at fault
+};
+
+// The cause of a failure whose HRESULT (or run-time error number) is number and whose native number is native.
+ErrorCause CauseOf(int32_t number, int32_t native);
 
 // One entry of a connection's Errors collection.
 struct ErrorEntry {

@@ -19,6 +19,10 @@ inline constexpr int32_t kErrItemNotFound = 3265;
 inline constexpr int kExitNormal = 0;
 inline constexpr int kExitUnhandledError = 1;
 inline constexpr int kExitEndedAtOnce = 2;
+// The run ended normally but some of its writes failed (sysexits' EX_IOERR).
+inline constexpr int kExitWritesFailed = 74;
+// Another run of the processor holds the same data; this one touched nothing (sysexits' EX_TEMPFAIL).
+inline constexpr int kExitAnotherRun = 75;
 
 // A run-time error: a number and a description. Handlers catch it where the system says they do; one that
 // nothing catches reaches main, which shows the standard report and exits with kExitUnhandledError.

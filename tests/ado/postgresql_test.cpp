@@ -269,7 +269,7 @@ TEST_F(ServerTest, ASessionLostDuringAStatementRaisesEFail) {
     const ado::Error err = ErrorOf(
         [&] { connection_.Execute(QStringLiteral("SELECT pg_terminate_backend(pg_backend_pid())")); });
     EXPECT_EQ(err.Number(), ado::E_FAIL_HR);
-    EXPECT_EQ(err.NativeError(), ado::postgresql::SQL_CONNECTION_LOST);
+    EXPECT_EQ(err.NativeError(), ado::SQL_CONNECTION_LOST);
     // The broken session does not go back to the pool.
     connection_.Close();
     connection_.Open(database_);

@@ -12,7 +12,6 @@
 namespace ado::postgresql {
 
 // Native numbers of the conditions that have no entry of their own in ado/error.h.
-inline constexpr int32_t SQL_CONNECTION_LOST = 10054;
 inline constexpr int32_t SQL_CONVERSION_FAILED = 245;
 inline constexpr int32_t SQL_OPERAND_TYPE_CLASH = 206;
 
