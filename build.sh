@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine, builds, and runs the tests or the demo.
 #   ./build.sh          install what is missing, configure and build (binaries in build/bin/)
-#   ./build.sh test     build, start a private PostgreSQL server, run every test, stop the server
+#   ./build.sh test [ARGS]  build, start a private PostgreSQL server, run every test (or ctest ARGS), stop it
 #   ./build.sh demo     build and run the queue processor on a sample database in a scratch folder
 #   ./build.sh bench [ARGS]  build, start a private PostgreSQL server, run build/bin/kestrane_bench ARGS, stop it
 set -euo pipefail
@@ -74,7 +74,7 @@ case "$command" in
         build
         trap stop_postgres EXIT
         start_postgres
-        QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
+        QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600 "${@:2}"
         ;;
     demo)
         build
