@@ -34,6 +34,7 @@ struct Recordset::Impl {
     enum class Mode { Stream, Keyset, Snapshot };
 
     Connection* connection = nullptr;
+    QString source;
     Mode mode = Mode::Stream;
     bool updatable = false;
     std::vector<provider::Column> columns;
@@ -251,6 +252,7 @@ void Recordset::Open(const QString& source, Connection& activeConnection, int cu
         throw ObjectModelError(ADODB_E_OBJECTOPEN);
     auto impl = std::make_unique<Impl>();
     impl->connection = &activeConnection;
+    impl->source = source;
     impl->Engine([&](provider::Session& session) {
         session.SetCommandTimeout(activeConnection.CommandTimeout);
         if (cursorType == adOpenForwardOnly && lockType == adLockReadOnly) {
@@ -319,6 +321,10 @@ Recordset::Impl& Recordset::WritableImpl() const {
     if (!impl.updatable)
         throw NotUpdatable();
     return impl;
+}
+
+QString Recordset::Source() const {
+    return impl_ ? impl_->source : QString();
 }
 
 int Recordset::State() const {

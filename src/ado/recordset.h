@@ -77,6 +77,8 @@ public:
 
     int CursorLocation = adUseServer;
     Connection* ActiveConnection() const { return connection_; }
+    // The statement the recordset was opened with; empty when it is closed.
+    QString Source() const;
 
 private:
     friend class Field;
