@@ -327,6 +327,16 @@ QString Recordset::Source() const {
     return impl_ ? impl_->source : QString();
 }
 
+int Recordset::EditMode() const {
+    if (!impl_)
+        return adEditNone;
+    if (impl_->adding)
+        return adEditAdd;
+    const bool changed = std::any_of(impl_->edits.begin(), impl_->edits.end(),
+                                     [](const std::optional<Variant>& edit) { return edit.has_value(); });
+    return changed ? adEditInProgress : adEditNone;
+}
+
 int Recordset::State() const {
     return impl_ ? adStateOpen : adStateClosed;
 }

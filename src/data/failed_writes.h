@@ -7,6 +7,7 @@
 
 namespace data {
 
+// An update saves changed fields of a row, an add a new row (AdoAutoAddRS, or AdoUpdateRecord of a new row).
 enum class FailedWrite { Update, Delete, Add };
 
 // Counts one write of that kind that was given up on.

@@ -207,6 +207,7 @@ bool AdoDeleteRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag) 
 
 bool AdoUpdateRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag, bool quiet) {
     const bool prompt = !quiet;
+    const FailedWrite kind = recordset.EditMode() == ado::adEditAdd ? FailedWrite::Add : FailedWrite::Update;
     int lockRetries = 0;
     RetryBound bound(RecordOperation(QStringLiteral("record update"), recordset));
     bool result = true;
@@ -241,13 +242,13 @@ bool AdoUpdateRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag, 
         platform::Screen::SetMousePointer(platform::vbHourglass);
         // Cancel leaves the hourglass up and skips the cache refresh.
         if (!AskToRetryUpdate(number, description)) {
-            CountFailedWrite(FailedWrite::Update);
+            CountFailedWrite(kind);
             return false;
         }
         platform::Screen::SetMousePointer(platform::vbDefault);
     }
     if (!result)
-        CountFailedWrite(FailedWrite::Update);
+        CountFailedWrite(kind);
     RefreshAfterWrite(recordset, refresh, accessFlag);
     return result;
 }
