@@ -409,3 +409,41 @@ TEST_F(JetProviderTest, AProcessThatEndsWithoutClosingStillCommitsItsWrites) {
 }
 
 }  // namespace
+
+// A database that reaches its page limit (a full disk) in the middle of grouped writes: the record operation
+// that meets it gets an error that names the cause, and the table holds what was written before, never a mix.
+TEST_F(JetProviderTest, AFullDatabaseFailsAWriteAndKeepsAPrefixOfTheWrites) {
+    ado::Recordset pages;
+    pages.Open(QStringLiteral("PRAGMA page_count"), connection_);
+    const int32_t used = pages.FieldAt(0).ToLong();
+    pages.Close();
+    connection_.Execute(QStringLiteral("PRAGMA max_page_count = %1").arg(used + 4));
+    ado::Recordset add;
+    add.Open(QStringLiteral("SELECT * FROM [Court Charges] WHERE ID = -1"), connection_, ado::adOpenKeyset,
+             ado::adLockPessimistic);
+    int32_t written = 0;
+    try {
+        for (;;) {
+            add.AddNew();
+            add.Fields(QStringLiteral("ID")) = Variant(written + 1);
+            add.Fields(QStringLiteral("Description")) = Variant(QString(200, u'x'));
+            add.Update();
+            ++written;
+        }
+    } catch (const ado::Error& err) {
+        EXPECT_EQ(err.Number(), ado::E_FAIL_HR);
+        EXPECT_EQ(err.NativeError() & 0xff, 13) << err.NativeError();  // the engine's "full"
+        EXPECT_EQ(ado::CauseOf(err.Number(), err.NativeError()), ado::ErrorCause::Permanent);
+        EXPECT_TRUE(err.Description().contains(QStringLiteral("full"))) << err.Description().toStdString();
+    }
+    add.Close();
+    connection_.Execute(QStringLiteral("PRAGMA max_page_count = 1000000"));
+    ado::Recordset kept;
+    kept.Open(QStringLiteral("SELECT COUNT(*) AS N, MAX(ID) AS Last FROM [Court Charges]"), connection_);
+    const int32_t count = kept.Fields(QStringLiteral("N")).ToLong();
+    EXPECT_GT(written, 0);
+    EXPECT_LE(count, written);
+    if (count > 0)
+        EXPECT_EQ(kept.Fields(QStringLiteral("Last")).ToLong(), count);  // rows 1 to count, no gap
+}
+

@@ -217,6 +217,7 @@ int64_t Session::Execute(const QString& sql) {
     // A command (a write of any size, BEGIN, COMMIT, ...) comes after every grouped write and commits on
     // its own, so that a long one cut short by its time-out never takes a group down with it.
     CommitAllGroups();
+    handle_->RaiseLostWrites();
     int64_t changes = 0;
     for (QString text : sent) {
         // A part may still hold several statements; each runs in turn.
@@ -261,6 +262,7 @@ std::unique_ptr<provider::Cursor> Session::SelectByKey(const provider::TableKey&
 
 int64_t Session::GroupedWrite(const QString& sql, const std::vector<Variant>& values) {
     const std::lock_guard lock(EngineLock());
+    handle_->RaiseLostWrites();
     handle_->JoinGroup(sql);
     int64_t changes = 0;
     {
@@ -276,6 +278,7 @@ int64_t Session::GroupedWrite(const QString& sql, const std::vector<Variant>& va
         changes = sqlite3_changes64(handle_->Db());
     }
     CommitGroupsIfDue();
+    handle_->RaiseLostWrites();
     return changes;
 }
 
@@ -298,6 +301,7 @@ std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& tabl
                              QStringList(names.size(), QStringLiteral("?")).join(u','));
     }
     const std::lock_guard lock(EngineLock());
+    handle_->RaiseLostWrites();
     handle_->JoinGroup(sql);
     std::unique_ptr<provider::Cursor> inserted;
     try {
@@ -308,6 +312,7 @@ std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& tabl
         throw;
     }
     CommitGroupsIfDue();
+    handle_->RaiseLostWrites();
     return inserted;
 }
 
@@ -339,6 +344,7 @@ bool Session::Reusable() {
 void Session::Flush() {
     const std::lock_guard lock(EngineLock());
     CommitAllGroups();
+    handle_->RaiseLostWrites();
 }
 
 }  // namespace ado::sqlite

@@ -249,10 +249,23 @@ void Handle::CommitGroup() {
         Step(*statement, commit, 0);
     } catch (const Error& err) {
         // A commit the engine could not write (a full disk) may take the whole group back with it.
-        CheckGroupAfterFailure(err);
+        try {
+            CheckGroupAfterFailure(err);
+        } catch (const Error& lost) {
+            lostGroup_ = lost;
+            return;
+        }
         throw;
     }
     groupOpen_ = false;
+}
+
+void Handle::RaiseLostWrites() {
+    if (!lostGroup_)
+        return;
+    const Error lost = *lostGroup_;
+    lostGroup_.reset();
+    throw lost;
 }
 
 Handle::FileIdentity Handle::IdentityOf(const QString& file) {

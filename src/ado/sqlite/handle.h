@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -61,8 +62,12 @@ public:
     void CheckGroupAfterFailure(const Error& failure);
     bool GroupOpen() const { return groupOpen_; }
     std::chrono::steady_clock::time_point GroupStarted() const { return groupStarted_; }
-    // Commits the open group, if any. Raises ado::Error; the group then stays open.
+    // Commits the open group, if any. Raises ado::Error; the group then stays open. When the engine rolled the
+    // group back with the failed commit (a full disk), the loss is kept for RaiseLostWrites instead.
     void CommitGroup();
+    // Raises, once, the loss of a group that a commit could not save, wherever that commit ran (the committer
+    // thread has nobody to tell); returns when no group was lost.
+    void RaiseLostWrites();
 
     // True while the file at the handle's path is the one it opened (not moved, removed or replaced).
     bool StillOpensItsFile() const;
@@ -90,6 +95,7 @@ private:
     FileIdentity identity_;
     bool exclusive_ = false;
     bool groupOpen_ = false;
+    std::optional<Error> lostGroup_;
     std::chrono::steady_clock::time_point groupStarted_;
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
     QCache<QString, Statement> statements_{kStatementCacheSize};
