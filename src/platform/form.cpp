@@ -1,6 +1,7 @@
 #include "platform/form.h"
 
 #include "platform/application.h"
+#include "platform/event_loop.h"
 #include "platform/screen.h"
 
 #include <QCloseEvent>
@@ -73,8 +74,10 @@ void Form::Show(int modal, QWidget* owner) {
         return;
     QEventLoop loop;
     modalLoop_ = &loop;
+    const auto done = qScopeGuard([this] { modalLoop_ = nullptr; });
+    EventLoopScope scope([&loop] { loop.quit(); });
     loop.exec(QEventLoop::DialogExec);
-    modalLoop_ = nullptr;
+    scope.End();
     if (!isVisible())
         setWindowModality(Qt::NonModal);
 }
@@ -155,12 +158,12 @@ void Form::resizeEvent(QResizeEvent* event) {
     if (!loaded_)
         return;
     RunningScope running(this);
-    Form_Resize();
+    RunEventProcedure([this] { Form_Resize(); });
 }
 
 void Form::closeEvent(QCloseEvent* event) {
     RunningScope running(this);
-    Unload();
+    RunEventProcedure([this] { Unload(); });
     event->setAccepted(!loaded_);
 }
 
