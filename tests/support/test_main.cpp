@@ -1,11 +1,17 @@
-// The main of every test program: Qt without a display, then GoogleTest.
+// The main of every test program: Qt offscreen, or on the X display that a display run of the window tests
+// names, then GoogleTest.
 #include "platform/application.h"
 
 #include <QApplication>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
+
+// The status that ctest counts as a skipped test (SKIP_RETURN_CODE of the display runs).
+constexpr int kSkipped = 77;
 
 QtMessageHandler gQtHandler = nullptr;
 
@@ -21,6 +27,12 @@ void FailOnExceptionThroughQt(QtMsgType type, const QMessageLogContext& context,
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    if (!GTEST_FLAG_GET(list_tests) && qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("xcb") &&
+        qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::puts(
+            "No X display: the display run of this test is skipped (./build.sh test runs it under xvfb).");
+        return kSkipped;
+    }
     platform::ChooseQtPlatform();
     QApplication app(argc, argv);
     gQtHandler = qInstallMessageHandler(FailOnExceptionThroughQt);
