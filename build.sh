@@ -9,9 +9,9 @@ cd "$(dirname "$0")"
 root=$(pwd)
 command=${1:-build}
 
-# xvfb and xauth: the X server the window tests run on.
+# fonts-liberation: the windows' font; xvfb and xauth: the X server the window tests run on.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev sqlite3 libpq-dev postgresql
-          libgtest-dev libgmock-dev libbenchmark-dev time xvfb xauth)
+          libgtest-dev libgmock-dev libbenchmark-dev time fonts-liberation xvfb xauth)
 
 install_missing() {
     local missing=()

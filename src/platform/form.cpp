@@ -3,6 +3,7 @@
 #include "platform/application.h"
 #include "platform/event_loop.h"
 #include "platform/screen.h"
+#include "platform/system_font.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -22,7 +23,9 @@ class Form::RunningScope {
     Form* form_;
 };
 
-Form::Form(QWidget* parent) : QWidget(parent) {}
+Form::Form(QWidget* parent) : QWidget(parent) {
+    setFont(SystemFont());
+}
 
 Form::~Form() {
     Screen::Unregister(this);

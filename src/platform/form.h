@@ -1,7 +1,7 @@
 #pragma once
-// A window of the program: a Qt widget with the load/activate/resize/unload life of the system's windows.
-// Sizes are in twips (15 twips = 1 pixel). Event procedures that Qt calls (the close box, a resize, a
-// control's signal) run through the event guard of platform/event_loop.h.
+// A window of the program: a Qt widget with the load/activate/resize/unload life of the system's windows, in
+// the system font's stand-in. Sizes are in twips (15 twips = 1 pixel). Event procedures that Qt calls (the
+// close box, a resize, a control's signal) run through the event guard of platform/event_loop.h.
 
 #include "platform/event_loop.h"
 
