@@ -3,13 +3,14 @@
 #   ./build.sh          install what is missing, configure and build (binaries in build/bin/)
 #   ./build.sh test [ARGS]  build, start a private PostgreSQL server, run every test (or ctest ARGS), stop it
 #   ./build.sh demo     build and run the queue processor on a sample database in a scratch folder
+#   ./build.sh screenshots  build and picture the program's windows on an X server into docs/screenshots
 #   ./build.sh bench [ARGS]  build, start a private PostgreSQL server, run build/bin/kestrane_bench ARGS, stop it
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 command=${1:-build}
 
-# fonts-liberation: the windows' font; xvfb and xauth: the X server the window tests run on.
+# fonts-liberation: the windows' font; xvfb and xauth: the X server the window tests and the pictures run on.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev sqlite3 libpq-dev postgresql
           libgtest-dev libgmock-dev libbenchmark-dev time fonts-liberation xvfb xauth)
 
@@ -87,6 +88,10 @@ case "$command" in
         build
         exec bash "$root/src/tools/demo.sh"
         ;;
+    screenshots)
+        build
+        with_display bash "$root/src/screenshots/screenshots.sh"
+        ;;
     bench)
         build
         trap stop_postgres EXIT
@@ -96,5 +101,5 @@ case "$command" in
             unset KESTRANE_TEST_PG_HOST KESTRANE_TEST_PG_PORT
         build/bin/kestrane_bench "${@:2}"
         ;;
-    *) echo "usage: ./build.sh [test|demo|bench [ARGS]]" >&2; exit 2 ;;
+    *) echo "usage: ./build.sh [test|demo|screenshots|bench [ARGS]]" >&2; exit 2 ;;
 esac
