@@ -42,7 +42,7 @@ int EndOfRun(int status) {
 void Run() {
     app::gfrmProcessDisqualificationsQueue->Load();
     while (!platform::Screen::Forms().empty()) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        platform::Screen::WaitForEvents();
     }
     platform::Screen::DoEvents();
 }
