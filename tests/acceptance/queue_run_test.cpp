@@ -3,6 +3,7 @@
 // the activity log; a run killed in the middle, then started again; two runs started at once; and a run whose
 // writes the database refuses.
 #include "acceptance/queue_run_fixture.h"
+#include "data/run_guard.h"
 #include "support/child_process.h"
 #include "support/server_connection.h"
 
@@ -216,6 +217,11 @@ TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
     QProcessEnvironment elsewhere = here;
     QStringList usersFiles{UsersString()};
     QString heldData = lockFile;
+    // What another workstation asks before it starts, as an administrator's tool would.
+    data::ConnectionSettings asking;
+    asking.dataPath = dataPath_;
+    asking.accessFlag = GetParam() == Engine::Jet;
+    asking.mainConnectionString = MainString();
     if (GetParam() == Engine::Server) {
         const QString other = temp_.filePath(u"other"_s);
         ASSERT_TRUE(QDir().mkpath(other + u"/data"_s));
@@ -229,6 +235,7 @@ TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
         ASSERT_EQ(configured.exitCode, 0) << configured.err.toStdString();
         usersFiles << u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + other + u"/data/KS_users.mdb;"_s;
         heldData = testsupport::ServerDataSource() + u" catalog Kestrane"_s;
+        asking.dataPath = other + u"/data/"_s;
     }
     const auto logLines = [&] {
         QStringList notes;
@@ -280,6 +287,11 @@ TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
                                    QSysInfo::machineHostName() + u" since "_s))
             << err.toStdString();
         EXPECT_TRUE(err.endsWith(u". Rebuild not performed.\n"_s)) << err.toStdString();
+        const std::optional<data::RunHolder> found = data::FindActiveRun(asking);
+        ASSERT_TRUE(found.has_value());
+        EXPECT_EQ(found->pid, winner.process.processId());
+        EXPECT_EQ(found->host, QSysInfo::machineHostName());
+        EXPECT_EQ(found->dataSource, heldData);
 
         ASSERT_EQ(winner.Finish(), 0) << winner.process.readAllStandardError().toStdString();
         EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), expected);
@@ -290,6 +302,7 @@ TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
         EXPECT_TRUE(log.front().startsWith(u"KSProcessDisqualificationsQueue began at "_s));
         EXPECT_TRUE(log.back().startsWith(u"KSProcessDisqualificationsQueue finished at "_s));
         EXPECT_FALSE(QFile(lockFile).size() > 0) << "the lock file names no holder after the run";
+        EXPECT_FALSE(data::FindActiveRun(asking).has_value());
     }
 }
 
