@@ -10,7 +10,7 @@ root=$(pwd)
 command=${1:-build}
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev sqlite3 libpq-dev postgresql
-          libgtest-dev libgmock-dev libbenchmark-dev time)
+          libgtest-dev libgmock-dev libbenchmark-dev time python3)
 
 install_missing() {
     local missing=()
