@@ -45,12 +45,12 @@ QString PromptPassword(const QString& prompt) {
     if (terminal) {
         termios silent = saved;
         silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+        tcsetattr(STDIN_FILENO, TCSANOW, &silent);
     }
     std::string line;
     std::getline(std::cin, line);
     if (terminal)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     std::cerr << std::endl;
     return QString::fromStdString(line);
 }

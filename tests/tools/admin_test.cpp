@@ -6,6 +6,7 @@
 #include "platform/settings.h"
 #include "support/query_rows.h"
 #include "support/server_connection.h"
+#include "support/terminal_process.h"
 
 #include <QDir>
 #include <QFile>
@@ -158,13 +159,12 @@ TEST_F(AdminTest, APasswordIsNeverLeftInAFileOthersCanRead) {
         return QFileInfo(settings).permissions() == (QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                      QFileDevice::ReadUser | QFileDevice::WriteUser);
     };
-    QFile passwordFile(temp_.filePath(u"password"_s));
-    ASSERT_TRUE(passwordFile.open(QIODevice::WriteOnly));
-    passwordFile.write("s3cret\n");
-    passwordFile.close();
-
-    AdminOk({u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks_app"_s, u"--password-file"_s,
-             passwordFile.fileName()});
+    // At a terminal the password is asked for.
+    const ChildResult asked = testsupport::RunBinaryOnTerminal(
+        u"kestrane-admin"_s, {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks_app"_s}, environment_,
+        "s3cret\n");
+    EXPECT_EQ(asked.exitCode, 0) << asked.out.toStdString();
+    EXPECT_TRUE(asked.out.contains(u"Password of ks_app"_s)) << asked.out.toStdString();
     EXPECT_TRUE(ownerOnly());
     EXPECT_EQ(platform::GetSetting(u"KS"_s, u"Data"_s, u"Server Password"_s), u"s3cret"_s);
 
