@@ -138,8 +138,8 @@ int RunGenerate(const QStringList& arguments) {
 
 const Command kGenerateCommand{
     QStringLiteral("generate"),
-    QStringLiteral("[--clients N] [--cases N] [--histories N] [--charges N] [--agencies N] [--seed N] "
-                   "[--data-path DIR | --server SOURCE [--catalog NAME]]"),
+    QStringLiteral("[--clients N] [--cases N] [--histories N] [--charges N] [--agencies N] [--seed N]\n"
+                   "      [--data-path DIR | --server SOURCE [--catalog NAME]]"),
     QStringLiteral(
         "Fill an empty database with sample clients, charges, cases, history, agencies and entries."),
     RunGenerate};

@@ -48,9 +48,14 @@ const QString kExitStatuses = QStringLiteral(
     "  75  the data stayed locked (by a running processor) past --lock-wait; nothing was written\n"
     "  78  the settings do not say where the data is\n");
 
-QString CommandUsage(const Command& command) {
-    return QStringLiteral("Usage: kestrane-admin ") + command.name + QLatin1Char(' ') + command.usage +
+// "NAME USAGE" and the summary below it.
+QString CommandLines(const Command& command) {
+    return command.name + (command.usage.isEmpty() ? QString() : QLatin1Char(' ') + command.usage) +
            QStringLiteral("\n      ") + command.summary + QLatin1Char('\n');
+}
+
+QString CommandUsage(const Command& command) {
+    return QStringLiteral("Usage: kestrane-admin ") + CommandLines(command);
 }
 
 QString Usage() {
@@ -58,10 +63,8 @@ QString Usage() {
         "Usage: kestrane-admin COMMAND [ARGUMENTS]\n"
         "       kestrane-admin --help | --version\n"
         "Sets up the data of Kestrane for KSProcessDisqualificationsQueue.\n\nCommands:\n");
-    for (const Command* command : kCommands) {
-        text += QStringLiteral("  ") + command->name + QLatin1Char(' ') + command->usage +
-                QStringLiteral("\n      ") + command->summary + QLatin1Char('\n');
-    }
+    for (const Command* command : kCommands)
+        text += QStringLiteral("  ") + CommandLines(*command);
     text += QStringLiteral(
         "\nWhere the data is comes from the settings that \"configure\" writes ($XDG_CONFIG_HOME/Kestrane/,\n"
         "default ~/.config/Kestrane/); --data-path and --server override them for one command.\n"

@@ -63,7 +63,7 @@ int RunSchedule(const QStringList& arguments) {
         {QStringLiteral("user"), QStringLiteral("The ID of the user who asks for the rebuild."),
          QStringLiteral("ID")},
         {QStringLiteral("at"), QStringLiteral("The earliest start, local time (ISO 8601, T or a blank)."),
-         QStringLiteral("YYYY-MM-DD HH:MM:SS")},
+         QStringLiteral("YYYY-MM-DD[T]HH:MM[:SS]")},
         {QStringLiteral("in"), QStringLiteral("The earliest start, SECONDS from now."),
          QStringLiteral("SECONDS")},
         {QStringLiteral("clear"), QStringLiteral("Remove the schedule.")},
@@ -115,7 +115,7 @@ int RunSchedule(const QStringList& arguments) {
 const Command kScheduleCommand{
     QStringLiteral("schedule"),
     QStringLiteral(
-        "(--user ID (--at \"YYYY-MM-DD HH:MM:SS\" | --in SECONDS) | --clear) [--lock-wait SECONDS]\n"
+        "(--user ID (--at \"YYYY-MM-DD HH:MM[:SS]\" | --in SECONDS) | --clear) [--lock-wait SECONDS]\n"
         "      [--data-path DIR | --server SOURCE [--catalog NAME]]"),
     QStringLiteral("Schedule the next rebuild for a user and a time, or clear the schedule."), RunSchedule};
 
