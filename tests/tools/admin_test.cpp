@@ -161,8 +161,8 @@ TEST_F(AdminTest, APasswordIsNeverLeftInAFileOthersCanRead) {
     };
     // At a terminal the password is asked for.
     const ChildResult asked = testsupport::RunBinaryOnTerminal(
-        u"kestrane-admin"_s, {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks_app"_s}, environment_,
-        "s3cret\n");
+        u"kestrane-admin"_s, {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks_app"_s},
+        environment_, "s3cret\n");
     EXPECT_EQ(asked.exitCode, 0) << asked.out.toStdString();
     EXPECT_TRUE(asked.out.contains(u"Password of ks_app"_s)) << asked.out.toStdString();
     EXPECT_TRUE(ownerOnly());
