@@ -8,6 +8,7 @@
 #include "data/connect_database.h"
 #include "data/connection_settings.h"
 #include "data/generic_ado.h"
+#include "platform/application.h"
 #include "platform/clock.h"
 #include "platform/settings.h"
 
@@ -96,12 +97,31 @@ void frmProcessDisqualificationsQueue::Form_Activate() {
 
     if (incompleteSetup_) {
         lblQueueSize->SetCaption(QStringLiteral("Information to rebuild is missing. Rebuild not performed."));
-    } else {
+    } else if (TakeRunGuard()) {
         CheckWorkstationAndSchedule();
+        runGuard_.reset();
     }
 
     platform::Sleep(kMessageHoldMs);
     Unload();
+}
+
+bool frmProcessDisqualificationsQueue::TakeRunGuard() {
+    runGuard_ = std::make_unique<data::RunGuard>(data::Settings());
+    if (runGuard_->Held())
+        return true;
+    const data::RunHolder holder = *runGuard_->Holder();
+    runGuard_.reset();
+    gAnotherRunHeldTheData = true;
+    QString run = QStringLiteral("Another run holds this data");
+    if (holder.pid != 0) {
+        run += QStringLiteral(": process ") + QString::number(holder.pid) + QStringLiteral(" on ") +
+               holder.host + QStringLiteral(" since ") + platform::FormatGeneralDate(holder.since);
+    }
+    lblQueueSize->SetCaption(run + QStringLiteral(". Rebuild not performed."));
+    platform::WriteErrorLine(run + QStringLiteral(" (") + holder.dataSource +
+                             QStringLiteral("). Rebuild not performed."));
+    return false;
 }
 
 void frmProcessDisqualificationsQueue::CheckWorkstationAndSchedule() {

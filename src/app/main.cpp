@@ -64,5 +64,5 @@ int main(int argc, char** argv) {
         ReportUnhandledError(kErrInternal, QString::fromLocal8Bit(error.what()));
         return platform::kExitUnhandledError;
     }
-    return platform::kExitNormal;
+    return app::gAnotherRunHeldTheData ? platform::kExitAnotherRun : platform::kExitNormal;
 }

@@ -2,6 +2,7 @@
 // workstation, and prints one line per check: OK and what was found, or FAIL and what to do.
 #include "ado/recordset.h"
 #include "data/connection_settings.h"
+#include "data/run_guard.h"
 #include "platform/settings.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
@@ -56,8 +57,11 @@ private:
     Outcome Workstation();
     Outcome Schedule();
     Outcome Queue();
+    Outcome ActiveRun();
 
     QString catalog_;
+    QString dataPath_;
+    bool onServer_ = false;
     QString mainString_;
     QString usersString_;
     std::unique_ptr<Database> main_;
@@ -81,6 +85,7 @@ bool Doctor::Run(QTextStream& out) {
     report(QStringLiteral("workstation"), Workstation());
     report(QStringLiteral("schedule"), Schedule());
     report(QStringLiteral("queue"), Queue());
+    report(QStringLiteral("run"), ActiveRun());
     return passed;
 }
 
@@ -141,6 +146,8 @@ Outcome Doctor::Settings() {
         problems << QStringLiteral("it holds the server password and other users can read it: chmod 600 ") +
                         file;
 
+    dataPath_ = dataPath;
+    onServer_ = onServer;
     if (!dataPath.isEmpty()) {
         usersString_ =
             data::AccessMainConnectionString(dataPath + data::kProductCode + QStringLiteral("_users.mdb"));
@@ -381,6 +388,35 @@ Outcome Doctor::Queue() {
             : QStringLiteral("%1 queued requests, each for an agency or client that exists").arg(queued));
 }
 
+// A processor run that holds the data now: a run started meanwhile would end at once with status 75.
+Outcome Doctor::ActiveRun() {
+    if (dataPath_.isEmpty())
+        return Skipped(QStringLiteral("the settings do not say where the data is"));
+    data::ConnectionSettings settings;
+    settings.dataPath = dataPath_;
+    settings.accessFlag = !onServer_;
+    settings.mainConnectionString = mainString_;
+    std::optional<data::RunHolder> holder;
+    try {
+        holder = data::FindActiveRun(settings);
+    } catch (const ado::Error& error) {
+        return Fail(QStringLiteral("cannot ask the server whether a run holds the catalog: ") +
+                    CauseInWords(error, true));
+    }
+    if (!holder)
+        return Ok(QStringLiteral("no processor run holds the data"));
+    const QString who =
+        holder->pid == 0
+            ? QStringLiteral("a run that did not say who it is")
+            : QStringLiteral("process %1 on %2 since %3")
+                  .arg(holder->pid)
+                  .arg(holder->host, holder->since.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    return Fail(
+        QStringLiteral("a processor run holds %1: %2; wait for it to end (a run started now exits with 75), "
+                       "or end that process if it hangs")
+            .arg(holder->dataSource, who));
+}
+
 int RunDoctor(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("catalog"),
@@ -403,7 +439,8 @@ const Command kDoctorCommand{
     QStringLiteral(
         "Check what a run of the processor needs on this workstation, in order: the settings files,\n"
         "      each data source, the tables and fields, the workstation's registration, the schedule,\n"
-        "      the queue. One line per check: OK, or FAIL and what to do. Exit status 0 when all pass."),
+        "      the queue, a processor run holding the data. One line per check: OK, or FAIL and what to\n"
+        "      do. Exit status 0 when all pass."),
     RunDoctor};
 
 }  // namespace tools

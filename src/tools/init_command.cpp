@@ -58,17 +58,18 @@ bool CatalogExists(const DataLocation& location) {
         QStringLiteral("SELECT datname FROM pg_database WHERE datname = ") + SqlText(location.catalog));
 }
 
-// Creates each file empty (an empty file is an empty database), then its tables; the main file also gets the
-// parameters row. created receives each file as soon as it exists.
+// Creates each file as an empty database, then its tables; the main file also gets the parameters row.
+// created receives each file as soon as it exists.
 void CreateDatabaseFiles(const QStringList& files, QStringList& created) {
     for (const QString& file : files) {
-        QFile empty(file);
-        if (!empty.open(QIODevice::NewOnly)) {
+        try {
+            ado::CreateDatabase(JetConnectionString(file));
+        } catch (const ado::Error& err) {
             throw CommandFailed(kExitCannotWrite, QStringLiteral("Cannot create ") + file +
-                                                      QStringLiteral(": ") + empty.errorString());
+                                                      QStringLiteral(": ") + CauseInWords(err, false) +
+                                                      QLatin1Char('.'));
         }
         created << file;
-        empty.close();
 
         Database database(QStringLiteral("the new database"), JetConnectionString(file));
         database.Open();

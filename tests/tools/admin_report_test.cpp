@@ -2,13 +2,16 @@
 // doctor's line per check on a good workstation and on workstations with one fault each.
 #include "admin_fixture.h"
 
+#include "data/run_guard.h"
 #include "support/server_connection.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
 
 #include <functional>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -135,9 +138,9 @@ TEST_P(AdminDoctorTest, AGoodWorkstationPassesEveryCheck) {
         KESTRANE_REQUIRE_SERVER();
     SetUpWorkstation(GetParam());
     const QStringList lines = Doctor(*this, 0);
-    ASSERT_EQ(lines.size(), 7) << lines.join(u'\n').toStdString();
+    ASSERT_EQ(lines.size(), 8) << lines.join(u'\n').toStdString();
     const QStringList checks{u"settings"_s,    u"main database"_s, u"users database"_s, u"tables"_s,
-                             u"workstation"_s, u"schedule"_s,      u"queue"_s};
+                             u"workstation"_s, u"schedule"_s,      u"queue"_s,          u"run"_s};
     for (qsizetype i = 0; i < lines.size(); ++i)
         EXPECT_TRUE(lines[i].startsWith(u"OK    "_s + checks[i] + u':')) << lines[i].toStdString();
 }
@@ -163,6 +166,7 @@ TEST(AdminDoctorFaultTest, EachFaultFailsItsCheckWithWhatToDo) {
         std::function<void(Workstation&)> make;
         QString line;  // the start of the check's line, then a part of it
         QString part;
+        bool runHolds = false;  // a processor run holds the data while doctor looks
     };
     const Fault faults[] = {
         {"PasswordOthersCanRead", Engine::Jet,
@@ -206,6 +210,8 @@ TEST(AdminDoctorFaultTest, EachFaultFailsItsCheckWithWhatToDo) {
              w.AdminOk({u"enqueue"_s, u"agency"_s, u"999"_s, u"--force"_s});
          },
          u"FAIL  queue:"_s, u"1 of 3 queued requests name what does not exist: agency 999 (request 3)"_s},
+        {"ARunHoldsTheData", Engine::Jet, [](Workstation&) {}, u"FAIL  run:"_s,
+         u"process %1 on "_s.arg(QCoreApplication::applicationPid()), true},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);
@@ -215,6 +221,12 @@ TEST(AdminDoctorFaultTest, EachFaultFailsItsCheckWithWhatToDo) {
         Workstation workstation;
         workstation.SetUpWorkstation(fault.engine);
         fault.make(workstation);
+        data::ConnectionSettings settings;
+        settings.dataPath = workstation.dataPath_;
+        settings.accessFlag = true;
+        std::optional<data::RunGuard> run;
+        if (fault.runHolds)
+            run.emplace(settings);
         const QStringList lines = Doctor(workstation, 1);
         const auto line = std::find_if(lines.begin(), lines.end(),
                                        [&](const QString& text) { return text.startsWith(fault.line); });
