@@ -66,18 +66,19 @@ QString KindWords(Kind kind) {
     }
 }
 
-QString NeedWords(Need need) {
+// The kind that serves a need best, for messages.
+Kind KindFor(Need need) {
     switch (need) {
         case Need::Number:
-            return KindWords(Kind::Long);
+            return Kind::Long;
         case Need::Flag:
-            return KindWords(Kind::Boolean);
+            return Kind::Boolean;
         case Need::DateTime:
-            return KindWords(Kind::Date);
+            return Kind::Date;
         case Need::Text:
-            return KindWords(Kind::String);
+            return Kind::String;
     }
-    return {};
+    return Kind::Null;
 }
 
 QString Bracketed(const QString& name) {
@@ -162,7 +163,7 @@ QStringList TableProblems(ado::Connection& connection, bool onServer, const Requ
             problems << fieldName + QStringLiteral(" is missing");
         } else if (!Usable(found->second, field.need)) {
             problems << fieldName + QStringLiteral(" holds ") + KindWords(found->second) +
-                            QStringLiteral(", not ") + NeedWords(field.need);
+                            QStringLiteral(", not ") + KindWords(KindFor(field.need));
         }
     }
     return problems;
