@@ -11,8 +11,7 @@
 #include "platform/application.h"
 #include "platform/clock.h"
 #include "platform/settings.h"
-
-#include <QFont>
+#include "platform/system_font.h"
 
 #include <memory>
 
@@ -24,15 +23,6 @@ using platform::TwipsToPixels;
 
 // How long each start-up message stays on the screen before the run goes on.
 constexpr int kMessageHoldMs = 5000;
-
-// The labels' font: "MS Sans Serif" 8.25 pt bold, or the system's sans-serif font where that one is missing.
-QFont StatusFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.25);
-    font.setBold(true);
-    return font;
-}
 
 // A status label 5535 x 375 twips at the left margin; its captions are also status lines when headless.
 platform::Label* NewStatusLabel(QWidget* parent, int topTwips) {
@@ -71,9 +61,9 @@ frmProcessDisqualificationsQueue::frmProcessDisqualificationsQueue() {
     SetClientSize(7470, 4035);
 
     lblLaunchTime = NewStatusLabel(this, 120);
-    lblLaunchTime->setFont(StatusFont());
+    lblLaunchTime->setFont(platform::SystemFont(true));
     lblQueueSize = NewStatusLabel(this, 640);
-    lblQueueSize->setFont(StatusFont());
+    lblQueueSize->setFont(platform::SystemFont(true));
     lblProcessCount = NewStatusLabel(this, 3450);
 }
 

@@ -32,7 +32,7 @@ void ReportUnhandledError(int32_t number, const QString& description) {
 void Run() {
     app::gfrmProcessDisqualificationsQueue->Load();
     while (!platform::Screen::Forms().empty()) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        platform::Screen::WaitForEvents();
     }
     platform::Screen::DoEvents();
 }
