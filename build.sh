@@ -3,14 +3,16 @@
 #   ./build.sh          install what is missing, configure and build (binaries in build/bin/)
 #   ./build.sh test [ARGS]  build, start a private PostgreSQL server, run every test (or ctest ARGS), stop it
 #   ./build.sh demo     build and run the queue processor on a sample database in a scratch folder
+#   ./build.sh screenshots  build and picture the program's windows on an X server into docs/screenshots
 #   ./build.sh bench [ARGS]  build, start a private PostgreSQL server, run build/bin/kestrane_bench ARGS, stop it
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 command=${1:-build}
 
+# fonts-liberation: the windows' font; xvfb and xauth: the X server the window tests and the pictures run on.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev sqlite3 libpq-dev postgresql
-          libgtest-dev libgmock-dev libbenchmark-dev time)
+          libgtest-dev libgmock-dev libbenchmark-dev time fonts-liberation xvfb xauth)
 
 install_missing() {
     local missing=()
@@ -31,6 +33,10 @@ build() {
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
     cmake --build build
 }
+
+# Runs a command with an X server of its own (a 24-bit screen, no window manager) as its display. The server
+# must not reset when its last client leaves: a test that connects during the reset would find no display.
+with_display() { xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"; }
 
 pg_bin() { ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1; }
 
@@ -74,11 +80,17 @@ case "$command" in
         build
         trap stop_postgres EXIT
         start_postgres
-        QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600 "${@:2}"
+        # Every test runs offscreen; the window tests run once more on the X server (their "display:" runs).
+        QT_QPA_PLATFORM=offscreen with_display \
+            ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600 "${@:2}"
         ;;
     demo)
         build
         exec bash "$root/src/tools/demo.sh"
+        ;;
+    screenshots)
+        build
+        with_display bash "$root/src/screenshots/screenshots.sh"
         ;;
     bench)
         build
@@ -89,5 +101,5 @@ case "$command" in
             unset KESTRANE_TEST_PG_HOST KESTRANE_TEST_PG_PORT
         build/bin/kestrane_bench "${@:2}"
         ;;
-    *) echo "usage: ./build.sh [test|demo|bench [ARGS]]" >&2; exit 2 ;;
+    *) echo "usage: ./build.sh [test|demo|screenshots|bench [ARGS]]" >&2; exit 2 ;;
 esac

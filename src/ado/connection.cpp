@@ -154,6 +154,16 @@ const Error& Connection::Record(const Error& err) {
     return err;
 }
 
+void CreateDatabase(const QString& connectionString) {
+    const ConnectionString parsed(connectionString);
+    provider::RegisterBuiltInProviders();
+    const std::shared_ptr<provider::Provider> provider =
+        provider::FindProvider(parsed.Get(QStringLiteral("Provider")));
+    if (!provider)
+        throw ObjectModelError(ADODB_E_PROVIDERNOTFOUND);
+    provider->CreateDatabase(parsed);
+}
+
 void ClearConnectionPool() {
     pool::Clear();
 }

@@ -98,6 +98,11 @@ private:
     Errors errors_;
 };
 
+// Makes the new, empty database that connectionString names, as a catalog's Create does (for the Jet provider a
+// database file). Raises ado::Error: 3706 for an unknown provider, JET_DATABASE_EXISTS when it exists, the
+// engine's error when it cannot be made.
+void CreateDatabase(const QString& connectionString);
+
 // Drops every pooled session (tests use it between cases; the program never needs it).
 void ClearConnectionPool();
 

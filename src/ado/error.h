@@ -31,6 +31,7 @@ inline constexpr int32_t ADODB_E_NOTSUPPORTED = 3251;            // the recordse
 inline constexpr int32_t JET_FILE_NOT_FOUND = -534578963;  // 0xE022F8ED
 inline constexpr int32_t JET_NOT_A_DATABASE = -544083682;  // 0xDF91F11E
 inline constexpr int32_t JET_LOCKED = 3260;
+inline constexpr int32_t JET_DATABASE_EXISTS = 3204;
 inline constexpr int32_t JET_READ_ONLY = 3027;           // the file or its folder cannot be written
 inline constexpr int32_t JET_RECORD_LOCKED = 3186;       // Jet's "could not save; currently locked"
 inline constexpr int32_t JET_RECORD_IN_USE = 3188;       // Jet's "locked by another session on this machine"

@@ -41,6 +41,10 @@ struct OpenOptions {
     QString password;
 };
 
+// How the caller reads a query's rows: as a stream, with other statements of the program running between two
+// rows, or all of them at once before it does anything else.
+enum class Reading { Streamed, Whole };
+
 // One open engine connection. Statements are the program's own text in the Jet/server dialect; the session
 // translates them for its engine and keeps prepared statements for reuse.
 class Session {
@@ -48,7 +52,7 @@ public:
     virtual ~Session() = default;
 
     // Runs a query and returns its rows as a stream. Raises ado::Error.
-    virtual std::unique_ptr<Cursor> Query(const QString& sql) = 0;
+    virtual std::unique_ptr<Cursor> Query(const QString& sql, Reading reading = Reading::Streamed) = 0;
     // Runs one statement or a batch separated by ";". Returns the rows affected by the last one.
     virtual int64_t Execute(const QString& sql) = 0;
 
@@ -88,6 +92,9 @@ public:
     virtual QString Name() const = 0;
     // Opens a session. Raises ado::Error (a missing file, an unreachable server, a refused login, ...).
     virtual std::unique_ptr<Session> Open(const ConnectionString& connection, const OpenOptions& options) = 0;
+    // Makes the new, empty database that connection names. Raises ado::Error when it exists already or cannot
+    // be made, and ADODB_E_NOTSUPPORTED where the provider makes none.
+    virtual void CreateDatabase(const ConnectionString& connection);
 };
 
 // Makes a provider selectable by its name (without regard to case), replacing one of the same name.

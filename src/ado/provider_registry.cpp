@@ -1,5 +1,7 @@
 // The providers that Provider= can name.
 #include "ado/provider.h"
+
+#include "ado/error.h"
 #include "ado/sqlite/provider.h"
 
 #if __has_include("ado/postgresql/provider.h")
@@ -26,6 +28,10 @@ Registry& GetRegistry() {
 }
 
 }  // namespace
+
+void Provider::CreateDatabase(const ConnectionString& /*connection*/) {
+    throw ObjectModelError(ADODB_E_NOTSUPPORTED);
+}
 
 void RegisterProvider(std::shared_ptr<Provider> provider) {
     Registry& registry = GetRegistry();

@@ -349,7 +349,7 @@ void Recordset::Open(const QString& source, Connection& activeConnection, int cu
             if (err.Number() != ADODB_E_NOTSUPPORTED || lockType != adLockReadOnly)
                 throw;
         }
-        std::unique_ptr<provider::Cursor> cursor = session.Query(source);
+        std::unique_ptr<provider::Cursor> cursor = session.Query(source, provider::Reading::Whole);
         impl->columns = cursor->Columns();
         const int keyIndex = impl->table ? IndexOf(impl->columns, impl->table->keyColumn) : -1;
         impl->keyIndex = keyIndex;

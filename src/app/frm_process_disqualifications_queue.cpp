@@ -8,10 +8,10 @@
 #include "data/connect_database.h"
 #include "data/connection_settings.h"
 #include "data/generic_ado.h"
+#include "platform/application.h"
 #include "platform/clock.h"
 #include "platform/settings.h"
-
-#include <QFont>
+#include "platform/system_font.h"
 
 #include <memory>
 
@@ -23,15 +23,6 @@ using platform::TwipsToPixels;
 
 // How long each start-up message stays on the screen before the run goes on.
 constexpr int kMessageHoldMs = 5000;
-
-// The labels' font: "MS Sans Serif" 8.25 pt bold, or the system's sans-serif font where that one is missing.
-QFont StatusFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.25);
-    font.setBold(true);
-    return font;
-}
 
 // A status label 5535 x 375 twips at the left margin; its captions are also status lines when headless.
 platform::Label* NewStatusLabel(QWidget* parent, int topTwips) {
@@ -70,9 +61,9 @@ frmProcessDisqualificationsQueue::frmProcessDisqualificationsQueue() {
     SetClientSize(7470, 4035);
 
     lblLaunchTime = NewStatusLabel(this, 120);
-    lblLaunchTime->setFont(StatusFont());
+    lblLaunchTime->setFont(platform::SystemFont(true));
     lblQueueSize = NewStatusLabel(this, 640);
-    lblQueueSize->setFont(StatusFont());
+    lblQueueSize->setFont(platform::SystemFont(true));
     lblProcessCount = NewStatusLabel(this, 3450);
 }
 
@@ -96,12 +87,31 @@ void frmProcessDisqualificationsQueue::Form_Activate() {
 
     if (incompleteSetup_) {
         lblQueueSize->SetCaption(QStringLiteral("Information to rebuild is missing. Rebuild not performed."));
-    } else {
+    } else if (TakeRunGuard()) {
         CheckWorkstationAndSchedule();
+        runGuard_.reset();
     }
 
     platform::Sleep(kMessageHoldMs);
     Unload();
+}
+
+bool frmProcessDisqualificationsQueue::TakeRunGuard() {
+    runGuard_ = std::make_unique<data::RunGuard>(data::Settings());
+    if (runGuard_->Held())
+        return true;
+    const data::RunHolder holder = *runGuard_->Holder();
+    runGuard_.reset();
+    gAnotherRunHeldTheData = true;
+    QString run = QStringLiteral("Another run holds this data");
+    if (holder.pid != 0) {
+        run += QStringLiteral(": process ") + QString::number(holder.pid) + QStringLiteral(" on ") +
+               holder.host + QStringLiteral(" since ") + platform::FormatGeneralDate(holder.since);
+    }
+    lblQueueSize->SetCaption(run + QStringLiteral(". Rebuild not performed."));
+    platform::WriteErrorLine(run + QStringLiteral(" (") + holder.dataSource +
+                             QStringLiteral("). Rebuild not performed."));
+    return false;
 }
 
 void frmProcessDisqualificationsQueue::CheckWorkstationAndSchedule() {

@@ -3,10 +3,13 @@
 // rebuild schedule and this workstation's admission, works the queue off when both allow it, shows its last
 // status for five seconds and unloads itself.
 
+#include "data/run_guard.h"
 #include "platform/controls.h"
 #include "platform/form.h"
 
 #include <QDateTime>
+
+#include <memory>
 
 namespace app {
 
@@ -44,9 +47,18 @@ protected:
     void Form_Unload(int& cancel) override;
 
 private:
+    // Takes this run's lock on the data. False, after showing which run holds it, when another run does.
+    // Raises ado::Error when the server cannot be asked.
+    bool TakeRunGuard();
+
     bool activated_ = false;
     bool incompleteSetup_ = false;
+    std::unique_ptr<data::RunGuard> runGuard_;
 };
+
+// Set when another run held the data and this one touched nothing (the program then exits with
+// platform::kExitAnotherRun).
+inline bool gAnotherRunHeldTheData = false;
 
 // The program-wide reference to the main window.
 inline platform::FormRef<frmProcessDisqualificationsQueue> gfrmProcessDisqualificationsQueue;

@@ -30,7 +30,7 @@ void ReportUnhandledError(int32_t number, const QString& description) {
 void Run() {
     app::gfrmProcessDisqualificationsQueue->Load();
     while (!platform::Screen::Forms().empty()) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        platform::Screen::WaitForEvents();
     }
     platform::Screen::DoEvents();
 }
@@ -57,5 +57,5 @@ int main(int argc, char** argv) {
         ReportUnhandledError(kErrInternal, QString::fromLocal8Bit(error.what()));
         return platform::kExitUnhandledError;
     }
-    return platform::kExitNormal;
+    return app::gAnotherRunHeldTheData ? platform::kExitAnotherRun : platform::kExitNormal;
 }

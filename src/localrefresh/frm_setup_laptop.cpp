@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
-#include <utility>
 
 namespace localrefresh {
 
@@ -143,16 +142,12 @@ frmSetupLaptop::frmSetupLaptop() {
     resize(std::max(TwipsToPixels(kDesignWidth), needed.width()),
            std::max(TwipsToPixels(kDesignHeight), needed.height()));
 
-    connect(cmdOK, &QPushButton::clicked, this, &frmSetupLaptop::OnOkClicked);
+    OnClick(cmdOK, &frmSetupLaptop::cmdOK_Click);
 }
 
 void frmSetupLaptop::Show(int modal, QWidget* owner) {
     if (modal != platform::vbModal || !platform::IsHeadless()) {
-        inModalShow_ = modal == platform::vbModal;
         Form::Show(modal, owner);
-        inModalShow_ = false;
-        if (eventFailure_)
-            std::rethrow_exception(std::exchange(eventFailure_, nullptr));
         return;
     }
     Form::Show(platform::vbModeless, owner);
@@ -169,20 +164,6 @@ void frmSetupLaptop::Show(int modal, QWidget* owner) {
 void frmSetupLaptop::cmdOK_Click() {
     okPressed_ = true;
     Unload();
-}
-
-void frmSetupLaptop::OnOkClicked() {
-    if (!inModalShow_) {
-        cmdOK_Click();
-        return;
-    }
-    // An exception must not cross Qt's event loop: it is kept, the loop is ended, and Show raises it.
-    try {
-        cmdOK_Click();
-    } catch (...) {
-        eventFailure_ = std::current_exception();
-        hide();
-    }
 }
 
 void frmSetupLaptop::Form_Initialize() {

@@ -16,7 +16,6 @@
 #include <QRadioButton>
 
 #include <array>
-#include <exception>
 #include <istream>
 
 namespace localrefresh {
@@ -39,10 +38,8 @@ public:
     platform::Label* lblProgress = nullptr;
     QPushButton* cmdOK = nullptr;
 
-    // With a display, or shown without modality: as every window; a run-time error or the end of the program
-    // raised by OK during a modal show is raised again here once the window's loop has ended. Shown modally
-    // without a display: asks at the terminal and presses OK, or closes the window when the person cancels or
-    // there is no terminal.
+    // With a display, or shown without modality: as every window. Shown modally without a display: asks at
+    // the terminal and presses OK, or closes the window when the person cancels or there is no terminal.
     void Show(int modal = platform::vbModeless, QWidget* owner = nullptr) override;
 
     // Remembers that OK was pressed and unloads the window, which applies the choice and refreshes the local
@@ -71,15 +68,11 @@ private:
     // One file of the refresh: the shell copy, then the message for a cancelled or failed copy and the plain
     // copy when the person asks for it.
     void CopyDatabaseFile(const QString& fileName);
-    // OK clicked inside the window's own loop: an error is kept for Show, which raises it again.
-    void OnOkClicked();
 
     bool okPressed_ = false;
     bool designSizeRecorded_ = false;
     int designWidth_ = 0;   // twips, of the client area
     int designHeight_ = 0;  // twips, of the client area
-    bool inModalShow_ = false;
-    std::exception_ptr eventFailure_;
 };
 
 // The program-wide reference to the window.

@@ -71,6 +71,12 @@ void WriteStatusLine(const QString& line) {
     std::fflush(stdout);
 }
 
+void WriteErrorLine(const QString& line) {
+    std::fputs(TerminalText(line).toUtf8().constData(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
 QString TerminalText(const QString& text) {
     QString result = text;
     result.replace(QLatin1String("\r\n"), QLatin1String("\n"));

@@ -22,6 +22,9 @@ bool HasTerminal();
 // Writes one status line to standard output when the program is headless, and flushes it.
 void WriteStatusLine(const QString& line);
 
+// Writes one line to standard error, display or not, and flushes it: what an administrator must read.
+void WriteErrorLine(const QString& line);
+
 // The text as a terminal shows it: each CR LF pair and each lone CR becomes one line feed.
 QString TerminalText(const QString& text);
 

@@ -1,6 +1,7 @@
 #include "platform/file_system_lists.h"
 
 #include "platform/drives.h"
+#include "platform/event_loop.h"
 #include "platform/runtime_error.h"
 
 #include <QApplication>
@@ -43,10 +44,10 @@ DriveListBox::DriveListBox(QWidget* parent) : QComboBox(parent) {
         addItem(drive.root);
     const int current = findText(DriveRootOf(QDir::currentPath()));
     setCurrentIndex(current >= 0 ? current : (count() > 0 ? 0 : -1));
-    connect(this, &QComboBox::currentIndexChanged, this, [this] {
-        if (change_)
-            change_();
-    });
+    connect(this, &QComboBox::currentIndexChanged, this, EventProcedure([this] {
+                if (change_)
+                    change_();
+            }));
 }
 
 QString DriveListBox::Drive() const {
@@ -63,8 +64,9 @@ void DriveListBox::SetDrive(const QString& root) {
 
 DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
     // Opening a folder of the list (double click or Enter) makes it the path.
-    connect(this, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* item) { SetPath(item->data(Qt::UserRole).toString()); });
+    connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        RunEventProcedure([&] { SetPath(item->data(Qt::UserRole).toString()); });
+    });
 }
 
 void DirListBox::SetPath(const QString& path) {

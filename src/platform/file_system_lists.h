@@ -2,7 +2,8 @@
 // The drive, folder and file list controls: a drive list of the drive roots, a folder list of one folder's
 // place in its drive and its subfolders, and a file list of the files of one folder that match a pattern.
 // Setting a list's drive or path from code raises its change event, as a click does. A window handles an
-// event by giving the control its event procedure.
+// event by giving the control its event procedure; a person's choice in a list runs it through the event guard
+// (platform/event_loop.h), a statement's runs it directly.
 
 #include <QComboBox>
 #include <QListWidget>

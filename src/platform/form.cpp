@@ -1,7 +1,9 @@
 #include "platform/form.h"
 
 #include "platform/application.h"
+#include "platform/event_loop.h"
 #include "platform/screen.h"
+#include "platform/system_font.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -21,7 +23,9 @@ class Form::RunningScope {
     Form* form_;
 };
 
-Form::Form(QWidget* parent) : QWidget(parent) {}
+Form::Form(QWidget* parent) : QWidget(parent) {
+    setFont(SystemFont());
+}
 
 Form::~Form() {
     Screen::Unregister(this);
@@ -73,8 +77,10 @@ void Form::Show(int modal, QWidget* owner) {
         return;
     QEventLoop loop;
     modalLoop_ = &loop;
+    const auto done = qScopeGuard([this] { modalLoop_ = nullptr; });
+    EventLoopScope scope([&loop] { loop.quit(); });
     loop.exec(QEventLoop::DialogExec);
-    modalLoop_ = nullptr;
+    scope.End();
     if (!isVisible())
         setWindowModality(Qt::NonModal);
 }
@@ -155,12 +161,12 @@ void Form::resizeEvent(QResizeEvent* event) {
     if (!loaded_)
         return;
     RunningScope running(this);
-    Form_Resize();
+    RunEventProcedure([this] { Form_Resize(); });
 }
 
 void Form::closeEvent(QCloseEvent* event) {
     RunningScope running(this);
-    Unload();
+    RunEventProcedure([this] { Unload(); });
     event->setAccepted(!loaded_);
 }
 

@@ -1,7 +1,11 @@
 #pragma once
-// A window of the program: a Qt widget with the load/activate/resize/unload life of the system's windows.
-// Sizes are in twips (15 twips = 1 pixel).
+// A window of the program: a Qt widget with the load/activate/resize/unload life of the system's windows, in
+// the system font's stand-in. Sizes are in twips (15 twips = 1 pixel). Event procedures that Qt calls (the
+// close box, a resize, a control's signal) run through the event guard of platform/event_loop.h.
 
+#include "platform/event_loop.h"
+
+#include <QAbstractButton>
 #include <QWidget>
 
 #include <functional>
@@ -32,7 +36,8 @@ public:
     // Loads the window: adds it to Screen::Forms and runs Form_Load. Does nothing when already loaded.
     void Load();
     // Loads when needed, shows the window and runs Form_Activate. vbModal runs a local event loop until the
-    // window is hidden or unloaded. owner, when given, owns the window (it stays above the owner).
+    // window is hidden or unloaded, or until an event procedure fails: the failure is raised again here.
+    // owner, when given, owns the window (it stays above the owner).
     virtual void Show(int modal = vbModeless, QWidget* owner = nullptr);
     void Hide();
     // Runs Form_Unload; unless it cancels, hides the window and removes it from Screen::Forms.
@@ -58,6 +63,14 @@ public:
     void Refresh();
 
 protected:
+    // Runs procedure, an event procedure of this window, when button is clicked, through the event guard.
+    template <class Window>
+    void OnClick(QAbstractButton* button, void (Window::*procedure)()) {
+        auto* window = static_cast<Window*>(this);
+        connect(button, &QAbstractButton::clicked, this,
+                EventProcedure([window, procedure] { (window->*procedure)(); }));
+    }
+
     virtual void Form_Initialize() {}
     virtual void Form_Load() {}
     virtual void Form_Activate() {}

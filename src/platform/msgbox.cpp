@@ -1,6 +1,7 @@
 #include "platform/msgbox.h"
 
 #include "platform/application.h"
+#include "platform/event_loop.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -79,7 +80,9 @@ int AskInWindow(const MessageBoxRequest& request) {
     for (const Button& button : buttons)
         box.addButton(button.standard);
     box.setDefaultButton(buttons.front().standard);
+    EventLoopScope scope([&box] { box.reject(); });
     box.exec();
+    scope.End();
     const auto clicked = box.standardButton(box.clickedButton());
     for (const Button& button : buttons) {
         if (button.standard == clicked)

@@ -1,5 +1,6 @@
 #include "platform/screen.h"
 
+#include "platform/event_loop.h"
 #include "platform/form.h"
 
 #include <QCoreApplication>
@@ -55,6 +56,7 @@ void Screen::DoEvents() {
     if (QCoreApplication::instance() != nullptr) {
         static std::chrono::steady_clock::time_point lastPoll;
         const auto now = std::chrono::steady_clock::now();
+        EventLoopScope scope;
         if (now - lastPoll >= kWindowSystemPollInterval) {
             lastPoll = now;
             QCoreApplication::processEvents();
@@ -62,8 +64,15 @@ void Screen::DoEvents() {
             QCoreApplication::sendPostedEvents();
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        scope.End();
     }
     ReleasePendingForms();
+}
+
+void Screen::WaitForEvents() {
+    EventLoopScope scope;
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    scope.End();
 }
 
 const std::vector<Form*>& Screen::Forms() {

@@ -21,6 +21,9 @@ public:
     // the window system are fetched at most every few milliseconds; events posted within the program at
     // every call.
     static void DoEvents();
+    // Waits until window events arrive and runs them. Both raise again the failure of an event procedure that
+    // ran.
+    static void WaitForEvents();
 
     // The loaded windows, in the order they were loaded.
     static const std::vector<Form*>& Forms();

@@ -3,6 +3,7 @@
 #include "platform/shell_copy.h"
 
 #include "platform/application.h"
+#include "platform/event_loop.h"
 #include "platform/file_copy.h"
 #include "platform/msgbox.h"
 #include "platform/runtime_error.h"
@@ -81,8 +82,10 @@ public:
         dialog_.setValue(0);
     }
     bool Update(int64_t copied, int64_t total) override {
+        EventLoopScope scope;
         dialog_.setValue(total > 0 ? static_cast<int>(copied * kProgressSteps / total) : kProgressSteps);
         QApplication::processEvents();
+        scope.End();
         return !dialog_.wasCanceled();
     }
 

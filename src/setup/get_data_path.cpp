@@ -115,10 +115,10 @@ GetDataPath::GetDataPath() {
     Drive1->OnChange([this] { Drive1_Change(); });
     Dir1->OnChange([this] { Dir1_Change(); });
     File1->OnPathChange([this] { File1_PathChange(); });
-    connect(cmdOK, &QPushButton::clicked, this, &GetDataPath::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &GetDataPath::cmdCancel_Click);
-    connect(cmdLocate, &QPushButton::clicked, this, &GetDataPath::cmdLocate_Click);
-    connect(cmdCDInstall, &QPushButton::clicked, this, &GetDataPath::cmdCDInstall_Click);
+    OnClick(cmdOK, &GetDataPath::cmdOK_Click);
+    OnClick(cmdCancel, &GetDataPath::cmdCancel_Click);
+    OnClick(cmdLocate, &GetDataPath::cmdLocate_Click);
+    OnClick(cmdCDInstall, &GetDataPath::cmdCDInstall_Click);
 }
 
 void GetDataPath::Show(int modal, QWidget* owner) {

@@ -59,17 +59,17 @@ bool CatalogExists(const DataLocation& location) {
     return !found.Eof();
 }
 
-// Creates each file empty (an empty file is an empty database), then its tables; the main file also gets the
-// parameters row. created receives each file as soon as it exists.
+// Creates each file as an empty database, then its tables; the main file also gets the parameters row.
+// created receives each file as soon as it exists.
 void CreateDatabaseFiles(const QStringList& files, QStringList& created) {
     for (const QString& file : files) {
-        QFile empty(file);
-        if (!empty.open(QIODevice::NewOnly)) {
+        try {
+            ado::CreateDatabase(JetConnectionString(file));
+        } catch (const ado::Error& err) {
             throw CommandFailed(QStringLiteral("Cannot create ") + file + QStringLiteral(": ") +
-                                empty.errorString());
+                                err.Description());
         }
         created << file;
-        empty.close();
 
         ado::Connection connection;
         connection.Open(JetConnectionString(file));

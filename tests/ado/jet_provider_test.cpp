@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <set>
 
 namespace {
 
@@ -75,15 +76,28 @@ TEST_F(JetProviderTest, AMissingFileIsNotFoundAndNotCreated) {
     EXPECT_FALSE(QFile::exists(missing));
 }
 
+// Neither is changed by the attempt: opening never makes a file a database.
 TEST_F(JetProviderTest, AFileThatIsNoDatabaseIsRefused) {
-    QFile file(FilePath(QStringLiteral("notes.mdb")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(
-        QByteArray("These are the minutes of the meeting, not a database file at all.\n").repeated(40));
-    file.close();
-    const ado::Error err = OpenError(JetString(file.fileName()));
-    EXPECT_EQ(err.Number(), ado::E_FAIL_HR);
-    EXPECT_EQ(err.NativeError(), ado::JET_NOT_A_DATABASE);
+    for (const QByteArray& content :
+         {QByteArray("These are the minutes of the meeting, not a database file at all.\n").repeated(40),
+          QByteArray()}) {
+        QFile file(FilePath(QStringLiteral("notes%1.mdb").arg(content.size())));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        for (const int mode : {ado::adModeUnknown, ado::adModeReadWrite}) {
+            ado::Connection connection;
+            connection.Mode = mode;
+            try {
+                connection.Open(JetString(file.fileName()));
+                ADD_FAILURE() << "opened " << content.size() << " bytes";
+            } catch (const ado::Error& err) {
+                EXPECT_EQ(err.Number(), ado::E_FAIL_HR);
+                EXPECT_EQ(err.NativeError(), ado::JET_NOT_A_DATABASE);
+            }
+        }
+        EXPECT_EQ(file.size(), content.size());
+    }
 }
 
 TEST_F(JetProviderTest, AnUnknownProviderIsNotFound) {
@@ -257,29 +271,45 @@ TEST_F(JetProviderTest, AJoinOpensReadOnlyButNotForUpdate) {
     EXPECT_EQ(forUpdate.State(), ado::adStateClosed);
 }
 
-// The queue processor reads one agency row on its connection, another connection rebuilds the agency's
-// entries, and the first connection then deletes the queue row. A read left open would pin the first
-// connection to the file as it was before the other's writes, and its delete would wait for ever.
-TEST_F(JetProviderTest, AReadRowDoesNotKeepItsConnectionFromWritingAfterAnotherCommits) {
-    connection_.Execute(
-        QStringLiteral("INSERT INTO [Court Charges] (Description) VALUES ('Burglary'), ('Arson')"));
-    ado::Recordset row;
-    row.Open(QStringLiteral("SELECT * FROM [Court Charges] WHERE ID = 1"), connection_);
-    ASSERT_FALSE(row.Eof());
-
-    ado::Connection other;
-    other.Open(connectionString_);
-    other.Execute(QStringLiteral("INSERT INTO [Court Charges] (Description) VALUES ('Trespass')"));
-
-    ado::Recordset target;
-    target.Open(QStringLiteral("SELECT * FROM [Court Charges] WHERE ID = 2"), connection_, ado::adOpenKeyset,
-                ado::adLockPessimistic);
-    target.Delete();
-    EXPECT_EQ(row.Fields(QStringLiteral("Description")).ToString(), QStringLiteral("Burglary"));
-    row.Close();
-    ado::Recordset count;
-    count.Open(QStringLiteral("SELECT COUNT(*) AS N FROM [Court Charges]"), other);
-    EXPECT_EQ(count.Fields(QStringLiteral("N")).ToLong(), 2);
+// Another program commits while this process scans: the scan goes on over the rows it began with, and this
+// process's writes, and its duplicate tests, keep working and see each other. A read left open on the file
+// would pin the connection to the file as it was before the other commit and refuse every later write.
+TEST_F(JetProviderTest, AScanLetsThisProcessWriteAfterAnotherProcessCommits) {
+    for (const int rows : {10, 1000}) {  // read at once, and copied
+        SCOPED_TRACE(rows);
+        connection_.Execute(QStringLiteral("DELETE FROM [Court Charges]"));
+        connection_.Execute(QStringLiteral("WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+                                           "WHERE x < %1) INSERT INTO [Court Charges] (ID, Description) "
+                                           "SELECT x, 'scanned' FROM n")
+                                .arg(rows));
+        ado::Recordset add;
+        add.Open(QStringLiteral("SELECT * FROM [Court Charges] WHERE ID = -1"), connection_, ado::adOpenKeyset,
+                 ado::adLockPessimistic);
+        ado::Recordset scan;
+        scan.Open(QStringLiteral("SELECT ID, Description FROM [Court Charges]"), connection_);
+        std::set<int32_t> seen;
+        for (; !scan.Eof(); scan.MoveNext()) {
+            EXPECT_EQ(scan.Fields(QStringLiteral("Description")).ToString(), QStringLiteral("scanned"));
+            EXPECT_TRUE(seen.insert(scan.Fields(QStringLiteral("ID")).ToLong()).second);
+            if (seen.size() != std::min<size_t>(rows, 600))
+                continue;
+            ado::Recordset before;  // a duplicate test before the other program's commit
+            before.Open(QStringLiteral("SELECT TOP 1 ID FROM [Court Charges] WHERE ID = 3"), connection_);
+            ASSERT_EQ(QProcess::execute(QStringLiteral("sqlite3"),
+                                        {FilePath(QStringLiteral("test.mdb")),
+                                         QStringLiteral("INSERT INTO [Court Charges] (ID, Description) "
+                                                        "VALUES (5000, 'other')")}),
+                      0);
+            add.AddNew();
+            add.Fields(QStringLiteral("Description")) = Variant(QStringLiteral("mine"));
+            add.Update();
+            ado::Recordset after;
+            after.Open(QStringLiteral("SELECT TOP 1 ID FROM [Court Charges] WHERE Description = 'mine'"),
+                       connection_);
+            EXPECT_FALSE(after.Eof());
+        }
+        EXPECT_EQ(seen.size(), static_cast<size_t>(rows));
+    }
 }
 
 // Queries that differ only in their numbers share one prepared statement with the numbers bound: each must
@@ -379,3 +409,41 @@ TEST_F(JetProviderTest, AProcessThatEndsWithoutClosingStillCommitsItsWrites) {
 }
 
 }  // namespace
+
+// A database that reaches its page limit (a full disk) in the middle of grouped writes: the record operation
+// that meets it gets an error that names the cause, and the table holds what was written before, never a mix.
+TEST_F(JetProviderTest, AFullDatabaseFailsAWriteAndKeepsAPrefixOfTheWrites) {
+    ado::Recordset pages;
+    pages.Open(QStringLiteral("PRAGMA page_count"), connection_);
+    const int32_t used = pages.FieldAt(0).ToLong();
+    pages.Close();
+    connection_.Execute(QStringLiteral("PRAGMA max_page_count = %1").arg(used + 4));
+    ado::Recordset add;
+    add.Open(QStringLiteral("SELECT * FROM [Court Charges] WHERE ID = -1"), connection_, ado::adOpenKeyset,
+             ado::adLockPessimistic);
+    int32_t written = 0;
+    try {
+        for (;;) {
+            add.AddNew();
+            add.Fields(QStringLiteral("ID")) = Variant(written + 1);
+            add.Fields(QStringLiteral("Description")) = Variant(QString(200, u'x'));
+            add.Update();
+            ++written;
+        }
+    } catch (const ado::Error& err) {
+        EXPECT_EQ(err.Number(), ado::E_FAIL_HR);
+        EXPECT_EQ(err.NativeError() & 0xff, 13) << err.NativeError();  // the engine's "full"
+        EXPECT_EQ(ado::CauseOf(err.Number(), err.NativeError()), ado::ErrorCause::Permanent);
+        EXPECT_TRUE(err.Description().contains(QStringLiteral("full"))) << err.Description().toStdString();
+    }
+    add.Close();
+    connection_.Execute(QStringLiteral("PRAGMA max_page_count = 1000000"));
+    ado::Recordset kept;
+    kept.Open(QStringLiteral("SELECT COUNT(*) AS N, MAX(ID) AS Last FROM [Court Charges]"), connection_);
+    const int32_t count = kept.Fields(QStringLiteral("N")).ToLong();
+    EXPECT_GT(written, 0);
+    EXPECT_LE(count, written);
+    if (count > 0)
+        EXPECT_EQ(kept.Fields(QStringLiteral("Last")).ToLong(), count);  // rows 1 to count, no gap
+}
+

@@ -1,10 +1,13 @@
 // Windows: the load, activate, resize and unload events in order, the collection of loaded windows, modal
-// showing, sizes in twips, and program-wide references that create on demand and release safely.
+// showing, sizes in twips, program-wide references that create on demand and release safely, and event
+// procedures whose failures never cross Qt's event loop.
 #include "platform/form.h"
+#include "platform/runtime_error.h"
 #include "platform/screen.h"
 
 #include <QGuiApplication>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -220,6 +223,73 @@ TEST_F(FormTest, WindowUnloadedByItsOwnCodeIsReleasedOnlyAfterThatCodeReturns) {
     EXPECT_FALSE(watch.isNull());
     Screen::DoEvents();
     EXPECT_TRUE(watch.isNull());
+}
+
+// A window with a button whose event procedure fails, counting its runs.
+class FailingButtonForm : public Form {
+public:
+    explicit FailingButtonForm(bool endsProgram) : endsProgram_(endsProgram) {
+        OnClick(cmdFail, &FailingButtonForm::cmdFail_Click);
+    }
+    QPushButton* cmdFail = new QPushButton(this);
+    int clicks = 0;
+
+private:
+    void cmdFail_Click() {
+        ++clicks;
+        if (endsProgram_)
+            throw EndProgram();
+        throw RuntimeError(75, QStringLiteral("Path/File access error"));
+    }
+    bool endsProgram_;
+};
+
+// What reached the caller: "EndProgram", "error <number>" or "nothing".
+template <class Call>
+std::string Raised(Call call) {
+    try {
+        call();
+    } catch (const EndProgram&) {
+        return "EndProgram";
+    } catch (const RuntimeError& error) {
+        return "error " + std::to_string(error.Number());
+    }
+    return "nothing";
+}
+
+TEST_F(FormTest, FailingEventProcedureLeavesTheLoopThatCalledItAndIsRaisedAfterIt) {
+    struct Case {
+        const char* what;
+        bool endsProgram;
+        std::function<void(FailingButtonForm&)> run;
+        bool queued;  // two clicks wait in the event queue for run to deliver them
+        std::string raised;
+    };
+    const std::vector<Case> cases = {
+        {"a modal window's loop", true, [](FailingButtonForm& form) { form.Show(vbModal); }, true,
+         "EndProgram"},
+        {"pending events", false, [](FailingButtonForm&) { Screen::DoEvents(); }, true, "error 75"},
+        {"a statement", false, [](FailingButtonForm& form) { form.cmdFail->click(); }, false, "error 75"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FailingButtonForm form(c.endsProgram);
+        bool carriedOn = false;
+        if (c.queued) {
+            QMetaObject::invokeMethod(
+                &form,
+                [&form] {
+                    form.cmdFail->click();
+                    form.cmdFail->click();
+                },
+                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(&form, [&carriedOn] { carriedOn = true; }, Qt::QueuedConnection);
+        }
+        EXPECT_EQ(Raised([&] { c.run(form); }), c.raised);
+        EXPECT_EQ(form.clicks, 1) << "no procedure runs in a loop that is being left";
+        EXPECT_EQ(carriedOn, c.queued) << "the failure tore through the loop's pass over its events";
+        form.Unload();
+    }
 }
 
 TEST_F(FormTest, MousePointerIsTheOverrideCursor) {

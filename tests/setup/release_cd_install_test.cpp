@@ -6,14 +6,19 @@
 #include "ado/recordset.h"
 #include "data/connection_settings.h"
 #include "data/open_connection.h"
+#include "platform/application.h"
 #include "platform/runtime_error.h"
 #include "platform/screen.h"
 #include "platform/settings.h"
 #include "support/product_schema.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -258,6 +263,59 @@ TEST_F(ReleaseCdTest, ABusyFileIsAskedAgainOnOkAndCancelEndsTheProgram) {
 
     EXPECT_EQ(Shown(), (QStringList{kInsert, kInUse, kInUse}));
     EXPECT_EQ(ShownBoxes()[1].buttons, vbOKCancel + vbCritical);
+    EXPECT_FALSE(QFileInfo::exists(productFolder_ + QStringLiteral("KS.mdb")));
+}
+
+// Presses button as a person does with the mouse: a press and a release over its middle, through the event
+// queue.
+void PressWithMouse(QAbstractButton* button) {
+    const QPointF middle = QRectF(button->rect()).center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QApplication::postEvent(
+            button, new QMouseEvent(type, middle, button->mapToGlobal(middle), Qt::LeftButton,
+                                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                    Qt::NoModifier));
+    }
+}
+
+// On a display, where the dialog runs its own event loop and message boxes are real windows: a person clicks
+// "CD Install" in the dialog that a missing database file brought up, the copy meets a file in use, and
+// Cancel ends the program. The end reaches the statement that opened the dialog, which main turns into exit
+// status 2, instead of tearing through Qt's event loop.
+TEST_F(ReleaseCdTest, OnADisplayCancelOnABusyFileEndsTheProgramFromTheDialogsLoop) {
+    if (platform::IsHeadless())
+        GTEST_SKIP() << "needs a display; without one the dialog asks at the terminal";
+    BurnReleaseCd();
+    const QString source = ReleaseFolder(QStringLiteral("KS")) + QStringLiteral("KS.MDB");
+    ::chmod(QFile::encodeName(source).constData(), 0644);
+    HeldFile held(source);
+    SetMessageBoxAnswerer(nullptr);
+    data::SetDataLocationDialog(setup::ShowGetDataPath);
+    data::Settings().mainConnectionString =
+        data::AccessMainConnectionString(productFolder_ + QStringLiteral("KS.mdb"));
+
+    // The person: clicks "CD Install" once the dialog is up, OK in the first box and Cancel in the next.
+    QStringList boxes;
+    bool clicked = false;
+    QTimer person;
+    QObject::connect(&person, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box != nullptr && box->isVisible() && !boxes.contains(box->text())) {
+            boxes << box->text();
+            PressWithMouse(box->button(boxes.size() == 1 ? QMessageBox::Ok : QMessageBox::Cancel));
+        } else if (!clicked && !setup::gGetDataPath.IsEmpty() && setup::gGetDataPath->isVisible()) {
+            clicked = true;
+            PressWithMouse(setup::gGetDataPath->cmdCDInstall);
+        }
+    });
+    person.start(10);
+    ado::Connection connection;
+    bool exclusive = false;
+
+    EXPECT_THROW(data::AdoOpenConnection(connection, data::Settings().mainConnectionString, exclusive),
+                 platform::EndProgram);
+
+    EXPECT_EQ(boxes, (QStringList{QString(kInsert).replace(u'\r', u'\n'), kInUse}));
     EXPECT_FALSE(QFileInfo::exists(productFolder_ + QStringLiteral("KS.mdb")));
 }
 

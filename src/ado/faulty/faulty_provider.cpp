@@ -13,9 +13,9 @@ public:
     FaultySession(std::shared_ptr<FaultyProvider> owner, std::unique_ptr<provider::Session> inner)
         : owner_(std::move(owner)), inner_(std::move(inner)) {}
 
-    std::unique_ptr<provider::Cursor> Query(const QString& sql) override {
+    std::unique_ptr<provider::Cursor> Query(const QString& sql, provider::Reading reading) override {
         owner_->MaybeFail(Operation::Query, sql);
-        return inner_->Query(sql);
+        return inner_->Query(sql, reading);
     }
     int64_t Execute(const QString& sql) override {
         owner_->MaybeFail(Operation::Execute, sql);

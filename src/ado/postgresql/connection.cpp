@@ -153,7 +153,7 @@ std::vector<QString> Session::Translate(const QString& sql) {
     return sql::SplitBatch(sent);
 }
 
-std::unique_ptr<provider::Cursor> Session::Query(const QString& sql) {
+std::unique_ptr<provider::Cursor> Session::Query(const QString& sql, provider::Reading /*reading*/) {
     const std::vector<QString> statements = Translate(sql);
     if (statements.empty())
         return CursorOver(ResultPtr(PQmakeEmptyPGresult(nullptr, PGRES_TUPLES_OK)));

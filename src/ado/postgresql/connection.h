@@ -28,7 +28,7 @@ class Session final : public provider::Session {
 public:
     explicit Session(std::shared_ptr<Link> link) : link_(std::move(link)) {}
 
-    std::unique_ptr<provider::Cursor> Query(const QString& sql) override;
+    std::unique_ptr<provider::Cursor> Query(const QString& sql, provider::Reading reading) override;
     int64_t Execute(const QString& sql) override;
     provider::TableKey UpdatableTable(const QString& sql) override;
     std::unique_ptr<provider::Cursor> SelectByKey(const provider::TableKey& table,

@@ -1,5 +1,7 @@
 #include "ado/sqlite/connection.h"
 
+#include "ado/connection.h"
+
 #include "ado/sql/dialect.h"
 #include "ado/sql/literal_parameters.h"
 #include "ado/sqlite/error.h"
@@ -60,6 +62,9 @@ public:
                                             const provider::OpenOptions& options) override {
         return std::make_unique<Session>(connection.Get(QStringLiteral("Data Source")), options);
     }
+    void CreateDatabase(const ConnectionString& connection) override {
+        CreateDatabaseFile(connection.Get(QStringLiteral("Data Source")));
+    }
 };
 
 }  // namespace
@@ -71,7 +76,13 @@ std::shared_ptr<provider::Provider> MakeProvider() {
 Session::Session(const QString& file, const provider::OpenOptions& options)
     : commandTimeoutSeconds_(options.commandTimeoutSeconds) {
     const std::lock_guard lock(EngineLock());
-    handle_ = OpenHandle(file, options.mode == 12);
+    const bool exclusive = options.mode == adModeShareExclusive;
+    handle_ = OpenHandle(file, exclusive);
+    // A connection opened for writing says at once that it cannot write, rather than at each write.
+    if (exclusive || options.mode == adModeReadWrite) {
+        if (const QString unwritable = handle_->UnwritablePath(); !unwritable.isEmpty())
+            throw ReadOnly(unwritable);
+    }
 }
 
 Session::~Session() {
@@ -79,7 +90,7 @@ Session::~Session() {
     handle_.reset();
 }
 
-std::unique_ptr<provider::Cursor> Session::Query(const QString& sql) {
+std::unique_ptr<provider::Cursor> Session::Query(const QString& sql, provider::Reading reading) {
     // A query whose shape is known skips the translation: its numbers go straight into the parameters.
     if (!TraceEnabled()) {
         const sql::NumberShape shape = sql::ShapeOfNumbers(sql);
@@ -94,7 +105,7 @@ std::unique_ptr<provider::Cursor> Session::Query(const QString& sql) {
             for (const int number : known->numberOfParameter)
                 literals.push_back(shape.numbers[number]);
             if (const std::optional<std::vector<Variant>> values = LiteralValues(literals))
-                return Select(known->text, *values, sql);
+                return Select(known->text, *values, sql, Writing::OnItsOwn, reading);
         }
     }
     const std::vector<sql::Token> sent = sql::ToSqliteTokens(sql::Tokenize(sql));
@@ -105,8 +116,8 @@ std::unique_ptr<provider::Cursor> Session::Query(const QString& sql) {
     const std::optional<std::vector<Variant>> values =
         LiteralValues(std::vector<QStringView>(parameterized.literals.begin(), parameterized.literals.end()));
     if (!values)
-        return Select(sql::Join(sent), {}, sql);
-    return Select(parameterized.text, *values, sql);
+        return Select(sql::Join(sent), {}, sql, Writing::OnItsOwn, reading);
+    return Select(parameterized.text, *values, sql, Writing::OnItsOwn, reading);
 }
 
 Session::QueryShape Session::LearnShape(const sql::NumberShape& shape) {
@@ -139,15 +150,61 @@ Session::QueryShape Session::LearnShape(const sql::NumberShape& shape) {
 }
 
 std::unique_ptr<provider::Cursor> Session::Select(const QString& sql, const std::vector<Variant>& values,
-                                                  const QString& written, Writing writing) {
+                                                  const QString& written, Writing writing,
+                                                  provider::Reading reading) {
     const std::lock_guard lock(EngineLock());
     Lease statement(*handle_, handle_->Prepare(sql, written));
+    const bool writes = Writes(*statement);
     // A query that writes is not a by-key write: it runs after the grouped writes, on its own.
-    if (writing == Writing::OnItsOwn && Writes(*statement))
+    if (writing == Writing::OnItsOwn && writes)
         CommitAllGroups();
     statement->Bind(values);
     const bool hasRow = handle_->Step(*statement, written, commandTimeoutSeconds_);
-    return std::make_unique<Cursor>(handle_, statement.Keep(), hasRow, written, commandTimeoutSeconds_);
+    // A statement read whole at once, or one that writes, ends before the program does anything else.
+    if (reading == provider::Reading::Whole || writes || !hasRow)
+        return std::make_unique<Cursor>(handle_, statement.Keep(), hasRow, written, commandTimeoutSeconds_);
+    return ReadOrCopy(statement, sql, values, written);
+}
+
+std::unique_ptr<provider::Cursor> Session::ReadOrCopy(Lease& statement, const QString& sql,
+                                                      const std::vector<Variant>& values,
+                                                      const QString& written) {
+    // A read left open between two calls would hold the file's state as it was when the read began: once
+    // another process commits, this connection's next write would be refused for good, and the write-ahead
+    // log could not be checkpointed. So a streamed query is read at once when it is short, and otherwise its
+    // whole result is copied, within the same read, before the program goes on.
+    std::vector<std::vector<Variant>> rows;
+    bool more = true;
+    while (more && rows.size() < kRowsReadAtOnce) {
+        statement->Read(rows.emplace_back());
+        more = handle_->Step(*statement, written, commandTimeoutSeconds_);
+    }
+    const std::vector<provider::Column> columns = statement->Columns();
+    std::unique_ptr<Statement> copyStatement;
+    const QString table = more ? handle_->TakeCopyTable(static_cast<int>(columns.size())) : QString();
+    if (more) {
+        try {
+            copyStatement = handle_->Prepare(QStringLiteral("INSERT INTO temp.%1 ").arg(table) + sql, written);
+        } catch (const Error&) {
+            // Not a query a copy can take (a PRAGMA, say): its few rows are read here.
+            handle_->GiveCopyTable(table, static_cast<int>(columns.size()));
+            for (; more; more = handle_->Step(*statement, written, commandTimeoutSeconds_))
+                statement->Read(rows.emplace_back());
+        }
+    }
+    if (!more)
+        return std::make_unique<BufferedCursor>(columns, std::move(rows));
+    try {
+        Lease copying(*handle_, std::move(copyStatement));
+        copying->Bind(values);
+        while (handle_->Step(*copying, written, commandTimeoutSeconds_)) {
+        }
+    } catch (const Error&) {
+        handle_->GiveCopyTable(table, static_cast<int>(columns.size()));
+        throw;
+    }
+    return std::make_unique<CopyCursor>(handle_, table, columns, std::move(rows), written,
+                                        commandTimeoutSeconds_);
 }
 
 int64_t Session::Execute(const QString& sql) {
@@ -160,6 +217,7 @@ int64_t Session::Execute(const QString& sql) {
     // A command (a write of any size, BEGIN, COMMIT, ...) comes after every grouped write and commits on
     // its own, so that a long one cut short by its time-out never takes a group down with it.
     CommitAllGroups();
+    handle_->RaiseLostWrites();
     int64_t changes = 0;
     for (QString text : sent) {
         // A part may still hold several statements; each runs in turn.
@@ -199,11 +257,12 @@ provider::TableKey Session::UpdatableTable(const QString& sql) {
 std::unique_ptr<provider::Cursor> Session::SelectByKey(const provider::TableKey& table, const Variant& key) {
     const QString sql =
         QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(Quoted(table.table), Quoted(table.keyColumn));
-    return Select(sql, {key}, sql);
+    return Select(sql, {key}, sql, Writing::OnItsOwn, provider::Reading::Whole);
 }
 
 int64_t Session::GroupedWrite(const QString& sql, const std::vector<Variant>& values) {
     const std::lock_guard lock(EngineLock());
+    handle_->RaiseLostWrites();
     handle_->JoinGroup(sql);
     int64_t changes = 0;
     {
@@ -219,6 +278,7 @@ int64_t Session::GroupedWrite(const QString& sql, const std::vector<Variant>& va
         changes = sqlite3_changes64(handle_->Db());
     }
     CommitGroupsIfDue();
+    handle_->RaiseLostWrites();
     return changes;
 }
 
@@ -241,6 +301,7 @@ std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& tabl
                              QStringList(names.size(), QStringLiteral("?")).join(u','));
     }
     const std::lock_guard lock(EngineLock());
+    handle_->RaiseLostWrites();
     handle_->JoinGroup(sql);
     std::unique_ptr<provider::Cursor> inserted;
     try {
@@ -251,6 +312,7 @@ std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& tabl
         throw;
     }
     CommitGroupsIfDue();
+    handle_->RaiseLostWrites();
     return inserted;
 }
 
@@ -282,6 +344,7 @@ bool Session::Reusable() {
 void Session::Flush() {
     const std::lock_guard lock(EngineLock());
     CommitAllGroups();
+    handle_->RaiseLostWrites();
 }
 
 }  // namespace ado::sqlite

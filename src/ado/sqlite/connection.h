@@ -20,7 +20,7 @@ public:
     Session(const QString& file, const provider::OpenOptions& options);
     ~Session() override;
 
-    std::unique_ptr<provider::Cursor> Query(const QString& sql) override;
+    std::unique_ptr<provider::Cursor> Query(const QString& sql, provider::Reading reading) override;
     int64_t Execute(const QString& sql) override;
     provider::TableKey UpdatableTable(const QString& sql) override;
     std::unique_ptr<provider::Cursor> SelectByKey(const provider::TableKey& table,
@@ -43,9 +43,15 @@ private:
         OnItsOwn,  // after every group is committed, in a transaction of its own
         Grouped,   // in the handle's open group, which the caller has joined
     };
-    // Opens a cursor on a statement with values bound to its parameters; the first step is made.
+    // Opens a cursor on a statement with values bound to its parameters; the first step is made. A streamed
+    // read that gives more than kRowsReadAtOnce rows is copied (see CopyCursor).
     std::unique_ptr<provider::Cursor> Select(const QString& sql, const std::vector<Variant>& values,
-                                             const QString& written, Writing writing = Writing::OnItsOwn);
+                                             const QString& written, Writing writing = Writing::OnItsOwn,
+                                             provider::Reading reading = provider::Reading::Streamed);
+    // The rows of a streamed query whose first step gave a row: read at once when they are few, else copied
+    // as they stand into a table of the temporary database. The statement ends here.
+    std::unique_ptr<provider::Cursor> ReadOrCopy(Lease& statement, const QString& sql,
+                                                 const std::vector<Variant>& values, const QString& written);
     // Runs one by-key write of the session's own making as part of the handle's write group; returns the
     // rows it changed.
     int64_t GroupedWrite(const QString& sql, const std::vector<Variant>& values);

@@ -57,6 +57,15 @@ Error EngineError(sqlite3* db, int rc, const QString& statement) {
         db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
     switch (rc & 0xff) {
         case SQLITE_BUSY:
+            // A write on a connection whose read began before another connection's commit: no wait clears
+            // it while that read lasts, so it is not the lock that the program waits out.
+            if (extended == SQLITE_BUSY_SNAPSHOT) {
+                return Error(E_FAIL_HR, extended,
+                             QStringLiteral("Could not update; the data changed since this connection began "
+                                            "reading it."),
+                             statement);
+            }
+            [[fallthrough]];
         case SQLITE_LOCKED:
             return Error(E_FAIL_HR, JET_LOCKED, QStringLiteral("Could not update; currently locked."),
                          statement);
@@ -70,8 +79,8 @@ Error EngineError(sqlite3* db, int rc, const QString& statement) {
         case SQLITE_NOTADB:
             return NotADatabase(db ? QString::fromUtf8(sqlite3_db_filename(db, "main")) : QString());
         case SQLITE_READONLY:
-            return Error(E_FAIL_HR, 3027, QStringLiteral("Cannot update. Database or object is read-only."),
-                         statement);
+            return Error(E_FAIL_HR, JET_READ_ONLY,
+                         QStringLiteral("Cannot update. Database or object is read-only."), statement);
         case SQLITE_ERROR:
             return FromEngineError(extended, message, statement);
         default:
@@ -81,6 +90,12 @@ Error EngineError(sqlite3* db, int rc, const QString& statement) {
 
 Error FileNotFound(const QString& file) {
     return Error(E_FAIL_HR, JET_FILE_NOT_FOUND, QStringLiteral("Could not find file '%1'.").arg(file));
+}
+
+Error ReadOnly(const QString& path) {
+    return Error(E_FAIL_HR, JET_READ_ONLY,
+                 QStringLiteral("Cannot update. Database or object is read-only. ('%1' cannot be written.)")
+                     .arg(path));
 }
 
 Error NotADatabase(const QString& file) {

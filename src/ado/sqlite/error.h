@@ -17,5 +17,8 @@ Error EngineError(sqlite3* db, int rc, const QString& statement);
 Error FileNotFound(const QString& file);
 // The error for a file that is not a database.
 Error NotADatabase(const QString& file);
+// The error for a write to a database whose file, or the folder that holds it, cannot be written; path names
+// the one that cannot.
+Error ReadOnly(const QString& path);
 
 }  // namespace ado::sqlite

@@ -9,6 +9,7 @@
 
 #include <sqlite3.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 
 #include <map>
 
@@ -42,12 +43,20 @@ bool OnNetworkFileSystem(const QString& file) {
     }
 }
 
+bool Writable(const QString& path) {
+    return access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
 }  // namespace
 
 Handle::Handle(const QString& file, bool exclusive) : exclusive_(exclusive) {
     const QFileInfo info(file);
     if (file.isEmpty() || !info.exists())
         throw FileNotFound(file);
+    // The engine would make an empty file a database by writing to it: a file becomes one only when it is
+    // created as one.
+    if (info.isFile() && info.size() == 0)
+        throw NotADatabase(file);
     // Without SQLITE_OPEN_CREATE a file that vanished meanwhile is not made anew.
     // Every use of a handle holds EngineLock, so the engine's own per-call locking is left out.
     const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db_,
@@ -58,13 +67,21 @@ Handle::Handle(const QString& file, bool exclusive) : exclusive_(exclusive) {
         sqlite3_extended_result_codes(db_, 1);
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
         sqlite3_progress_handler(db_, 1000, &Handle::OnProgress, this);
-        // Reading the schema tells whether the file is a database at all.
-        Run(QStringLiteral("PRAGMA schema_version"));
+        file_ = file;
+        // Reading the schema tells whether the file is a database at all. A file in the write-ahead log's
+        // journal cannot even be read where the folder does not let the engine make the log's index.
+        try {
+            Run(QStringLiteral("PRAGMA schema_version"));
+        } catch (const Error& err) {
+            if ((err.NativeError() & 0xff) == SQLITE_CANTOPEN && !UnwritablePath().isEmpty())
+                throw ReadOnly(UnwritablePath());
+            throw;
+        }
         // A rebuild's scans and duplicate tests touch the same index pages again and again: a cache of
         // kCacheKibibytes keeps them in memory instead of reading them back from the file.
         Run(QStringLiteral("PRAGMA cache_size=-") + QString::number(kCacheKibibytes));
-        ChooseJournal(file);
-        file_ = file;
+        if (UnwritablePath().isEmpty())
+            ChooseJournal(file);
         identity_ = IdentityOf(file);
         if (exclusive_) {
             Run(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
@@ -180,6 +197,23 @@ QString Handle::KeyColumn(const QString& table) {
     return keys.front();
 }
 
+QString Handle::TakeCopyTable(int columns) {
+    QStringList& idle = idleCopyTables_[columns];
+    const QString table = idle.isEmpty() ? QStringLiteral("copy_%1").arg(++copyTablesMade_) : idle.takeLast();
+    QStringList names;
+    for (int i = 1; i <= columns; ++i)
+        names << QStringLiteral("c%1").arg(i);
+    // The table may be gone with a rolled-back group that made it; without a type its columns keep every
+    // value exactly as the query gave it.
+    Run(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 (%2)").arg(table, names.join(u',')));
+    return table;
+}
+
+void Handle::GiveCopyTable(const QString& table, int columns) {
+    Run(QStringLiteral("DELETE FROM temp.%1").arg(table));
+    idleCopyTables_[columns].append(table);
+}
+
 bool Handle::InOwnTransaction() const {
     return !groupOpen_ && !sqlite3_get_autocommit(db_);
 }
@@ -210,9 +244,28 @@ void Handle::CommitGroup() {
     if (!groupOpen_)
         return;
     const QString commit = QStringLiteral("COMMIT");
-    Lease statement(*this, Prepare(commit, commit));
-    Step(*statement, commit, 0);
+    try {
+        Lease statement(*this, Prepare(commit, commit));
+        Step(*statement, commit, 0);
+    } catch (const Error& err) {
+        // A commit the engine could not write (a full disk) may take the whole group back with it.
+        try {
+            CheckGroupAfterFailure(err);
+        } catch (const Error& lost) {
+            lostGroup_ = lost;
+            return;
+        }
+        throw;
+    }
     groupOpen_ = false;
+}
+
+void Handle::RaiseLostWrites() {
+    if (!lostGroup_)
+        return;
+    const Error lost = *lostGroup_;
+    lostGroup_.reset();
+    throw lost;
 }
 
 Handle::FileIdentity Handle::IdentityOf(const QString& file) {
@@ -222,9 +275,33 @@ Handle::FileIdentity Handle::IdentityOf(const QString& file) {
     return {status.st_dev, status.st_ino};
 }
 
+QString Handle::UnwritablePath() const {
+    if (!Writable(file_) || sqlite3_db_readonly(db_, "main") == 1)
+        return file_;
+    const QString folder = QFileInfo(file_).absolutePath();
+    return Writable(folder) ? QString() : folder;
+}
+
 bool Handle::StillOpensItsFile() const {
     const FileIdentity now = IdentityOf(file_);
     return !(now == FileIdentity{}) && now == identity_;
+}
+
+void CreateDatabaseFile(const QString& file) {
+    if (QFileInfo::exists(file))
+        throw Error(E_FAIL_HR, JET_DATABASE_EXISTS, QStringLiteral("Database '%1' already exists.").arg(file));
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // Writing the schema cookie gives the file its header: an empty file would not be a database.
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "PRAGMA user_version = 0", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const Error error = EngineError(db, rc, {});
+        sqlite3_close(db);
+        throw error;
+    }
+    sqlite3_close(db);
 }
 
 std::shared_ptr<Handle> OpenHandle(const QString& file, bool exclusive) {

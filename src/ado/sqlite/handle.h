@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -46,6 +47,13 @@ public:
     // The key column of table, from the engine's table information. Raises ADODB_E_NOTSUPPORTED without one.
     QString KeyColumn(const QString& table);
 
+    // An empty table of columns untyped columns in the connection's temporary database, for one copy of a
+    // query's rows (see CopyCursor); it is the caller's until GiveCopyTable. Raises ado::Error.
+    QString TakeCopyTable(int columns);
+    // Empties table and keeps it for the next copy of as many columns. Raises ado::Error; the table is then
+    // not used again.
+    void GiveCopyTable(const QString& table, int columns);
+
     // Makes the next write part of the open group, opening one when there is none and no transaction of
     // the program's own is open. Raises ado::Error (JET_LOCKED while another process holds the write lock).
     void JoinGroup(const QString& written);
@@ -54,11 +62,18 @@ public:
     void CheckGroupAfterFailure(const Error& failure);
     bool GroupOpen() const { return groupOpen_; }
     std::chrono::steady_clock::time_point GroupStarted() const { return groupStarted_; }
-    // Commits the open group, if any. Raises ado::Error; the group then stays open.
+    // Commits the open group, if any. Raises ado::Error; the group then stays open. When the engine rolled the
+    // group back with the failed commit (a full disk), the loss is kept for RaiseLostWrites instead.
     void CommitGroup();
+    // Raises, once, the loss of a group that a commit could not save, wherever that commit ran (the committer
+    // thread has nobody to tell); returns when no group was lost.
+    void RaiseLostWrites();
 
     // True while the file at the handle's path is the one it opened (not moved, removed or replaced).
     bool StillOpensItsFile() const;
+    // The file, or the folder that holds it, when this process cannot write it (a write needs both: the
+    // engine makes its journal beside the file); empty when it can.
+    QString UnwritablePath() const;
     // True while a transaction the program began itself (BEGIN) is open.
     bool InOwnTransaction() const;
 
@@ -80,10 +95,13 @@ private:
     FileIdentity identity_;
     bool exclusive_ = false;
     bool groupOpen_ = false;
+    std::optional<Error> lostGroup_;
     std::chrono::steady_clock::time_point groupStarted_;
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
     QCache<QString, Statement> statements_{kStatementCacheSize};
     QHash<QString, QString> keyColumns_;  // by table
+    QHash<int, QStringList> idleCopyTables_;  // by their number of columns
+    int copyTablesMade_ = 0;
 
     friend std::shared_ptr<Handle> OpenHandle(const QString& file, bool exclusive);
 };
@@ -107,6 +125,10 @@ private:
     Handle& handle_;
     std::unique_ptr<Statement> statement_;
 };
+
+// Makes file a new, empty database. Raises ado::Error (JET_DATABASE_EXISTS when a file of that name exists,
+// the engine's error when it cannot be written).
+void CreateDatabaseFile(const QString& file);
 
 // The handle of the process on file: the one already open when it still opens the same file, else a new
 // one. An exclusive open always gets a handle of its own. Raises ado::Error like Handle's constructor.

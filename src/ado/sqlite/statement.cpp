@@ -185,9 +185,13 @@ void Statement::Bind(const std::vector<Variant>& values) {
 }
 
 void Statement::Read(std::vector<Variant>& row) const {
-    row.resize(columns_.size());
-    for (size_t i = 0; i < columns_.size(); ++i)
-        row[i] = ColumnValue(stmt_, static_cast<int>(i), columns_[i].kind);
+    Read(row, columns_);
+}
+
+void Statement::Read(std::vector<Variant>& row, const std::vector<provider::Column>& columns, int first) const {
+    row.resize(columns.size());
+    for (size_t i = 0; i < columns.size(); ++i)
+        row[i] = ColumnValue(stmt_, first + static_cast<int>(i), columns[i].kind);
 }
 
 void Statement::Reset() {
@@ -230,6 +234,77 @@ bool Cursor::Next(std::vector<Variant>& row) {
     const std::lock_guard lock(EngineLock());
     ReadAhead();
     return true;
+}
+
+bool BufferedCursor::Next(std::vector<Variant>& row) {
+    if (next_ >= rows_.size())
+        return false;
+    row.swap(rows_[next_++]);
+    return true;
+}
+
+CopyCursor::CopyCursor(std::shared_ptr<Handle> handle, QString table, std::vector<provider::Column> columns,
+                       std::vector<std::vector<Variant>> first, QString written, int timeoutSeconds)
+    : handle_(std::move(handle)),
+      table_(std::move(table)),
+      chunkSql_(QStringLiteral("SELECT rowid, * FROM temp.%1 WHERE rowid > ? ORDER BY rowid LIMIT %2")
+                    .arg(table_)
+                    .arg(kRowsReadAtOnce)),
+      columns_(std::move(columns)),
+      first_(columns_, first),
+      toPassOver_(std::move(first)),
+      written_(std::move(written)),
+      timeoutSeconds_(timeoutSeconds) {}
+
+CopyCursor::~CopyCursor() {
+    const std::lock_guard lock(EngineLock());
+    try {
+        handle_->GiveCopyTable(table_, static_cast<int>(columns_.size()));
+    } catch (const Error&) {
+        // The table keeps its rows and is not used again; it goes with the connection.
+    }
+}
+
+bool CopyCursor::PassOver(const std::vector<Variant>& row) {
+    if (passedOver_ == toPassOver_.size())
+        return false;
+    // The copy gives the rows in the query's own order as a rule, so the next one is looked at first.
+    for (size_t i = 0; i < toPassOver_.size(); ++i) {
+        const size_t at = (passOverNext_ + i) % toPassOver_.size();
+        if (!toPassOver_[at].empty() && toPassOver_[at] == row) {
+            toPassOver_[at].clear();  // a row of no columns never equals one read from the copy
+            passOverNext_ = at + 1;
+            ++passedOver_;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CopyCursor::ReadChunk() {
+    chunk_.clear();
+    chunkNext_ = 0;
+    const std::lock_guard lock(EngineLock());
+    Lease statement(*handle_, handle_->Prepare(chunkSql_, written_));
+    statement->Bind({Variant(static_cast<double>(lastRowid_))});
+    while (handle_->Step(*statement, written_, timeoutSeconds_)) {
+        lastRowid_ = sqlite3_column_int64(statement->Handle(), 0);
+        statement->Read(chunk_.emplace_back(), columns_, 1);
+    }
+    copyEnded_ = chunk_.size() < kRowsReadAtOnce;
+    return !chunk_.empty();
+}
+
+bool CopyCursor::Next(std::vector<Variant>& row) {
+    if (first_.Next(row))
+        return true;
+    for (;;) {
+        if (chunkNext_ == chunk_.size() && (copyEnded_ || !ReadChunk()))
+            return false;
+        row.swap(chunk_[chunkNext_++]);
+        if (!PassOver(row))
+            return true;
+    }
 }
 
 }  // namespace ado::sqlite
