@@ -10,9 +10,10 @@ cd "$(dirname "$0")"
 root=$(pwd)
 command=${1:-build}
 
-# fonts-liberation: the windows' font; xvfb and xauth: the X server the window tests and the pictures run on.
+# fonts-liberation: the windows' font; xvfb and xauth: the X server the window tests and the pictures run on;
+# python3: the tests read kestrane-admin's CSV and JSON back with its readers.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev sqlite3 libpq-dev postgresql
-          libgtest-dev libgmock-dev libbenchmark-dev time fonts-liberation xvfb xauth)
+          libgtest-dev libgmock-dev libbenchmark-dev time fonts-liberation xvfb xauth python3)
 
 install_missing() {
     local missing=()

@@ -15,12 +15,18 @@ QString PoolKey(const QString& provider, const QString& connectionString,
         .join(QChar(0x1f));
 }
 
+Error TransactionLost() {
+    return Error(E_FAIL_HR, SQL_CONNECTION_LOST,
+                 QStringLiteral("The connection to the server was lost inside a transaction; the changes of "
+                                "the transaction were not saved."));
+}
+
 }  // namespace
 
 Connection::Connection() = default;
 
 Connection::~Connection() {
-    if (session_) {
+    if (open_) {
         try {
             Close();
         } catch (const platform::RuntimeError&) {
@@ -31,47 +37,56 @@ Connection::~Connection() {
 
 void Connection::Open(const QString& connectionString, const QString& userId, const QString& password,
                       int /*options*/) {
-    if (session_)
+    if (open_)
         throw ObjectModelError(ADODB_E_OBJECTOPEN);
     const ConnectionString parsed(connectionString);
     provider::RegisterBuiltInProviders();
-    const std::shared_ptr<provider::Provider> provider =
+    std::shared_ptr<provider::Provider> provider =
         provider::FindProvider(parsed.Get(QStringLiteral("Provider")));
     if (!provider)
         throw Record(ObjectModelError(ADODB_E_PROVIDERNOTFOUND));
 
-    provider::OpenOptions options;
-    options.connectionTimeoutSeconds = ConnectionTimeout;
-    options.commandTimeoutSeconds = CommandTimeout;
-    options.mode = Mode;
-    options.userId = userId;
-    options.password = password;
-    const QString key = PoolKey(provider->Name(), connectionString, options);
+    provider_ = std::move(provider);
+    providerName_ = provider_->Name();
+    connectionString_ = connectionString;
+    options_ = provider::OpenOptions{};
+    options_.connectionTimeoutSeconds = ConnectionTimeout;
+    options_.commandTimeoutSeconds = CommandTimeout;
+    options_.mode = Mode;
+    options_.userId = userId;
+    options_.password = password;
+    poolKey_ = PoolKey(providerName_, connectionString, options_);
+    session_ = OpenSession(true);
+    open_ = true;
+}
 
-    std::unique_ptr<provider::Session> session = pool::Take(key);
+std::unique_ptr<provider::Session> Connection::OpenSession(bool pooled) {
+    std::unique_ptr<provider::Session> session = pooled ? pool::Take(poolKey_) : nullptr;
     if (!session) {
         try {
-            session = provider->Open(parsed, options);
+            session = provider_->Open(ConnectionString(connectionString_), options_);
         } catch (const Error& err) {
-            providerName_ = provider->Name();
             throw Record(err);
         }
     }
     session->SetCommandTimeout(CommandTimeout);
-    session_ = std::move(session);
-    poolKey_ = key;
-    connectionString_ = connectionString;
-    providerName_ = provider->Name();
+    ++sessionNumber_;
+    return session;
 }
 
 void Connection::Close() {
-    if (!session_)
+    if (!open_)
         throw ObjectModelError(ADODB_E_OBJECTCLOSED);
     // Closing a recordset takes it off the list.
     while (!recordsets_.empty())
         recordsets_.back()->Close();
-    // Closing commits what the engine still holds back; when that fails the session is not pooled.
+    open_ = false;
+    inTransaction_ = false;
+    transactionLost_ = false;
     std::unique_ptr<provider::Session> session = std::move(session_);
+    if (!session)
+        return;  // lost, with nothing left to commit or to keep
+    // Closing commits what the engine still holds back; when that fails the session is not pooled.
     try {
         session->Flush();
     } catch (const Error& err) {
@@ -94,19 +109,36 @@ void Connection::Execute(const QString& sql, int64_t* recordsAffected, int /*opt
 
 void Connection::BeginTrans() {
     Execute(QStringLiteral("BEGIN"));
+    inTransaction_ = true;
 }
 
 void Connection::CommitTrans() {
+    if (EndTransaction())
+        throw Record(TransactionLost());
     Execute(QStringLiteral("COMMIT"));
 }
 
 void Connection::RollbackTrans() {
+    if (EndTransaction())
+        return;
     Execute(QStringLiteral("ROLLBACK"));
 }
 
+bool Connection::EndTransaction() {
+    const bool lost = transactionLost_;
+    inTransaction_ = false;
+    transactionLost_ = false;
+    return lost;
+}
+
 provider::Session& Connection::GetSession() {
-    if (!session_)
+    if (!open_)
         throw ObjectModelError(ADODB_E_OBJECTCLOSED);
+    if (!session_) {
+        if (transactionLost_)
+            throw Record(TransactionLost());
+        session_ = OpenSession(false);
+    }
     return *session_;
 }
 
@@ -114,6 +146,11 @@ const Error& Connection::Record(const Error& err) {
     // As in ADO, a new error replaces the collection's entries.
     errors_.Clear();
     errors_.Add(err.ToEntry(providerName_));
+    // A broken session is dropped, never pooled; the next call opens a new one.
+    if (session_ && session_->Broken()) {
+        session_.reset();
+        transactionLost_ = inTransaction_;
+    }
     return err;
 }
 

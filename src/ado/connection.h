@@ -1,12 +1,19 @@
 #pragma once
 // ADO's Connection: opens a session through the provider that Provider= names, runs commands, and keeps the
 // Errors collection. A closed connection's session goes back to a pool for the same connection string.
+//
+// A session whose link to the engine broke (a server restart, a network failure) is dropped as soon as a
+// call fails on it; the connection stays open and opens a new session, once, at its next call. When that
+// open fails, the call raises the open's error and the next call tries again, so a caller that waits out
+// its failures carries on once the server is back. A session lost inside a transaction is not replaced
+// until the transaction ends, so that the statements after the loss never run outside it.
 
 #include "ado/error.h"
 #include "ado/provider.h"
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -40,12 +47,14 @@ public:
     void Execute(const QString& sql, int64_t* recordsAffected = nullptr, int options = -1);
 
     // Transactions, for bulk work outside the program (the program itself writes without them). Each raises
-    // ado::Error as Execute does; a session with an open transaction is not pooled.
+    // ado::Error as Execute does; a session with an open transaction is not pooled. When the session broke
+    // inside the transaction, its writes are gone: every call but these two raises the loss (10054) until
+    // CommitTrans (which raises it too) or RollbackTrans (which succeeds) ends the transaction.
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
 
-    int State() const { return session_ ? adStateOpen : adStateClosed; }
+    int State() const { return open_ ? adStateOpen : adStateClosed; }
     Errors& GetErrors() { return errors_; }
 
     int CommandTimeout = 30;     // seconds; 0 means no limit
@@ -55,18 +64,37 @@ public:
     const QString& ConnectionStringText() const { return connectionString_; }
     const QString& ProviderName() const { return providerName_; }
 
-    // The open session (raises 3704 when closed). For the recordsets of this connection.
+    // The open session, a new one first when the last one broke. Raises 3704 when the connection is closed,
+    // and the open's error (also in Errors) when a new session cannot be opened. For the recordsets of this
+    // connection.
     provider::Session& GetSession();
-    // Records err in Errors and returns it, for rethrowing.
+    // Counts the sessions the connection has had since it was opened: it changes when a broken one is
+    // replaced, so that a recordset knows that the statements it left on the old one are gone.
+    uint64_t SessionNumber() const { return sessionNumber_; }
+    // Records err in Errors and returns it, for rethrowing. A session found broken is dropped, to be replaced
+    // at the next call.
     const Error& Record(const Error& err);
 
 private:
     friend class Recordset;
+    // A session from the pool when pooled is true and it has one, else a new one. Raises the open's error,
+    // also in Errors.
+    std::unique_ptr<provider::Session> OpenSession(bool pooled);
+    // Ends the transaction begun with BeginTrans; true when its session was lost meanwhile (nothing of it
+    // is left to end).
+    bool EndTransaction();
+
     QString poolKey_;
     std::vector<Recordset*> recordsets_;  // open on this connection
     QString connectionString_;
     QString providerName_;
-    std::unique_ptr<provider::Session> session_;
+    std::shared_ptr<provider::Provider> provider_;
+    provider::OpenOptions options_;
+    bool open_ = false;
+    std::unique_ptr<provider::Session> session_;  // empty while open only when a broken one awaits renewal
+    uint64_t sessionNumber_ = 0;
+    bool inTransaction_ = false;
+    bool transactionLost_ = false;  // the session broke inside the transaction
     Errors errors_;
 };
 

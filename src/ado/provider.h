@@ -77,6 +77,9 @@ public:
     virtual void SetCommandTimeout(int seconds) = 0;
     // True when the session can be handed to the next Open of the same connection string.
     virtual bool Reusable() = 0;
+    // True once the session's connection to the engine is lost (the server restarted, ended the session, or
+    // the network failed): no call on it can succeed any more. Never fails.
+    virtual bool Broken() { return false; }
     // Makes every write so far durable and visible to other processes (the connection is closing). Raises
     // ado::Error when that fails; the writes then stay pending.
     virtual void Flush() {}

@@ -1,6 +1,9 @@
 #include "ado/recordset.h"
 
+#include <QHashFunctions>
+
 #include <algorithm>
+#include <unordered_map>
 
 namespace ado {
 
@@ -25,6 +28,37 @@ int IndexOf(const std::vector<provider::Column>& columns, const QString& name) {
     return it == columns.end() ? -1 : static_cast<int>(it - columns.begin());
 }
 
+// A row's fingerprint: rows of equal values have equal fingerprints, rows that differ almost never do.
+size_t Fingerprint(const std::vector<Variant>& row) {
+    size_t hash = 0;
+    for (const Variant& value : row) {
+        const Variant::Kind kind = value.GetKind();
+        hash = qHashMulti(hash, static_cast<int>(kind));
+        switch (kind) {
+            case Variant::Kind::Boolean:
+            case Variant::Kind::Long:
+                hash = qHashMulti(hash, value.ToLong());
+                break;
+            case Variant::Kind::Double:
+                hash = qHashMulti(hash, value.ToDouble());
+                break;
+            case Variant::Kind::Date: {
+                // The wall-clock fields, not the instant: no time-zone lookup per value.
+                const QDateTime date = value.ToDate();
+                hash = qHashMulti(hash, date.date().toJulianDay(), date.time().msecsSinceStartOfDay());
+                break;
+            }
+            case Variant::Kind::String:
+                hash = qHashMulti(hash, value.ToString());
+                break;
+            case Variant::Kind::Empty:
+            case Variant::Kind::Null:
+                break;
+        }
+    }
+    return hash;
+}
+
 }  // namespace
 
 // How the rows are held: a stream reads them from the engine once, in order; a keyset holds the keys of the
@@ -40,8 +74,14 @@ struct Recordset::Impl {
     std::vector<provider::Column> columns;
     std::deque<Field> fields;
 
-    // Stream
+    // Stream. When the session the cursor reads from breaks, the stream runs its statement again on the
+    // connection's new session and passes over as many rows of each fingerprint as it has already given.
+    QString source;
     std::unique_ptr<provider::Cursor> cursor;
+    uint64_t cursorSession = 0;  // the connection's session number when the cursor was made
+    std::vector<size_t> given;   // the fingerprint of each row given so far
+    std::unordered_map<size_t, int64_t> toPassOver;  // after a new start: rows given before, by fingerprint
+    std::vector<Variant> nextRow;
     int64_t rowsRead = 0;
     bool streamEnded = false;      // moved past the last row
     bool streamExhausted = false;  // the cursor has no rows left
@@ -102,13 +142,56 @@ struct Recordset::Impl {
         std::fill(edits.begin(), edits.end(), std::nullopt);
     }
 
-    void AdvanceStream() {
-        if (!streamExhausted && cursor->Next(current)) {
+    void StartStream(provider::Session& session) {
+        cursor.reset();
+        cursor = session.Query(source);
+        cursorSession = connection->SessionNumber();
+    }
+
+    // After the stream's session broke: the statement again, on the new session.
+    void RestartStream(provider::Session& session) {
+        session.SetCommandTimeout(connection->CommandTimeout);
+        StartStream(session);
+        toPassOver.clear();
+        for (const size_t print : given)
+            ++toPassOver[print];
+    }
+
+    // True when a row of this fingerprint was given before the stream started again (and counts it off).
+    bool GivenBefore(size_t print) {
+        if (toPassOver.empty())
+            return false;
+        const auto found = toPassOver.find(print);
+        if (found == toPassOver.end())
+            return false;
+        if (--found->second == 0)
+            toPassOver.erase(found);
+        return true;
+    }
+
+    // Makes the stream's next row current. False when there is none left (the current row stays). On a
+    // failure the current row stays as well, so that the move can be tried again.
+    bool NextStreamRow(provider::Session& session) {
+        if (streamExhausted)
+            return false;
+        if (cursorSession != connection->SessionNumber())
+            RestartStream(session);
+        while (cursor->Next(nextRow)) {
+            const size_t print = Fingerprint(nextRow);
+            if (GivenBefore(print))
+                continue;
+            given.push_back(print);
+            current.swap(nextRow);
             ++rowsRead;
-            return;
+            return true;
         }
         streamExhausted = true;
-        streamEnded = true;
+        return false;
+    }
+
+    void AdvanceStream(provider::Session& session) {
+        if (!NextStreamRow(session))
+            streamEnded = true;
     }
 
     void MarkGone(int64_t index) {
@@ -257,7 +340,8 @@ void Recordset::Open(const QString& source, Connection& activeConnection, int cu
         session.SetCommandTimeout(activeConnection.CommandTimeout);
         if (cursorType == adOpenForwardOnly && lockType == adLockReadOnly) {
             impl->mode = Impl::Mode::Stream;
-            impl->cursor = session.Query(source);
+            impl->source = source;
+            impl->StartStream(session);
             impl->columns = impl->cursor->Columns();
             return;
         }
@@ -292,7 +376,7 @@ void Recordset::Open(const QString& source, Connection& activeConnection, int cu
     }
     impl->edits.assign(impl->columns.size(), std::nullopt);
     if (impl->mode == Impl::Mode::Stream) {
-        impl->Engine([&](provider::Session&) { impl->AdvanceStream(); });
+        impl->Engine([&](provider::Session& session) { impl->AdvanceStream(session); });
     } else {
         impl->gone.assign(impl->Size(), 0);
         impl->Step(+1);
@@ -376,14 +460,10 @@ void Recordset::MoveLast() {
             throw ObjectModelError(impl.rowsRead == 0 ? ADODB_E_NOCURRENTRECORD : ADODB_E_NOTSUPPORTED);
         }
         // Reads to the end; the last row read stays current.
-        impl.Engine([&](provider::Session&) {
-            std::vector<Variant> row;
-            while (impl.cursor->Next(row)) {
-                impl.current.swap(row);
-                ++impl.rowsRead;
+        impl.Engine([&](provider::Session& session) {
+            while (impl.NextStreamRow(session)) {
             }
         });
-        impl.streamExhausted = true;
         return;
     }
     if (impl.LiveRows() == 0)
@@ -412,7 +492,7 @@ void Recordset::Move(int n) {
     impl.DropEdits();
     for (int step = 0; step < std::abs(n); ++step) {
         if (impl.mode == Impl::Mode::Stream) {
-            impl.Engine([&](provider::Session&) { impl.AdvanceStream(); });
+            impl.Engine([&](provider::Session& session) { impl.AdvanceStream(session); });
         } else {
             impl.Step(n > 0 ? +1 : -1);
         }

@@ -5,6 +5,11 @@
 // cursor, or any lock type but read-only) are updatable: opening reads the keys of the rows in order, a row's
 // values are read when it becomes current, and AddNew/Update/Delete write to the base table at once, by key,
 // outside any transaction.
+//
+// When the connection replaces a broken session, an updatable recordset reads and writes its rows by key on
+// the new one. A stream runs its statement again there and passes over the rows it has already given,
+// matched by their values (as many of each as it gave), so that a scan neither repeats nor misses a row;
+// rows that other connections changed meanwhile are seen as they are now.
 
 #include "ado/connection.h"
 #include "ado/field.h"
@@ -56,6 +61,7 @@ public:
     bool Eof() const;
     bool Bof() const;
     // Moving past the end or before the start raises 3021. Forward-only recordsets cannot move back (3251).
+    // A move that fails on an engine error stays on the current row and may be tried again.
     void MoveNext();
     void MoveFirst();
     void MoveLast();

@@ -51,11 +51,11 @@ std::unique_ptr<provider::Session> Take(const QString& key) {
         if (it->second.empty())
             pool.byKey.erase(it);
     }
-    return session->Reusable() ? std::move(session) : nullptr;
+    return !session->Broken() && session->Reusable() ? std::move(session) : nullptr;
 }
 
 void Give(const QString& key, std::unique_ptr<provider::Session> session) {
-    if (!session->Reusable())
+    if (session->Broken() || !session->Reusable())
         return;
     Pool& pool = GetPool();
     std::deque<Idle> dropped;  // closed after the mutex is released

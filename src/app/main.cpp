@@ -14,6 +14,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
 namespace {
@@ -50,6 +51,11 @@ void Run() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The one argument the program reads, so that an administrator can tell which build is installed.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("KSProcessDisqualificationsQueue %s\n", KESTRANE_VERSION);
+        return platform::kExitNormal;
+    }
     platform::ReadLocalZoneOnce();
     platform::ChooseQtPlatform();
     QApplication application(argc, argv);

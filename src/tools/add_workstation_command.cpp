@@ -1,6 +1,4 @@
 // kestrane-admin add-workstation: registers a workstation of the product and prints its ID.
-#include "ado/connection.h"
-#include "ado/recordset.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
 #include "tools/data_location.h"
@@ -15,26 +13,31 @@ namespace {
 int RunAddWorkstation(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("NAME"), QStringLiteral("The workstation's name."));
-    parser.addOption(
-        {QStringLiteral("inactive"), QStringLiteral("Register it as not allowed to use the product.")});
+    parser.addOptions(
+        {{QStringLiteral("inactive"), QStringLiteral("Register it as not allowed to use the product.")},
+         {QStringLiteral("allow-duplicate"), QStringLiteral("Add it even when the name exists.")}});
     AddLocationOptions(parser, false);
+    AddLockWaitOption(parser);
     ParseArguments(parser, arguments, 1);
-    const DataLocation location = ResolveDataLocation(LocationOverridesOf(parser));
+    const QString name = RequireName(parser.positionalArguments().at(0), QStringLiteral("NAME"));
+    Database users = ResolveDataLocation(LocationOverridesOf(parser)).UsersDatabase();
 
-    ado::Connection connection;
-    connection.Open(location.UsersConnectionString());
-    const int32_t id =
-        AddRow(connection, QStringLiteral("[Application Workstation List]"),
-               {{QStringLiteral("Workstation Name"), ado::Variant(parser.positionalArguments().at(0))},
-                {QStringLiteral("Active"), ado::Variant(!parser.isSet(QStringLiteral("inactive")))}});
+    users.Open();
+    const int32_t id = AddNamedRow(
+        users,
+        {QStringLiteral("[Application Workstation List]"), QStringLiteral("Workstation Name"),
+         QStringLiteral("workstation")},
+        name, {{QStringLiteral("Active"), ado::Variant(!parser.isSet(QStringLiteral("inactive")))}},
+        parser.isSet(QStringLiteral("allow-duplicate")), LockWaitOf(parser));
     QTextStream(stdout) << id << Qt::endl;
-    return 0;
+    return kExitOk;
 }
 
 }  // namespace
 
 const Command kAddWorkstationCommand{
-    QStringLiteral("add-workstation"), QStringLiteral("NAME [--inactive] [--data-path DIR]"),
+    QStringLiteral("add-workstation"),
+    QStringLiteral("NAME [--inactive] [--allow-duplicate] [--lock-wait SECONDS] [--data-path DIR]"),
     QStringLiteral("Register a workstation in the users file and print its ID."), RunAddWorkstation};
 
 }  // namespace tools

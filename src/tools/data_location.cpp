@@ -1,6 +1,7 @@
 // Where the product's data is, read from the same settings the program reads, with command-line overrides.
 #include "tools/data_location.h"
 
+#include "data/connection_settings.h"
 #include "platform/settings.h"
 #include "tools/command.h"
 #include "tools/command_line.h"
@@ -14,37 +15,36 @@ const QString kServerOption = QStringLiteral("server");
 const QString kCatalogOption = QStringLiteral("catalog");
 
 QString ProductSetting(const QString& key) {
-    return platform::GetSetting(QStringLiteral("KS"), QStringLiteral("Data"), key);
+    return platform::GetSetting(data::kProductCode, QStringLiteral("Data"), key);
 }
 
 }  // namespace
 
 QString JetConnectionString(const QString& file) {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + file +
-           QStringLiteral(";Persist Security Info=False;");
+    return data::AccessMainConnectionString(file);
 }
 
 QString DataLocation::MainConnectionString() const {
     if (onServer) {
         if (server.isEmpty()) {
             throw CommandFailed(
-                QStringLiteral("The database server is not set: run \"kestrane-admin configure --server "
-                               "SOURCE\" or give --server."));
+                kExitConfig, QStringLiteral("The database server is not set: run \"kestrane-admin configure "
+                                            "--server SOURCE\" or give --server."));
         }
         return ServerConnectionString(catalog);
     }
     if (dataPath.isEmpty()) {
-        throw CommandFailed(QStringLiteral(
-            "The data location is not set: run \"kestrane-admin configure\" or give --data-path."));
+        throw CommandFailed(kExitConfig, QStringLiteral("The data location is not set: run \"kestrane-admin "
+                                                        "configure\" or give --data-path."));
     }
     return JetConnectionString(dataPath + kMainFile);
 }
 
 QString DataLocation::UsersConnectionString() const {
     if (dataPath.isEmpty()) {
-        throw CommandFailed(
-            QStringLiteral("The data folder is not set: run \"kestrane-admin configure --data-path DIR\" or "
-                           "give --data-path."));
+        throw CommandFailed(kExitConfig,
+                            QStringLiteral("The data folder is not set: run \"kestrane-admin configure "
+                                           "--data-path DIR\" or give --data-path."));
     }
     return JetConnectionString(dataPath + kUsersFile);
 }
@@ -52,15 +52,11 @@ QString DataLocation::UsersConnectionString() const {
 QString DataLocation::ServerConnectionString(const QString& catalogName) const {
     // The program's own two forms: a login when "Trusted Connection" is "No", integrated security otherwise.
     if (ProductSetting(QStringLiteral("Trusted Connection")) == QStringLiteral("No")) {
-        return QStringLiteral("Provider=SQLOLEDB.1;Data Source=") + server +
-               QStringLiteral(";Persist Security Info=False;Initial Catalog=") + catalogName +
-               QStringLiteral(";UID=") + ProductSetting(QStringLiteral("Server User ID")) +
-               QStringLiteral(";Pwd=") + ProductSetting(QStringLiteral("Server Password")) +
-               QStringLiteral(";");
+        return data::ServerLoginConnectionString(server, ProductSetting(QStringLiteral("Server User ID")),
+                                                 ProductSetting(QStringLiteral("Server Password")),
+                                                 catalogName);
     }
-    return QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source=") + server +
-           QStringLiteral(";Persist Security Info=False;Initial Catalog=") + catalogName +
-           QStringLiteral(";");
+    return data::ServerIntegratedConnectionString(server, catalogName);
 }
 
 void AddLocationOptions(QCommandLineParser& parser, bool withServer) {
@@ -80,12 +76,18 @@ LocationOverrides LocationOverridesOf(const QCommandLineParser& parser) {
     // optionNames() holds the options given, so that a command without the server options is not asked about
     // them.
     const QStringList given = parser.optionNames();
-    if (given.contains(kDataPathOption))
+    if (given.contains(kDataPathOption)) {
+        RequireConnectionValue(parser.value(kDataPathOption), QStringLiteral("--data-path"));
         overrides.dataPath = FolderPath(parser.value(kDataPathOption));
-    if (given.contains(kServerOption))
-        overrides.server = parser.value(kServerOption);
-    if (given.contains(kCatalogOption))
-        overrides.catalog = parser.value(kCatalogOption);
+    }
+    if (given.contains(kServerOption)) {
+        RequireConnectionValue(parser.value(kServerOption), QStringLiteral("--server"));
+        overrides.server = RequireName(parser.value(kServerOption), QStringLiteral("--server"));
+    }
+    if (given.contains(kCatalogOption)) {
+        RequireConnectionValue(parser.value(kCatalogOption), QStringLiteral("--catalog"));
+        overrides.catalog = RequireName(parser.value(kCatalogOption), QStringLiteral("--catalog"));
+    }
     return overrides;
 }
 
@@ -93,7 +95,7 @@ DataLocation ResolveDataLocation(const LocationOverrides& overrides) {
     DataLocation location;
     location.dataPath =
         overrides.dataPath.isEmpty() ? ProductSetting(QStringLiteral("KS Data Path")) : overrides.dataPath;
-    location.catalog = overrides.catalog.isEmpty() ? kDefaultCatalog : overrides.catalog;
+    location.catalog = overrides.catalog.isEmpty() ? data::kServerCatalog : overrides.catalog;
     if (!overrides.server.isEmpty()) {
         location.onServer = true;
         location.server = overrides.server;

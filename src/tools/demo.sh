@@ -21,7 +21,7 @@ admin generate --clients 400 --seed 7 | sed 's/^/   /'
 echo "== Queueing requests"
 for agency in 1 2 3; do admin enqueue agency $agency; done
 for client in 11 42 317; do admin enqueue client $client; done
-admin enqueue agency 999          # an agency that does not exist: the request stays queued
+admin enqueue agency 999 --force  # an agency that does not exist: the request stays queued
 admin schedule --user "$user" --in 3
 
 admin show blacklist --pairs | LC_ALL=C sort >"$scratch/before.txt"

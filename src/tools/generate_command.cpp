@@ -64,8 +64,9 @@ private:
     std::map<QString, int64_t> counts_;
 };
 
+// A size given on the command line (at least 1), or 0 for the default.
 int32_t Size(const QCommandLineParser& parser, const QString& option) {
-    return parser.isSet(option) ? ParseNumber(parser.value(option), QStringLiteral("--") + option) : 0;
+    return parser.isSet(option) ? ParseCount(parser.value(option), QStringLiteral("--") + option) : 0;
 }
 
 int RunGenerate(const QStringList& arguments) {
@@ -93,49 +94,52 @@ int RunGenerate(const QStringList& arguments) {
     sizes.charges = Size(parser, QStringLiteral("charges"));
     sizes.agencies = Size(parser, QStringLiteral("agencies"));
     sizes.seed = static_cast<uint64_t>(
-        parser.isSet(QStringLiteral("seed")) ? Size(parser, QStringLiteral("seed")) : 1);
-    if (sizes.clients < 1 || sizes.cases < 0 || sizes.histories < 0 || sizes.charges < 0 ||
-        sizes.agencies < 0)
-        throw UsageError(QStringLiteral("Sizes are positive numbers."));
-    const DataLocation location = ResolveDataLocation(LocationOverridesOf(parser));
+        parser.isSet(QStringLiteral("seed"))
+            ? ParseNumber(parser.value(QStringLiteral("seed")), QStringLiteral("--seed"), 0)
+            : 1);
+    Database main = ResolveDataLocation(LocationOverridesOf(parser)).MainDatabase();
 
-    ado::Connection connection;
-    connection.Open(location.MainConnectionString());
+    main.Open();
     for (const QString& table : kFilledTables) {
-        if (CountRows(connection, table) != 0) {
+        if (main.Read(QStringLiteral("count the rows of ") + table + QStringLiteral(" in"),
+                      [&](ado::Connection& connection) { return CountRows(connection, table); }) != 0) {
             throw CommandFailed(
+                kExitRefused,
                 QStringLiteral("Table ") + table +
-                QStringLiteral(" already holds rows; generate fills an empty database only."));
+                    QStringLiteral(" already holds rows; generate fills an empty database only."));
         }
     }
 
     QElapsedTimer timer;
     timer.start();
-    InsertBatcher batcher(connection);
-    connection.BeginTrans();
-    try {
-        GenerateSample(sizes,
-                       [&](const SampleTable& table, const QString& values) { batcher.Add(table, values); });
-        batcher.Flush();
-        connection.CommitTrans();
-    } catch (...) {
-        connection.RollbackTrans();
-        throw;
-    }
+    InsertBatcher batcher(main.Connection());
+    main.Read(QStringLiteral("fill"), [&](ado::Connection& connection) {
+        connection.BeginTrans();
+        try {
+            GenerateSample(
+                sizes, [&](const SampleTable& table, const QString& values) { batcher.Add(table, values); });
+            batcher.Flush();
+            connection.CommitTrans();
+        } catch (...) {
+            connection.RollbackTrans();
+            throw;
+        }
+    });
+    main.Close();
 
     QTextStream out(stdout);
     out << "Generated with seed " << sizes.seed << " in " << timer.elapsed() / 1000.0 << " s:" << Qt::endl;
     for (const auto& [table, count] : batcher.Counts())
         out << "  " << table << ": " << count << " rows" << Qt::endl;
-    return 0;
+    return kExitOk;
 }
 
 }  // namespace
 
 const Command kGenerateCommand{
     QStringLiteral("generate"),
-    QStringLiteral("[--clients N] [--cases N] [--histories N] [--charges N] [--agencies N] [--seed N] "
-                   "[--data-path DIR | --server SOURCE [--catalog NAME]]"),
+    QStringLiteral("[--clients N] [--cases N] [--histories N] [--charges N] [--agencies N] [--seed N]\n"
+                   "      [--data-path DIR | --server SOURCE [--catalog NAME]]"),
     QStringLiteral(
         "Fill an empty database with sample clients, charges, cases, history, agencies and entries."),
     RunGenerate};

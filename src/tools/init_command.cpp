@@ -21,15 +21,10 @@ namespace tools {
 
 namespace {
 
-// The server's own catalog, through which a new catalog is created and dropped.
 const QString kMaintenanceCatalog = QStringLiteral("postgres");
 
 QString QuotedName(QString name) {
     return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-}
-
-QString QuotedText(QString text) {
-    return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
 }
 
 // Adds the parameters row with ID 1 and no schedule.
@@ -45,18 +40,22 @@ QStringList DatabaseFiles(const QString& folder) {
 void RefuseExistingFiles(const QStringList& files) {
     for (const QString& file : files) {
         if (QFileInfo::exists(file))
-            throw CommandFailed(file + QStringLiteral(" already exists; nothing was written."));
+            throw CommandFailed(kExitRefused, file + QStringLiteral(" already exists; nothing was written."));
     }
 }
 
+// The server's own catalog, through which catalogs are looked up, created and dropped.
+Database ServerDatabase(const DataLocation& location) {
+    return Database(QStringLiteral("the server's catalog"),
+                    location.ServerConnectionString(kMaintenanceCatalog));
+}
+
 bool CatalogExists(const DataLocation& location) {
-    ado::Connection server;
-    server.Open(location.ServerConnectionString(kMaintenanceCatalog));
-    ado::Recordset found;
-    found.Open(
-        QStringLiteral("SELECT datname FROM pg_database WHERE datname = ") + QuotedText(location.catalog),
-        server);
-    return !found.Eof();
+    Database server = ServerDatabase(location);
+    server.Open();
+    return server.HasRow(
+        QStringLiteral("look the catalog up in"),
+        QStringLiteral("SELECT datname FROM pg_database WHERE datname = ") + SqlText(location.catalog));
 }
 
 // Creates each file as an empty database, then its tables; the main file also gets the parameters row.
@@ -66,33 +65,41 @@ void CreateDatabaseFiles(const QStringList& files, QStringList& created) {
         try {
             ado::CreateDatabase(JetConnectionString(file));
         } catch (const ado::Error& err) {
-            throw CommandFailed(QStringLiteral("Cannot create ") + file + QStringLiteral(": ") +
-                                err.Description());
+            throw CommandFailed(kExitCannotWrite, QStringLiteral("Cannot create ") + file +
+                                                      QStringLiteral(": ") + CauseInWords(err, false) +
+                                                      QLatin1Char('.'));
         }
         created << file;
 
-        ado::Connection connection;
-        connection.Open(JetConnectionString(file));
-        RunSchemaScript(connection, kSqliteSchema);
-        if (file.endsWith(kMainFile))
-            AddParametersRow(connection);
-        connection.Close();
+        Database database(QStringLiteral("the new database"), JetConnectionString(file));
+        database.Open();
+        database.Read(QStringLiteral("create the tables in"), [&](ado::Connection& connection) {
+            RunSchemaScript(connection, kSqliteSchema);
+            if (file.endsWith(kMainFile))
+                AddParametersRow(connection);
+        });
+        database.Close();
     }
 }
 
 void CreateCatalog(const DataLocation& location, bool& created) {
     {
-        ado::Connection server;
-        server.Open(location.ServerConnectionString(kMaintenanceCatalog));
-        server.Execute(QStringLiteral("CREATE DATABASE ") + QuotedName(location.catalog));
+        Database server = ServerDatabase(location);
+        server.Open();
+        server.Read(QStringLiteral("create the catalog ") + location.catalog + QStringLiteral(" through"),
+                    [&](ado::Connection& connection) {
+                        connection.Execute(QStringLiteral("CREATE DATABASE ") + QuotedName(location.catalog));
+                    });
         created = true;
         server.Close();
     }
-    ado::Connection connection;
-    connection.Open(location.ServerConnectionString(location.catalog));
-    RunSchemaScript(connection, kPostgresSchema);
-    AddParametersRow(connection);
-    connection.Close();
+    Database catalog(QStringLiteral("the new catalog"), location.ServerConnectionString(location.catalog));
+    catalog.Open();
+    catalog.Read(QStringLiteral("create the tables in"), [&](ado::Connection& connection) {
+        RunSchemaScript(connection, kPostgresSchema);
+        AddParametersRow(connection);
+    });
+    catalog.Close();
 }
 
 // Removes what a failed run created. A catalog that cannot be dropped is reported, not raised, so that the
@@ -134,13 +141,14 @@ int RunInit(const QStringList& arguments) {
         files = DatabaseFiles(overrides.dataPath);
         RefuseExistingFiles(files);
         if (!QDir().mkpath(overrides.dataPath))
-            throw CommandFailed(QStringLiteral("Cannot create the folder ") + overrides.dataPath);
+            throw CommandFailed(kExitCannotWrite,
+                                QStringLiteral("Cannot create the folder ") + overrides.dataPath);
     }
     const bool onServer = !overrides.server.isEmpty();
     if (onServer && CatalogExists(location)) {
-        throw CommandFailed(QStringLiteral("The catalog ") + location.catalog +
-                            QStringLiteral(" already exists on ") + location.server +
-                            QStringLiteral("; nothing was written."));
+        throw CommandFailed(kExitRefused, QStringLiteral("The catalog ") + location.catalog +
+                                              QStringLiteral(" already exists on ") + location.server +
+                                              QStringLiteral("; nothing was written."));
     }
 
     QStringList createdFiles;
@@ -159,7 +167,7 @@ int RunInit(const QStringList& arguments) {
         out << "Created " << file << Qt::endl;
     if (onServer)
         out << "Created the catalog " << location.catalog << " on " << location.server << Qt::endl;
-    return 0;
+    return kExitOk;
 }
 
 }  // namespace

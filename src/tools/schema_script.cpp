@@ -26,7 +26,7 @@ void RunSchemaScript(ado::Connection& connection, const QString& script) {
     QFile file(script);
     // The scripts are built into the program: a missing one is a fault of the build.
     if (!file.open(QIODevice::ReadOnly))
-        throw CommandFailed(QStringLiteral("Missing schema script ") + script);
+        throw CommandFailed(kExitSoftware, QStringLiteral("Missing schema script ") + script);
     for (const QString& statement :
          ado::sql::SplitBatch(WithoutComments(QString::fromUtf8(file.readAll())))) {
         if (!statement.trimmed().isEmpty())

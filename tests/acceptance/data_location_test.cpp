@@ -173,7 +173,7 @@ protected:
         Admin({u"configure"_s, u"--data-path"_s, dataPath, u"--workstation"_s, kWorkstation});
         Admin({u"add-user"_s, u"planner"_s});
         Admin({u"add-workstation"_s, kWorkstation});
-        Admin({u"enqueue"_s, u"client"_s, u"1"_s});
+        Admin({u"enqueue"_s, u"client"_s, u"1"_s, u"--force"_s});
         Admin({u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"3"_s});
     }
     QString SettingsText(const QString& application) const {

@@ -123,7 +123,7 @@ protected:
         }
         for (int agency = 1; agency <= kAgencies; ++agency)
             Admin({u"enqueue"_s, u"agency"_s, QString::number(agency)});
-        Admin({u"enqueue"_s, u"agency"_s, u"999"_s});
+        Admin({u"enqueue"_s, u"agency"_s, u"999"_s, u"--force"_s});
     }
 };
 

@@ -1,99 +1,55 @@
-// kestrane-admin, run as a user runs it: the files, rows and settings each command leaves behind, and that a
-// refused command writes nothing.
+// kestrane-admin, run as a user runs it: the files, rows and settings each command leaves behind.
+#include "admin_fixture.h"
+
 #include "ado/connection.h"
-#include "ado/provider.h"
 #include "ado/recordset.h"
 #include "platform/settings.h"
-#include "support/child_process.h"
-#include "support/databases.h"
 #include "support/query_rows.h"
+#include "support/server_connection.h"
+#include "support/terminal_process.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <ostream>
-
-#include <memory>
-#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
+using admintest::AdminTest;
 using testsupport::ChildResult;
+using testsupport::Engine;
 
-const QString kAdmin = u"kestrane-admin"_s;
 const QStringList kProductFiles{u"KS.mdb"_s, u"KS_users.mdb"_s, u"KS_lists.mdb"_s, u"KS_sands.mdb"_s};
 
 QString JetString(const QString& file) {
-    return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + file + u";Persist Security Info=False;"_s;
+    return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + file + u";"_s;
 }
 
-class AdminTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(temp_.isValid());
-        ado::provider::RegisterBuiltInProviders();
-        configHome_ = temp_.filePath(u"config"_s);
-        // The test reads the settings where the command writes them.
-        savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", configHome_.toLocal8Bit());
-        environment_ = testsupport::ChildEnvironment(configHome_, u"2030-01-01T08:00:00"_s);
-        dataPath_ = temp_.filePath(u"data"_s) + QLatin1Char('/');
-    }
-    void TearDown() override {
-        ado::ClearConnectionPool();
-        qputenv("XDG_CONFIG_HOME", savedConfigHome_);
-    }
+std::vector<QStringList> Rows(const QString& connectionString, const QString& sql,
+                              const QStringList& fields) {
+    return testsupport::QueryRows(connectionString, sql, fields);
+}
 
-    ChildResult Admin(const QStringList& arguments) {
-        return testsupport::RunBinary(kAdmin, arguments, environment_);
-    }
-    // Runs a command that must succeed and returns its standard output.
-    QString AdminOk(const QStringList& arguments) {
-        const ChildResult result = Admin(arguments);
-        EXPECT_EQ(result.exitCode, 0) << arguments.join(QLatin1Char(' ')).toStdString() << "\n"
-                                      << result.err.toStdString();
-        return result.out;
-    }
-    void Init() { AdminOk({u"init"_s, u"--data-path"_s, dataPath_}); }
+std::vector<QStringList> ParametersRows(const QString& connectionString) {
+    return Rows(connectionString, u"SELECT * FROM [Parameters]"_s,
+                {u"ID"_s, u"Next_Rebuild_Requested_By"_s, u"Next_Disqualifications_Rebuild"_s});
+}
 
-    std::vector<QStringList> Rows(const QString& connectionString, const QString& sql,
-                                  const QStringList& fields) {
-        return testsupport::QueryRows(connectionString, sql, fields);
-    }
-
-    std::vector<QStringList> ParametersRows(const QString& connectionString) {
-        return Rows(connectionString, u"SELECT * FROM [Parameters]"_s,
-                    {u"ID"_s, u"Next_Rebuild_Requested_By"_s, u"Next_Disqualifications_Rebuild"_s});
-    }
-    QString ScheduledTime(const QString& connectionString) {
-        ado::Connection connection;
-        connection.Open(connectionString);
-        ado::Recordset recordset;
-        recordset.Open(u"SELECT * FROM [Parameters] WHERE ID = 1"_s, connection);
-        return recordset.Fields(u"Next_Disqualifications_Rebuild"_s)
-            .ToDate()
-            .toString(u"yyyy-MM-dd HH:mm:ss"_s);
-    }
-    QString MainString() const { return JetString(dataPath_ + u"KS.mdb"_s); }
-    QString UsersString() const { return JetString(dataPath_ + u"KS_users.mdb"_s); }
-
-    QTemporaryDir temp_;
-    QString configHome_;
-    QByteArray savedConfigHome_;
-    QProcessEnvironment environment_;
-    QString dataPath_;
-};
+QString ScheduledTime(const QString& connectionString) {
+    ado::Connection connection;
+    connection.Open(connectionString);
+    ado::Recordset recordset;
+    recordset.Open(u"SELECT * FROM [Parameters] WHERE ID = 1"_s, connection);
+    return recordset.Fields(u"Next_Disqualifications_Rebuild"_s).ToDate().toString(u"yyyy-MM-dd HH:mm:ss"_s);
+}
 
 TEST_F(AdminTest, InitCreatesTheFourFilesWithTheTablesAndTheParametersRow) {
-    Init();
+    AdminOk({u"init"_s, u"--data-path"_s, dataPath_});
 
     for (const QString& file : kProductFiles) {
         ASSERT_TRUE(QFile::exists(dataPath_ + file)) << file.toStdString();
@@ -102,7 +58,8 @@ TEST_F(AdminTest, InitCreatesTheFourFilesWithTheTablesAndTheParametersRow) {
             Rows(JetString(dataPath_ + file), u"SELECT * FROM [Application Workstation List]"_s, {u"ID"_s})
                 .empty());
     }
-    EXPECT_EQ(ParametersRows(MainString()), (std::vector<QStringList>{{u"1"_s, u"Null"_s, u"Null"_s}}));
+    EXPECT_EQ(ParametersRows(JetString(dataPath_ + u"KS.mdb"_s)),
+              (std::vector<QStringList>{{u"1"_s, u"Null"_s, u"Null"_s}}));
 }
 
 TEST_F(AdminTest, InitRefusesAnExistingFileAndWritesNothing) {
@@ -113,49 +70,12 @@ TEST_F(AdminTest, InitRefusesAnExistingFileAndWritesNothing) {
 
     const ChildResult result = Admin({u"init"_s, u"--data-path"_s, dataPath_});
 
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 65);
     EXPECT_TRUE(result.err.contains(u"already exists"_s)) << result.err.toStdString();
     for (const QString& file : {u"KS.mdb"_s, u"KS_users.mdb"_s, u"KS_sands.mdb"_s}) {
         EXPECT_FALSE(QFile::exists(dataPath_ + file)) << file.toStdString();
     }
 }
-
-struct UsageCase {
-    const char* name;
-    QStringList arguments;
-};
-// Test names show the case by its name.
-void PrintTo(const UsageCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class AdminUsageTest : public AdminTest, public ::testing::WithParamInterface<UsageCase> {};
-
-TEST_P(AdminUsageTest, RefusedWithTheUsageAndNothingWritten) {
-    const ChildResult result = Admin(GetParam().arguments);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains(u"Usage: kestrane-admin"_s)) << result.err.toStdString();
-    EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
-    EXPECT_FALSE(QFile::exists(configHome_)) << "settings were written";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, AdminUsageTest,
-    ::testing::Values(
-        UsageCase{"NoCommand", {}}, UsageCase{"UnknownCommand", {u"rebuild"_s}},
-        UsageCase{"InitWithoutLocation", {u"init"_s}}, UsageCase{"ConfigureNothing", {u"configure"_s}},
-        UsageCase{"ConfigureLoginWithoutPassword",
-                  {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"sa"_s}},
-        UsageCase{"AddUserWithoutName", {u"add-user"_s}},
-        UsageCase{"AddWorkstationUnknownOption", {u"add-workstation"_s, u"WS"_s, u"--active"_s}},
-        UsageCase{"ScheduleWithoutTime", {u"schedule"_s, u"--user"_s, u"1"_s}},
-        UsageCase{
-            "ScheduleBothTimes",
-            {u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"5"_s, u"--at"_s, u"2030-01-01 10:00:00"_s}},
-        UsageCase{"ScheduleBadTime", {u"schedule"_s, u"--user"_s, u"1"_s, u"--at"_s, u"tomorrow"_s}},
-        UsageCase{"ScheduleBadUser", {u"schedule"_s, u"--user"_s, u"planner"_s, u"--in"_s, u"5"_s}},
-        UsageCase{"ClearWithUser", {u"schedule"_s, u"--clear"_s, u"--user"_s, u"1"_s}}),
-    [](const ::testing::TestParamInfo<UsageCase>& info) { return info.param.name; });
 
 // What a setting that was not written reads as.
 const QString kMissing = u"<missing>"_s;
@@ -169,7 +89,7 @@ struct SettingValue {
 
 struct ConfigureCase {
     const char* name;
-    QStringList arguments;  // "DATA" stands for the data folder
+    QStringList arguments;  // "DATA" stands for the data folder, "PWFILE" for a file holding s3cret=,"x"
     std::vector<SettingValue> expected;
 };
 // Test names show the case by its name.
@@ -180,9 +100,15 @@ void PrintTo(const ConfigureCase& c, std::ostream* os) {
 class AdminConfigureTest : public AdminTest, public ::testing::WithParamInterface<ConfigureCase> {};
 
 TEST_P(AdminConfigureTest, WritesTheSettingsTheProgramReads) {
+    QFile passwordFile(temp_.filePath(u"password"_s));
+    ASSERT_TRUE(passwordFile.open(QIODevice::WriteOnly));
+    passwordFile.write("s3cret=,\"x\"\nsecond line\n");
+    passwordFile.close();
     QStringList arguments{u"configure"_s};
     for (const QString& argument : GetParam().arguments) {
-        arguments << (argument == u"DATA"_s ? temp_.filePath(u"data"_s) : argument);
+        arguments << (argument == u"DATA"_s     ? temp_.filePath(u"data"_s)
+                      : argument == u"PWFILE"_s ? passwordFile.fileName()
+                                                : argument);
     }
     AdminOk(arguments);
 
@@ -209,47 +135,86 @@ INSTANTIATE_TEST_SUITE_P(
                       {Data(u"Datasource Type"_s, u"SQL Server"_s), Data(u"KS Data Path"_s, u"DATA/"_s),
                        Data(u"Server Name"_s, u"db1,5433"_s), Data(u"Trusted Connection"_s, u"Yes"_s),
                        Data(u"Server User ID"_s, kMissing)}},
-        ConfigureCase{
-            "ServerLogin",
-            {u"--server"_s, u"db1"_s, u"--login"_s, u"ks_app"_s, u"--password"_s, u"s3cret;=\"x\""_s},
-            {Data(u"Datasource Type"_s, u"SQL Server"_s), Data(u"Trusted Connection"_s, u"No"_s),
-             Data(u"Server User ID"_s, u"ks_app"_s), Data(u"Server Password"_s, u"s3cret;=\"x\""_s),
-             Data(u"KS Data Path"_s, kMissing)}},
+        ConfigureCase{"ServerLoginPasswordFile",
+                      {u"--server"_s, u"db1"_s, u"--login"_s, u"ks_app"_s, u"--password-file"_s, u"PWFILE"_s},
+                      {Data(u"Datasource Type"_s, u"SQL Server"_s), Data(u"Trusted Connection"_s, u"No"_s),
+                       Data(u"Server User ID"_s, u"ks_app"_s), Data(u"Server Password"_s, u"s3cret=,\"x\""_s),
+                       Data(u"KS Data Path"_s, kMissing)}},
+        // Without a terminal and without a file no password is stored: libpq's own files give it.
+        ConfigureCase{"ServerLoginNoPassword",
+                      {u"--server"_s, u"db1"_s, u"--login"_s, u"ks_app"_s},
+                      {Data(u"Trusted Connection"_s, u"No"_s), Data(u"Server Password"_s, u""_s)}},
         ConfigureCase{"ExplicitType",
-                      {u"--data-path"_s, u"DATA"_s, u"--datasource-type"_s, u"access"_s},
-                      {Data(u"Datasource Type"_s, u"access"_s)}},
+                      {u"--data-path"_s, u"DATA"_s, u"--datasource-type"_s, u"SQL Server"_s},
+                      {Data(u"Datasource Type"_s, u"SQL Server"_s)}},
         ConfigureCase{"WorkstationOnly",
                       {u"--workstation"_s, u"O'Brien's PC"_s},
                       {{u"Halvermoor Software"_s, u"Settings"_s, u"Workstation Name"_s, u"O'Brien's PC"_s},
                        Data(u"Datasource Type"_s, kMissing)}}),
     [](const ::testing::TestParamInfo<ConfigureCase>& info) { return info.param.name; });
 
+TEST_F(AdminTest, APasswordIsNeverLeftInAFileOthersCanRead) {
+    const QString settings = configHome_ + u"/Kestrane/KS.ini"_s;
+    const auto ownerOnly = [&] {
+        return QFileInfo(settings).permissions() == (QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ReadUser | QFileDevice::WriteUser);
+    };
+    // At a terminal the password is asked for.
+    const ChildResult asked = testsupport::RunBinaryOnTerminal(
+        u"kestrane-admin"_s, {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks_app"_s},
+        environment_, "s3cret\n");
+    EXPECT_EQ(asked.exitCode, 0) << asked.out.toStdString();
+    EXPECT_TRUE(asked.out.contains(u"Password of ks_app"_s)) << asked.out.toStdString();
+    EXPECT_TRUE(ownerOnly());
+    EXPECT_EQ(platform::GetSetting(u"KS"_s, u"Data"_s, u"Server Password"_s), u"s3cret"_s);
+
+    // A file someone opened up is closed again, and the administrator is told.
+    ASSERT_TRUE(QFile::setPermissions(settings, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    const ChildResult result = Admin({u"configure"_s, u"--workstation"_s, u"WS-01"_s});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.err.contains(u"other users could read it"_s)) << result.err.toStdString();
+    EXPECT_TRUE(ownerOnly());
+}
+
 TEST_F(AdminTest, AddUserAndAddWorkstationPrintTheNewIds) {
-    Init();
+    AdminOk({u"init"_s, u"--data-path"_s, dataPath_});
     AdminOk({u"configure"_s, u"--data-path"_s, dataPath_});
+    const QString users = JetString(dataPath_ + u"KS_users.mdb"_s);
 
     // Without --data-path the users file is found through the settings.
     EXPECT_EQ(AdminOk({u"add-user"_s, u"planner"_s}), u"1\n"_s);
     EXPECT_EQ(AdminOk({u"add-user"_s, u"O'Neil"_s}), u"2\n"_s);
     EXPECT_EQ(AdminOk({u"add-workstation"_s, u"WS-01"_s}), u"1\n"_s);
     EXPECT_EQ(AdminOk({u"add-workstation"_s, u"WS-02"_s, u"--inactive"_s}), u"2\n"_s);
+    EXPECT_EQ(AdminOk({u"add-user"_s, u"planner"_s, u"--allow-duplicate"_s}), u"3\n"_s);
 
-    EXPECT_EQ(Rows(UsersString(), u"SELECT * FROM [Application User List] ORDER BY ID"_s,
-                   {u"ID"_s, u"User Name"_s}),
-              (std::vector<QStringList>{{u"1"_s, u"planner"_s}, {u"2"_s, u"O'Neil"_s}}));
+    EXPECT_EQ(
+        Rows(users, u"SELECT * FROM [Application User List] ORDER BY ID"_s, {u"ID"_s, u"User Name"_s}),
+        (std::vector<QStringList>{{u"1"_s, u"planner"_s}, {u"2"_s, u"O'Neil"_s}, {u"3"_s, u"planner"_s}}));
     // The program's admission query finds the active workstation only.
-    EXPECT_EQ(Rows(UsersString(), u"SELECT * FROM [Application Workstation List] WHERE Active = TRUE"_s,
+    EXPECT_EQ(Rows(users, u"SELECT * FROM [Application Workstation List] WHERE Active = TRUE"_s,
                    {u"ID"_s, u"Workstation Name"_s}),
               (std::vector<QStringList>{{u"1"_s, u"WS-01"_s}}));
-    EXPECT_EQ(Rows(UsersString(), u"SELECT * FROM [Application Workstation List] WHERE ID = 2"_s,
-                   {u"Workstation Name"_s}),
-              (std::vector<QStringList>{{u"WS-02"_s}}));
+    EXPECT_EQ(
+        Rows(users, u"SELECT * FROM [Application Workstation List] WHERE ID = 2"_s, {u"Workstation Name"_s}),
+        (std::vector<QStringList>{{u"WS-02"_s}}));
 }
 
 TEST_F(AdminTest, AddUserWithoutADataFolderFails) {
     const ChildResult result = Admin({u"add-user"_s, u"planner"_s});
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 78);
     EXPECT_TRUE(result.err.contains(u"configure"_s)) << result.err.toStdString();
+}
+
+TEST_F(AdminTest, BothProgramsTellTheirVersion) {
+    for (const QString& program : {u"kestrane-admin"_s, u"KSProcessDisqualificationsQueue"_s}) {
+        const ChildResult result = testsupport::RunBinary(program, {u"--version"_s}, environment_);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_TRUE(
+            QRegularExpression(u"^"_s + program + u" \\d+\\.\\d+\\.\\d+\n$"_s).match(result.out).hasMatch())
+            << result.out.toStdString();
+    }
 }
 
 struct ScheduleCase {
@@ -267,73 +232,54 @@ class AdminScheduleTest : public AdminTest, public ::testing::WithParamInterface
 
 TEST_P(AdminScheduleTest, LeavesTheScheduleInTheParametersRow) {
     const ScheduleCase& c = GetParam();
-    Init();
+    AdminOk({u"init"_s, u"--data-path"_s, dataPath_});
+    AdminOk({u"add-user"_s, u"planner"_s, u"--data-path"_s, dataPath_});
     AdminOk(QStringList{u"schedule"_s, u"--data-path"_s, dataPath_} + c.arguments);
 
-    const std::vector<QStringList> rows = ParametersRows(MainString());
+    const QString main = JetString(dataPath_ + u"KS.mdb"_s);
+    const std::vector<QStringList> rows = ParametersRows(main);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][0], u"1"_s);
     EXPECT_EQ(rows[0][1], c.requestedBy);
     if (c.time == u"Null"_s) {
         EXPECT_EQ(rows[0][2], c.time);
     } else {
-        EXPECT_EQ(ScheduledTime(MainString()), c.time);
+        EXPECT_EQ(ScheduledTime(main), c.time);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AdminScheduleTest,
-    ::testing::Values(ScheduleCase{"At",
-                                   {u"--user"_s, u"3"_s, u"--at"_s, u"2030-02-03 04:05:06"_s},
-                                   u"3"_s,
-                                   u"2030-02-03 04:05:06"_s},
-                      // From the clock the command runs on (the virtual clock stands at 2030-01-01 08:00:00).
-                      ScheduleCase{
-                          "In", {u"--user"_s, u"7"_s, u"--in"_s, u"90"_s}, u"7"_s, u"2030-01-01 08:01:30"_s},
-                      ScheduleCase{"Clear", {u"--clear"_s}, u"Null"_s, u"Null"_s}),
+    ::testing::Values(
+        // ISO 8601 with "T" and without seconds, as a script writes it.
+        ScheduleCase{
+            "At", {u"--user"_s, u"1"_s, u"--at"_s, u"2030-02-03T04:05"_s}, u"1"_s, u"2030-02-03 04:05:00"_s},
+        // From the clock the command runs on (the virtual clock stands at 2030-01-01 08:00:00).
+        ScheduleCase{"In", {u"--user"_s, u"1"_s, u"--in"_s, u"90"_s}, u"1"_s, u"2030-01-01 08:01:30"_s},
+        ScheduleCase{"Clear", {u"--clear"_s}, u"Null"_s, u"Null"_s}),
     [](const ::testing::TestParamInfo<ScheduleCase>& info) { return info.param.name; });
 
-TEST_F(AdminTest, ScheduleClearsWhatWasScheduledAndAddsAMissingRow) {
-    Init();
-    AdminOk({u"configure"_s, u"--data-path"_s, dataPath_});
-    AdminOk({u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"0"_s});
-    AdminOk({u"schedule"_s, u"--clear"_s});
-    EXPECT_EQ(ParametersRows(MainString()), (std::vector<QStringList>{{u"1"_s, u"Null"_s, u"Null"_s}}));
-
-    {
-        ado::Connection connection;
-        connection.Open(MainString());
-        connection.Execute(u"DELETE FROM [Parameters]"_s);
-    }
+TEST_F(AdminTest, ScheduleAddsAMissingParametersRow) {
+    AdminOk({u"init"_s, u"--data-path"_s, dataPath_});
+    AdminOk({u"add-user"_s, u"planner"_s, u"--data-path"_s, dataPath_});
+    const QString main = JetString(dataPath_ + u"KS.mdb"_s);
+    Execute(main, u"DELETE FROM [Parameters]"_s);
     ado::ClearConnectionPool();
-    AdminOk({u"schedule"_s, u"--user"_s, u"2"_s, u"--at"_s, u"2030-05-06 07:08:09"_s});
-    EXPECT_EQ(ScheduledTime(MainString()), u"2030-05-06 07:08:09"_s);
+    AdminOk({u"schedule"_s, u"--user"_s, u"1"_s, u"--at"_s, u"2030-05-06 07:08:09"_s, u"--data-path"_s,
+             dataPath_});
+    EXPECT_EQ(ScheduledTime(main), u"2030-05-06 07:08:09"_s);
 }
 
-TEST_F(AdminTest, ServerInitCreatesTheCatalogAndScheduleReachesIt) {
+TEST_F(AdminTest, ServerInitCreatesTheCatalogAndASecondOneLeavesItAsItIs) {
     KESTRANE_REQUIRE_SERVER();
-    const QString server = qEnvironmentVariable("KESTRANE_TEST_PG_HOST") + QLatin1Char(',') +
-                           qEnvironmentVariable("KESTRANE_TEST_PG_PORT");
-    const QString catalog = u"kt_admin_%1"_s.arg(QCoreApplication::applicationPid());
-    const QStringList location{u"--server"_s, server, u"--catalog"_s, catalog};
+    SetUpWorkstation(Engine::Server);
+    EXPECT_EQ(ScheduledTime(MainString()), u"2030-01-01 09:00:00"_s);
 
-    AdminOk(QStringList{u"init"_s} + location);
-    AdminOk(QStringList{u"schedule"_s, u"--user"_s, u"4"_s, u"--at"_s, u"2030-02-03 04:05:06"_s} + location);
-
-    const QString catalogString = u"Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source="_s + server +
-                                  u";Persist Security Info=False;Initial Catalog="_s + catalog + u";"_s;
-    const std::vector<QStringList> rows = ParametersRows(catalogString);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][0], u"1"_s);
-    EXPECT_EQ(rows[0][1], u"4"_s);
-    EXPECT_EQ(ScheduledTime(catalogString), u"2030-02-03 04:05:06"_s);
-    EXPECT_TRUE(Rows(catalogString, u"SELECT * FROM Disqualifications_Queue"_s, {u"ID"_s}).empty());
-
-    // A second init finds the catalog and leaves it as it is.
-    const ChildResult again = Admin(QStringList{u"init"_s} + location);
-    EXPECT_EQ(again.exitCode, 1);
+    const ChildResult again =
+        Admin(QStringList{u"init"_s, u"--server"_s, testsupport::ServerDataSource()} + Catalog());
+    EXPECT_EQ(again.exitCode, 65);
     EXPECT_TRUE(again.err.contains(u"already exists"_s)) << again.err.toStdString();
-    EXPECT_EQ(ParametersRows(catalogString).size(), 1u);
+    EXPECT_EQ(ParametersRows(MainString()).size(), 1u);
 }
 
 }  // namespace

@@ -51,6 +51,7 @@ public:
     }
     void SetCommandTimeout(int seconds) override { inner_->SetCommandTimeout(seconds); }
     bool Reusable() override { return inner_->Reusable(); }
+    bool Broken() override { return inner_->Broken(); }
     void Flush() override { inner_->Flush(); }
 
 private:

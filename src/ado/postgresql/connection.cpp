@@ -58,6 +58,10 @@ PGconn* Connect(const std::vector<std::pair<QByteArray, QByteArray>>& parameters
         throw ConnectError(nullptr, false);
     // The verbose form puts the server's SQLSTATE into the error message, whatever its language.
     PQsetErrorVerbosity(connection, PQERRORS_VERBOSE);
+    // The server's notices (an object that already exists, a warning that it is going down while the session
+    // is being made) are not errors and concern nobody here.
+    PQsetNoticeProcessor(
+        connection, [](void*, const char*) {}, nullptr);
 
     const auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
     PostgresPollingStatusType state =
@@ -86,9 +90,6 @@ PGconn* Connect(const std::vector<std::pair<QByteArray, QByteArray>>& parameters
         throw error;
     }
     PQsetErrorVerbosity(connection, PQERRORS_DEFAULT);
-    // The server's notices (an object that already exists, ...) are not errors and concern nobody here.
-    PQsetNoticeProcessor(
-        connection, [](void*, const char*) {}, nullptr);
     return connection;
 }
 
@@ -193,7 +194,7 @@ std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& tabl
     QStringList placeholders;
     ParameterValues parameters;
     for (size_t i = 0; i < columns.size(); ++i) {
-        names << tables_.QuotedColumn(table, columns[i]);
+        names << tables_.QuotedColumn(*link_, table, columns[i]);
         placeholders << u'$' + QString::number(i + 1);
         parameters.push_back(ParameterText(values[i]));
     }
@@ -215,7 +216,7 @@ int64_t Session::Update(const provider::TableKey& table, const Variant& key,
     QStringList assignments;
     ParameterValues parameters;
     for (size_t i = 0; i < columns.size(); ++i) {
-        assignments << tables_.QuotedColumn(table, columns[i]) + QStringLiteral(" = $") +
+        assignments << tables_.QuotedColumn(*link_, table, columns[i]) + QStringLiteral(" = $") +
                            QString::number(i + 1);
         parameters.push_back(ParameterText(values[i]));
     }

@@ -42,6 +42,7 @@ public:
     void RefreshCache() override {}  // the server's readers see committed writes at once
     void SetCommandTimeout(int seconds) override { link_->SetStatementTimeout(seconds * 1000); }
     bool Reusable() override { return link_->Reusable(); }
+    bool Broken() override { return link_->Broken(); }
 
 private:
     // Translates sql and traces it; returns the statements of the batch.

@@ -28,11 +28,13 @@ constexpr StateMapping kStatementStates[] = {
     {"53", {E_FAIL_HR, 0}},                                     // out of resources
 };
 
+// A server that answers but cannot take a session now is unreachable for the time being, as one that does not
+// listen: it is starting up, shutting down or recovering (57P03), ending its sessions (57P01, 57P02), or has
+// no connection slot left (53300, also while its clients come back after a restart).
 constexpr StateMapping kConnectStates[] = {
     {"28", {E_FAIL_HR, SQL_LOGIN_FAILED}},  // invalid authorization (password, role, pg_hba)
-    {"3D000", {E_FAIL_HR, SQL_NO_DATABASE}},
-    {"53", {E_FAIL_HR, 0}},     // too many connections: worth another try
-    {"57P03", {E_FAIL_HR, 0}},  // the server is starting up
+    {"3D000", {E_FAIL_HR, SQL_NO_DATABASE}},     {"57P", {E_FAIL_HR, SQL_SERVER_UNREACHABLE}},
+    {"53", {E_FAIL_HR, SQL_SERVER_UNREACHABLE}}, {"08", {E_FAIL_HR, SQL_SERVER_UNREACHABLE}},
 };
 
 const StateMapping* Find(const auto& table, const QByteArray& sqlState) {
@@ -70,6 +72,11 @@ ErrorNumbers NumbersForSqlState(const QByteArray& sqlState) {
     return mapping ? mapping->numbers : ErrorNumbers{DB_E_ERRORSINCOMMAND, 0};
 }
 
+ErrorNumbers NumbersForConnectState(const QByteArray& sqlState) {
+    const StateMapping* mapping = Find(kConnectStates, sqlState);
+    return mapping ? mapping->numbers : NumbersForSqlState(sqlState);
+}
+
 Error StatementError(PGconn* connection, const PGresult* result, const QString& statement) {
     const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     if (state == nullptr) {
@@ -94,14 +101,12 @@ Error ConnectError(PGconn* connection, bool timedOut) {
         return Error(E_FAIL_HR, SQL_LOGIN_FAILED, message);
     }
     const QByteArray state = SqlStateInMessage(message);
-    const StateMapping* mapping = state.isEmpty() ? nullptr : Find(kConnectStates, state);
-    if (mapping)
-        return Error(mapping->numbers.hresult, mapping->numbers.nativeError, WithoutSqlState(message, state));
     if (!state.isEmpty()) {
-        const ErrorNumbers numbers = NumbersForSqlState(state);
+        const ErrorNumbers numbers = NumbersForConnectState(state);
         return Error(numbers.hresult, numbers.nativeError, WithoutSqlState(message, state));
     }
-    // No answer from a server at all: no socket, connection refused, unknown host.
+    // No answer from a server at all: no socket, connection refused, unknown host, or the server closed the
+    // connection before it answered (it is going down).
     return Error(E_FAIL_HR, SQL_SERVER_UNREACHABLE, message);
 }
 

@@ -23,6 +23,9 @@ struct ErrorNumbers {
 // The numbers raised for a SQLSTATE reported by the server while running a statement.
 ErrorNumbers NumbersForSqlState(const QByteArray& sqlState);
 
+// The numbers raised for a SQLSTATE reported by the server while a session was being opened.
+ErrorNumbers NumbersForConnectState(const QByteArray& sqlState);
+
 // The error of a statement that failed: result may be null (out of memory, lost connection). Never fails.
 Error StatementError(PGconn* connection, const PGresult* result, const QString& statement);
 

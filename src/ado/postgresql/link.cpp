@@ -44,13 +44,20 @@ Link::~Link() {
     PQfinish(connection_);
 }
 
+Error Link::Failure(const PGresult* result, const QString& statement) {
+    Error error = StatementError(connection_, result, statement);
+    if (error.NativeError() == SQL_CONNECTION_LOST)
+        broken_ = true;
+    return error;
+}
+
 void Link::ApplyStatementTimeout(const QString& statement) {
     if (wantedTimeoutMs_ == appliedTimeoutMs_)
         return;
     const QByteArray set = "SET statement_timeout = " + QByteArray::number(wantedTimeoutMs_);
     ResultPtr result(PQexec(connection_, set.constData()));
     if (!Succeeded(result.get()))
-        throw StatementError(connection_, result.get(), statement);
+        throw Failure(result.get(), statement);
     appliedTimeoutMs_ = wantedTimeoutMs_;
 }
 
@@ -75,7 +82,7 @@ QByteArray Link::Prepare(const QByteArray& key, const QByteArray& text, const st
     ResultPtr result(PQprepare(connection_, name.constData(), text.constData(),
                                static_cast<int>(types.size()), types.data()));
     if (!Succeeded(result.get()))
-        throw StatementError(connection_, result.get(), statement);
+        throw Failure(result.get(), statement);
     prepared_.insert(key, Prepared{name, ++uses_, 1});
     return name;
 }
@@ -114,7 +121,7 @@ ResultPtr Link::RunPrepared(const QByteArray& key, const QByteArray& text, const
             prepared_.remove(key);
             continue;
         }
-        throw StatementError(connection_, result.get(), statement);
+        throw Failure(result.get(), statement);
     }
 }
 
@@ -149,7 +156,7 @@ std::vector<ResultPtr> Link::RunSimple(const QByteArray& text, const QString& st
     ApplyStatementTimeout(statement);
     std::vector<ResultPtr> results;
     if (!PQsendQuery(connection_, text.constData()))
-        throw StatementError(connection_, nullptr, statement);
+        throw Failure(nullptr, statement);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wantedTimeoutMs_) +
                           std::chrono::milliseconds(kCancelGraceMs);
     bool cancelled = false;
@@ -169,9 +176,9 @@ std::vector<ResultPtr> Link::RunSimple(const QByteArray& text, const QString& st
         }
     }
     if (failure)
-        throw StatementError(connection_, failure.get(), statement);
+        throw Failure(failure.get(), statement);
     if (PQstatus(connection_) != CONNECTION_OK)
-        throw StatementError(connection_, nullptr, statement);
+        throw Failure(nullptr, statement);
     return results;
 }
 
@@ -193,7 +200,7 @@ QByteArray Link::CloseStatement() const {
 }
 
 bool Link::Reusable() {
-    if (PQstatus(connection_) != CONNECTION_OK || PQtransactionStatus(connection_) != PQTRANS_IDLE)
+    if (Broken() || PQtransactionStatus(connection_) != PQTRANS_IDLE)
         return false;
     // Between statements the server has nothing to say; input waiting on the socket is the farewell of a
     // session it ended (restart, administrator).

@@ -58,8 +58,13 @@ public:
 
     // Healthy and idle: no transaction open, every finished cursor closed.
     bool Reusable();
+    // True once the connection is lost: libpq says so, or a statement failed because the server ended the
+    // session or could not be reached. A lost connection is never healthy again.
+    bool Broken() const { return broken_ || PQstatus(connection_) != CONNECTION_OK; }
 
 private:
+    // The error of a statement that failed (see StatementError); notes a lost connection.
+    Error Failure(const PGresult* result, const QString& statement);
     void ApplyStatementTimeout(const QString& statement);
     // Waits until the server's next answer has arrived. The server's statement time-out does not cover the
     // rows a cursor keeps when its transaction ends; a statement still running past deadline is cancelled.
@@ -84,6 +89,7 @@ private:
     quint64 names_ = 0;
     std::set<QByteArray> openCursors_;
     std::vector<QByteArray> finishedCursors_;
+    bool broken_ = false;
 };
 
 }  // namespace ado::postgresql

@@ -120,6 +120,7 @@ const TableCatalog::Table& TableCatalog::Load(Link& link, const QString& name, c
         }
     }
     engineNameOf_.insert(name, table.key.table);
+    engineNameOf_.insert(table.key.table, table.key.table);
     return tables_[table.key.table] = std::move(table);
 }
 
@@ -169,25 +170,21 @@ void TableCatalog::FollowIdentityAfterInsert(Link& link, const QString& sent, co
 
 void TableCatalog::FollowIdentityAfterInsert(Link& link, const provider::TableKey& table,
                                              const std::vector<QString>& columns) {
-    const auto found = tables_.constFind(table.table);
-    if (found == tables_.cend() || found->identityColumn.isEmpty())
+    const Table& known = Known(link, table);
+    if (known.identityColumn.isEmpty())
         return;
     for (const QString& column : columns) {
-        if (column.compare(found->identityColumn, Qt::CaseInsensitive) == 0) {
-            FollowIdentity(link, *found);
+        if (column.compare(known.identityColumn, Qt::CaseInsensitive) == 0) {
+            FollowIdentity(link, known);
             return;
         }
     }
 }
 
-QString TableCatalog::QuotedColumn(const provider::TableKey& table, const QString& column) const {
-    const auto found = tables_.constFind(table.table);
-    if (found != tables_.cend()) {
-        const auto actual = found->columnsByLowerName.constFind(column.toLower());
-        if (actual != found->columnsByLowerName.cend())
-            return QuoteIdentifier(*actual);
-    }
-    return QuoteIdentifier(column);
+QString TableCatalog::QuotedColumn(Link& link, const provider::TableKey& table, const QString& column) {
+    const Table& known = Known(link, table);
+    const auto actual = known.columnsByLowerName.constFind(column.toLower());
+    return QuoteIdentifier(actual != known.columnsByLowerName.cend() ? *actual : column);
 }
 
 }  // namespace ado::postgresql

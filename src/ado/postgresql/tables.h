@@ -19,10 +19,11 @@ public:
     // such key, DB_E_NOTABLE when the table does not exist.
     provider::TableKey UpdatableTable(Link& link, const QString& sent, const QString& written);
 
-    // A column of a table met through UpdatableTable, quoted for a statement, found without regard to case
-    // (the program writes "Client_ID", the server names it "client_id"). A name the table does not have
-    // comes back quoted as given, for the server to refuse.
-    QString QuotedColumn(const provider::TableKey& table, const QString& column) const;
+    // A column of a table that UpdatableTable gave (on this connection or on one before it), quoted for a
+    // statement, found without regard to case (the program writes "Client_ID", the server names it
+    // "client_id"). A name the table does not have comes back quoted as given, for the server to refuse.
+    // Raises ado::Error when the table's columns cannot be read.
+    QString QuotedColumn(Link& link, const provider::TableKey& table, const QString& column);
 
     // After an INSERT (in the server's dialect) that gave a table's identity column its value, or named no
     // columns, moves the identity past the highest value in the table, as the server product does after an
@@ -42,6 +43,10 @@ private:
     };
     void FollowIdentity(Link& link, const Table& table);
     const Table& Load(Link& link, const QString& name, const QString& written);
+    // The table of a key that UpdatableTable gave, read on this connection the first time.
+    const Table& Known(Link& link, const provider::TableKey& table) {
+        return Load(link, table.table, table.table);
+    }
 
     QHash<QString, Table> tables_;          // by the engine's name
     QHash<QString, QString> engineNameOf_;  // the name as a statement writes it -> the engine's name

@@ -1,0 +1,238 @@
+// What kestrane-admin reports: show's CSV and JSON, read back by another program under two locales, and
+// doctor's line per check on a good workstation and on workstations with one fault each.
+#include "admin_fixture.h"
+
+#include "data/run_guard.h"
+#include "support/server_connection.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+
+#include <functional>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using admintest::AdminTest;
+using admintest::Workstation;
+using testsupport::ChildResult;
+using testsupport::Engine;
+
+// Python's own readers: the JSON as json.tool prints it again, the CSV rows as a JSON list of lists.
+QJsonDocument ReadWithPython(const QString& format, const QString& text) {
+    QProcess python;
+    python.start(u"python3"_s, format == u"json"_s
+                                   ? QStringList{u"-m"_s, u"json.tool"_s}
+                                   : QStringList{u"-c"_s,
+                                                 u"import csv, json, sys; "
+                                                 "json.dump(list(csv.reader(sys.stdin)), sys.stdout)"_s});
+    python.write(text.toUtf8());
+    python.closeWriteChannel();
+    EXPECT_TRUE(python.waitForFinished(30000));
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    return QJsonDocument::fromJson(python.readAllStandardOutput());
+}
+
+class AdminOutputTest : public AdminTest, public ::testing::WithParamInterface<Engine> {};
+
+TEST_P(AdminOutputTest, CsvAndJsonReadBackWithTheSameIsoDatesUnderEveryLocale) {
+    if (GetParam() == Engine::Server)
+        KESTRANE_REQUIRE_SERVER();
+    SetUpWorkstation(GetParam());
+    struct Case {
+        QString what;
+        QString format;
+        QByteArray expected;  // JSON, as Python reads the output
+    };
+    const Case cases[] = {
+        {u"queue"_s, u"json"_s,
+         R"([{"Creation_Date": "2030-01-01T08:00:00", "ID": 1, "Table_ID": 1, "Table_Name": "Agencies"},
+             {"Creation_Date": "2030-01-01T08:00:00", "ID": 2, "Table_ID": 2, "Table_Name": "People"}])"},
+        {u"schedule"_s, u"json"_s,
+         R"([{"Next_Disqualifications_Rebuild": "2030-01-01T09:00:00", "Next_Rebuild_Requested_By": 1}])"},
+        {u"blacklist"_s, u"csv"_s,
+         R"([["ID", "Agency_ID", "Client_ID", "Manually_Entered", "Date_Created", "Created_By", "Notes"],
+             ["1", "1", "2", "true", "2030-02-03T04:05:06", "1", "Refused, \"twice\""]])"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what.toStdString());
+        QStringList outputs;
+        for (const QString& locale : {u"C"_s, u"de_DE.UTF-8"_s}) {
+            QProcessEnvironment environment = environment_;
+            environment.insert(u"LANG"_s, locale);
+            environment.insert(u"LC_ALL"_s, locale);
+            const ChildResult result = testsupport::RunBinary(
+                u"kestrane-admin"_s, QStringList{u"show"_s, c.what, u"--format"_s, c.format} + Catalog(),
+                environment);
+            EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+            outputs << result.out;
+        }
+        EXPECT_EQ(outputs[0], outputs[1]);
+        EXPECT_EQ(ReadWithPython(c.format, outputs[0]), QJsonDocument::fromJson(c.expected));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, AdminOutputTest, ::testing::Values(Engine::Jet, Engine::Server),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return admintest::EngineName(info.param);
+                         });
+
+// A login whose password the settings do not hold reaches the server through libpq's password file or
+// service file.
+TEST_F(AdminTest, ALoginPasswordComesFromLibpqsOwnFiles) {
+    KESTRANE_REQUIRE_SERVER();
+    SetUpWorkstation(Engine::Server);
+    AdminOk(
+        {u"configure"_s, u"--server"_s, testsupport::ServerDataSource(), u"--login"_s, u"kestrane_login"_s});
+    const QString passwords = temp_.filePath(u"pgpass"_s);
+    const QString services = temp_.filePath(u"pg_service.conf"_s);
+    for (const auto& [file, text] : {std::pair{passwords, "*:*:*:kestrane_login:kestrane-secret\n"},
+                                     {services, "[kestrane]\npassword=kestrane-secret\n"}}) {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        out.write(text);
+    }
+    struct Case {
+        const char* name;
+        std::vector<std::pair<QString, QString>> variables;
+        int status;
+        QString output;  // part of standard output, or of standard error when it fails
+    };
+    const QString none = temp_.filePath(u"none"_s);
+    const Case cases[] = {
+        {"NoPassword", {{u"PGPASSFILE"_s, none}}, 69, u"the server refused the login"_s},
+        {"PasswordFile", {{u"PGPASSFILE"_s, passwords}}, 0, u"2030-01-01T09:00:00"_s},
+        {"ServiceFile",
+         {{u"PGPASSFILE"_s, none}, {u"PGSERVICEFILE"_s, services}, {u"PGSERVICE"_s, u"kestrane"_s}},
+         0,
+         u"2030-01-01T09:00:00"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcessEnvironment environment = environment_;
+        for (const auto& [name, value] : c.variables)
+            environment.insert(name, value);
+        const ChildResult result = testsupport::RunBinary(
+            u"kestrane-admin"_s, QStringList{u"show"_s, u"schedule"_s, u"--format"_s, u"csv"_s} + Catalog(),
+            environment);
+        EXPECT_EQ(result.exitCode, c.status) << result.err.toStdString();
+        EXPECT_TRUE((c.status == 0 ? result.out : result.err).contains(c.output)) << result.err.toStdString();
+    }
+}
+
+// doctor's lines: the check's name after OK, FAIL or SKIP.
+QStringList Doctor(const Workstation& workstation, int expectedStatus) {
+    const ChildResult result = workstation.Admin(QStringList{u"doctor"_s} + workstation.Catalog());
+    EXPECT_EQ(result.exitCode, expectedStatus) << result.out.toStdString() << result.err.toStdString();
+    return result.OutLines();
+}
+
+class AdminDoctorTest : public AdminTest, public ::testing::WithParamInterface<Engine> {};
+
+TEST_P(AdminDoctorTest, AGoodWorkstationPassesEveryCheck) {
+    if (GetParam() == Engine::Server)
+        KESTRANE_REQUIRE_SERVER();
+    SetUpWorkstation(GetParam());
+    const QStringList lines = Doctor(*this, 0);
+    ASSERT_EQ(lines.size(), 8) << lines.join(u'\n').toStdString();
+    const QStringList checks{u"settings"_s,    u"main database"_s, u"users database"_s, u"tables"_s,
+                             u"workstation"_s, u"schedule"_s,      u"queue"_s,          u"run"_s};
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        EXPECT_TRUE(lines[i].startsWith(u"OK    "_s + checks[i] + u':')) << lines[i].toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, AdminDoctorTest, ::testing::Values(Engine::Jet, Engine::Server),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return admintest::EngineName(info.param);
+                         });
+
+// Replaces before with after in a settings file, as a hand edit would.
+void EditSettings(const Workstation& workstation, const QByteArray& before, const QByteArray& after) {
+    QFile file(workstation.configHome_ + u"/Kestrane/KS.ini"_s);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray text = file.readAll().replace(before, after);
+    file.resize(0);
+    file.write(text);
+}
+
+TEST(AdminDoctorFaultTest, EachFaultFailsItsCheckWithWhatToDo) {
+    struct Fault {
+        const char* name;
+        Engine engine;
+        std::function<void(Workstation&)> make;
+        QString line;  // the start of the check's line, then a part of it
+        QString part;
+        bool runHolds = false;  // a processor run holds the data while doctor looks
+    };
+    const Fault faults[] = {
+        {"PasswordOthersCanRead", Engine::Jet,
+         [](Workstation& w) {
+             EditSettings(w, "[Data]\n", "[Data]\nServer Password=s3cret\n");
+             QFile::setPermissions(w.configHome_ + u"/Kestrane/KS.ini"_s,
+                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+         },
+         u"FAIL  settings:"_s, u"other users can read it: chmod 600"_s},
+        {"TypeInTheWrongCase", Engine::Jet,
+         [](Workstation& w) { EditSettings(w, "Datasource Type=Access", "Datasource Type=access"); },
+         u"FAIL  settings:"_s, u"\"access\", which the processor takes for the server"_s},
+        {"MainFileMissing", Engine::Jet, [](Workstation& w) { QFile::remove(w.dataPath_ + u"KS.mdb"_s); },
+         u"FAIL  main database:"_s, u"the file does not exist"_s},
+        {"FieldMissing", Engine::Jet,
+         [](Workstation& w) {
+             w.Execute(w.MainString(), u"ALTER TABLE Blacklist DROP COLUMN Date_Created"_s);
+         },
+         u"FAIL  tables:"_s, u"Blacklist.Date_Created is missing"_s},
+        {"FieldOfTheWrongType", Engine::Server,
+         [](Workstation& w) {
+             testsupport::ServerConnection(w.catalog_)
+                 .Exec(u"ALTER TABLE parameters ALTER COLUMN next_disqualifications_rebuild TYPE text"_s);
+         },
+         u"FAIL  tables:"_s, u"Parameters.Next_Disqualifications_Rebuild holds text, not a date and time"_s},
+        {"WorkstationInactive", Engine::Jet,
+         [](Workstation& w) {
+             w.Execute(w.UsersString(), u"UPDATE [Application Workstation List] SET Active = 0"_s);
+         },
+         u"FAIL  workstation:"_s, u"\"WS-01\" is registered (ID 1) but not active"_s},
+        {"WorkstationNotRegistered", Engine::Jet,
+         [](Workstation& w) {
+             w.AdminOk({u"configure"_s, u"--workstation"_s, u"WS-09"_s});
+         },
+         u"FAIL  workstation:"_s, u"kestrane-admin add-workstation \"WS-09\""_s},
+        {"RequesterMissing", Engine::Jet,
+         [](Workstation& w) { w.Execute(w.UsersString(), u"DELETE FROM [Application User List]"_s); },
+         u"FAIL  schedule:"_s, u"user 1, who is not in [Application User List]"_s},
+        {"RequestForAMissingAgency", Engine::Jet,
+         [](Workstation& w) {
+             w.AdminOk({u"enqueue"_s, u"agency"_s, u"999"_s, u"--force"_s});
+         },
+         u"FAIL  queue:"_s, u"1 of 3 queued requests name what does not exist: agency 999 (request 3)"_s},
+        {"ARunHoldsTheData", Engine::Jet, [](Workstation&) {}, u"FAIL  run:"_s,
+         u"process %1 on "_s.arg(QCoreApplication::applicationPid()), true},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        if (fault.engine == Engine::Server && !testsupport::ServerAvailable() &&
+            !qEnvironmentVariableIsSet("KESTRANE_REQUIRE_PG"))
+            continue;
+        Workstation workstation;
+        workstation.SetUpWorkstation(fault.engine);
+        fault.make(workstation);
+        data::ConnectionSettings settings;
+        settings.dataPath = workstation.dataPath_;
+        settings.accessFlag = true;
+        std::optional<data::RunGuard> run;
+        if (fault.runHolds)
+            run.emplace(settings);
+        const QStringList lines = Doctor(workstation, 1);
+        const auto line = std::find_if(lines.begin(), lines.end(),
+                                       [&](const QString& text) { return text.startsWith(fault.line); });
+        ASSERT_NE(line, lines.end()) << lines.join(u'\n').toStdString();
+        EXPECT_TRUE(line->contains(fault.part)) << line->toStdString();
+    }
+}
+
+}  // namespace
