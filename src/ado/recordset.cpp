@@ -68,13 +68,12 @@ struct Recordset::Impl {
     enum class Mode { Stream, Keyset, Snapshot };
 
     Connection* connection = nullptr;
-    QString source;
     Mode mode = Mode::Stream;
     bool updatable = false;
     std::vector<provider::Column> columns;
     std::deque<Field> fields;
 
-    // Stream. When the session the cursor reads from breaks, the stream runs its statement again on the
+    // The statement the recordset was opened with. A stream whose session breaks runs it again on the
     // connection's new session and passes over as many rows of each fingerprint as it has already given.
     QString source;
     std::unique_ptr<provider::Cursor> cursor;
@@ -340,7 +339,6 @@ void Recordset::Open(const QString& source, Connection& activeConnection, int cu
         session.SetCommandTimeout(activeConnection.CommandTimeout);
         if (cursorType == adOpenForwardOnly && lockType == adLockReadOnly) {
             impl->mode = Impl::Mode::Stream;
-            impl->source = source;
             impl->StartStream(session);
             impl->columns = impl->cursor->Columns();
             return;
