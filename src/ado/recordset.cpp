@@ -73,7 +73,7 @@ struct Recordset::Impl {
     std::vector<provider::Column> columns;
     std::deque<Field> fields;
 
-    // Stream. When the session the cursor reads from breaks, the stream runs its statement again on the
+    // The statement the recordset was opened with. A stream whose session breaks runs it again on the
     // connection's new session and passes over as many rows of each fingerprint as it has already given.
     QString source;
     std::unique_ptr<provider::Cursor> cursor;
@@ -334,11 +334,11 @@ void Recordset::Open(const QString& source, Connection& activeConnection, int cu
         throw ObjectModelError(ADODB_E_OBJECTOPEN);
     auto impl = std::make_unique<Impl>();
     impl->connection = &activeConnection;
+    impl->source = source;
     impl->Engine([&](provider::Session& session) {
         session.SetCommandTimeout(activeConnection.CommandTimeout);
         if (cursorType == adOpenForwardOnly && lockType == adLockReadOnly) {
             impl->mode = Impl::Mode::Stream;
-            impl->source = source;
             impl->StartStream(session);
             impl->columns = impl->cursor->Columns();
             return;
@@ -403,6 +403,20 @@ Recordset::Impl& Recordset::WritableImpl() const {
     if (!impl.updatable)
         throw NotUpdatable();
     return impl;
+}
+
+QString Recordset::Source() const {
+    return impl_ ? impl_->source : QString();
+}
+
+int Recordset::EditMode() const {
+    if (!impl_)
+        return adEditNone;
+    if (impl_->adding)
+        return adEditAdd;
+    const bool changed = std::any_of(impl_->edits.begin(), impl_->edits.end(),
+                                     [](const std::optional<Variant>& edit) { return edit.has_value(); });
+    return changed ? adEditInProgress : adEditNone;
 }
 
 int Recordset::State() const {

@@ -38,6 +38,10 @@ inline constexpr int adUseClient = 3;
 
 inline constexpr int adAffectCurrent = 1;
 
+inline constexpr int adEditNone = 0;
+inline constexpr int adEditInProgress = 1;
+inline constexpr int adEditAdd = 2;
+
 class Recordset {
 public:
     Recordset();
@@ -83,6 +87,11 @@ public:
 
     int CursorLocation = adUseServer;
     Connection* ActiveConnection() const { return connection_; }
+    // The statement the recordset was opened with; empty when it is closed.
+    QString Source() const;
+    // adEditAdd while a new row is not yet written, adEditInProgress while fields of the current row are
+    // changed and not yet written, else adEditNone (also when closed).
+    int EditMode() const;
 
 private:
     friend class Field;

@@ -103,14 +103,19 @@ bool frmProcessDisqualificationsQueue::TakeRunGuard() {
     const data::RunHolder holder = *runGuard_->Holder();
     runGuard_.reset();
     gAnotherRunHeldTheData = true;
-    QString run = QStringLiteral("Another run holds this data");
-    if (holder.pid != 0) {
-        run += QStringLiteral(": process ") + QString::number(holder.pid) + QStringLiteral(" on ") +
-               holder.host + QStringLiteral(" since ") + platform::FormatGeneralDate(holder.since);
+    const QString refused = QStringLiteral("Another run holds this data. Rebuild not performed.");
+    lblQueueSize->SetCaption(refused);
+    if (holder.pid == 0) {
+        platform::WriteErrorLine(refused + QStringLiteral(" (") + holder.dataSource + u')');
+        return false;
     }
-    lblQueueSize->SetCaption(run + QStringLiteral(". Rebuild not performed."));
-    platform::WriteErrorLine(run + QStringLiteral(" (") + holder.dataSource +
-                             QStringLiteral("). Rebuild not performed."));
+    const QString since = QStringLiteral(" since ") + platform::FormatGeneralDate(holder.since);
+    const QString process = QStringLiteral("Process ") + QString::number(holder.pid) + QStringLiteral(" on ");
+    // The label has room for one line: the host's own name, without its domain.
+    lblLaunchTime->SetCaption(process + holder.host.section(u'.', 0, 0) + since);
+    platform::WriteErrorLine(QStringLiteral("Another run holds this data (") + holder.dataSource +
+                             QStringLiteral("): ") + process.toLower() + holder.host + since +
+                             QStringLiteral(". Rebuild not performed."));
     return false;
 }
 

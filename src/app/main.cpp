@@ -2,6 +2,7 @@
 // event. An error that nothing handled ends the run with the standard report.
 #include "ado/provider.h"
 #include "app/frm_process_disqualifications_queue.h"
+#include "data/failed_writes.h"
 #include "data/open_connection.h"
 #include "platform/application.h"
 #include "platform/clock.h"
@@ -26,6 +27,16 @@ void ReportUnhandledError(int32_t number, const QString& description) {
     platform::MsgBox(
         QStringLiteral("Run-time error '") + QString::number(number) + QStringLiteral("':\n\n") + description,
         platform::vbCritical);
+}
+
+// The exit status of a run that ended with status. When writes failed, standard output gets the run's last
+// line, which counts them, and a normal end becomes kExitWritesFailed.
+int EndOfRun(int status) {
+    if (data::FailedWriteCount() == 0)
+        return status;
+    std::fputs((data::FailedWritesLine() + u'\n').toUtf8().constData(), stdout);
+    std::fflush(stdout);
+    return status == platform::kExitNormal ? platform::kExitWritesFailed : status;
 }
 
 // Runs the program until no window is loaded.
@@ -56,13 +67,13 @@ int main(int argc, char** argv) {
     try {
         Run();
     } catch (const platform::EndProgram&) {
-        return platform::kExitEndedAtOnce;
+        return EndOfRun(platform::kExitEndedAtOnce);
     } catch (const platform::RuntimeError& error) {
         ReportUnhandledError(error.Number(), error.Description());
-        return platform::kExitUnhandledError;
+        return EndOfRun(platform::kExitUnhandledError);
     } catch (const std::exception& error) {
         ReportUnhandledError(kErrInternal, QString::fromLocal8Bit(error.what()));
-        return platform::kExitUnhandledError;
+        return EndOfRun(platform::kExitUnhandledError);
     }
-    return app::gAnotherRunHeldTheData ? platform::kExitAnotherRun : platform::kExitNormal;
+    return EndOfRun(app::gAnotherRunHeldTheData ? platform::kExitAnotherRun : platform::kExitNormal);
 }

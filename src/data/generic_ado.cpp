@@ -1,5 +1,8 @@
 #include "data/generic_ado.h"
 
+#include "data/failed_writes.h"
+#include "data/retry_bound.h"
+
 #include "platform/application.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
@@ -73,6 +76,49 @@ void ShowUpdateFailed(int32_t number, const QString& description) {
                      platform::vbOKOnly + platform::vbCritical);
 }
 
+// How a record operation meets a failed attempt.
+enum class Wait {
+    None,         // the routine's failure path
+    Lock,         // another workstation's lock: the routine's own wait, for up to five minutes
+    CountedLock,  // a lock or time-out of an update: retried, at most kUpdateRetries times
+    ServerAway,   // the routine's own wait, for up to five minutes, while the connection renews its session
+};
+
+// The wait for a failure that the routine waits out: a lock, unless waiting can never clear it.
+Wait WaitByCause(const platform::RuntimeError& error) {
+    switch (CauseOf(error)) {
+        case ado::ErrorCause::Permanent:
+            return Wait::None;
+        case ado::ErrorCause::ServerAway:
+            return Wait::ServerAway;
+        default:
+            return Wait::Lock;
+    }
+}
+
+// The wait of an update after error; counts a lock retry.
+Wait UpdateWait(const platform::RuntimeError& error, int& lockRetries) {
+    const int32_t number = error.Number();
+    if (number == ado::DB_E_ERRORSOCCURRED)
+        return Wait::Lock;
+    if (number != ado::E_FAIL_HR && number != ado::DB_E_ABORTLIMITREACHED)
+        return Wait::None;
+    const Wait wait = WaitByCause(error);
+    if (wait != Wait::Lock)
+        return wait;
+    if (lockRetries >= kUpdateRetries)
+        return Wait::None;
+    ++lockRetries;
+    return Wait::CountedLock;
+}
+
+// A record operation on recordset, as its warning line names it; a lock that outlasts its wait marks the
+// connection's data source.
+RetriedOperation RecordOperation(const QString& name, const ado::Recordset& recordset) {
+    const ado::Connection* connection = recordset.ActiveConnection();
+    return {name, recordset.Source(), connection ? connection->ConnectionStringText() : QString()};
+}
+
 // The cache refresh that follows a write when the caller asks for it.
 void RefreshAfterWrite(ado::Recordset& recordset, bool refresh, bool& accessFlag) {
     if (refresh)
@@ -119,31 +165,39 @@ int32_t AdoExecute(ado::Connection& connection, const QString& sql) {
 }
 
 bool AdoDeleteRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag) {
+    RetryBound bound(RecordOperation(QStringLiteral("record delete"), recordset));
     bool result = true;
     int lockWaits = 0;
     for (;;) {
-        bool locked = false;
+        Wait wait = Wait::None;
         QString description;
         try {
             RereadOnServerCursor(recordset);
             recordset.Delete(ado::adAffectCurrent);
+            bound.Succeeded();
         } catch (const platform::RuntimeError& error) {
             description = error.Description();
-            locked = IsDeleteLock(error.Number());
-            if (!locked) {
+            wait = IsDeleteLock(error.Number()) ? WaitByCause(error) : Wait::None;
+            if (wait != Wait::None && !bound.AllowsAnotherAttempt(error))
+                wait = Wait::None;
+            if (wait == Wait::None) {
                 result = false;
                 ShowDeleteFailed(error.Number(), description);
+                CountFailedWrite(FailedWrite::Delete);
             }
         }
-        if (!locked)
+        if (wait == Wait::None)
             break;
         platform::Screen::SetMousePointer(platform::vbHourglass);
         platform::Sleep(kDeleteLockWaitMs);
-        if (lockWaits == kDeleteAttemptsPerMessage) {
-            lockWaits = 0;
-            ShowDeleteLockMessage(description);
-        } else {
-            ++lockWaits;
+        // The lock message asks people to end another workstation's update; a server that is away is not one.
+        if (wait == Wait::Lock) {
+            if (lockWaits == kDeleteAttemptsPerMessage) {
+                lockWaits = 0;
+                ShowDeleteLockMessage(description);
+            } else {
+                ++lockWaits;
+            }
         }
         platform::Screen::SetMousePointer(platform::vbDefault);
     }
@@ -153,43 +207,48 @@ bool AdoDeleteRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag) 
 
 bool AdoUpdateRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag, bool quiet) {
     const bool prompt = !quiet;
+    const FailedWrite kind = recordset.EditMode() == ado::adEditAdd ? FailedWrite::Add : FailedWrite::Update;
     int lockRetries = 0;
+    RetryBound bound(RecordOperation(QStringLiteral("record update"), recordset));
     bool result = true;
     for (;;) {
         result = true;
-        bool locked = false;
+        Wait wait = Wait::None;
         int32_t number = 0;
         QString description;
         try {
             RereadOnServerCursor(recordset);
             recordset.Update();
+            bound.Succeeded();
         } catch (const platform::RuntimeError& error) {
             result = false;
             number = error.Number();
             description = error.Description();
-            if ((number == ado::E_FAIL_HR || number == ado::DB_E_ABORTLIMITREACHED) &&
-                lockRetries < kUpdateRetries) {
-                ++lockRetries;
-                locked = true;
-            } else if (number == ado::DB_E_ERRORSOCCURRED) {
-                locked = true;
-            } else {
+            wait = UpdateWait(error, lockRetries);
+            // The five retries are the system's own bound; the other waits have five minutes.
+            if (wait != Wait::None && wait != Wait::CountedLock && !bound.AllowsAnotherAttempt(error))
+                wait = Wait::None;
+            if (wait == Wait::None)
                 ShowUpdateFailed(number, description);
-            }
         }
-        if (!locked)
+        if (wait == Wait::None)
             break;
-        if (!prompt) {
+        // A server that is away is waited out without asking: the person can do nothing about it.
+        if (!prompt || wait == Wait::ServerAway) {
             platform::Sleep(kUpdateLockWaitMs);
             platform::Screen::DoEvents();
             continue;
         }
         platform::Screen::SetMousePointer(platform::vbHourglass);
         // Cancel leaves the hourglass up and skips the cache refresh.
-        if (!AskToRetryUpdate(number, description))
+        if (!AskToRetryUpdate(number, description)) {
+            CountFailedWrite(kind);
             return false;
+        }
         platform::Screen::SetMousePointer(platform::vbDefault);
     }
+    if (!result)
+        CountFailedWrite(kind);
     RefreshAfterWrite(recordset, refresh, accessFlag);
     return result;
 }
@@ -203,6 +262,7 @@ bool AdoAutoAddRS(ado::Recordset& recordset) {
                              QStringLiteral("\r\r") + error.Description() +
                              QStringLiteral("\r\rAdd failed in AdoAutoAddRS."),
                          platform::vbOKOnly + platform::vbCritical);
+        CountFailedWrite(FailedWrite::Add);
         return false;
     }
 }

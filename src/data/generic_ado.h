@@ -1,6 +1,8 @@
 #pragma once
 // The generic record operations: closing, the Jet cache refresh, commands, and writes that wait out locks
-// held by other workstations and retry time-outs, with fixed failure messages.
+// held by other workstations and retry time-outs, with fixed failure messages. A condition that no wait can
+// clear (read-only, a full disk, a damaged file) takes the failure path at once; a server that is away is
+// waited out for up to five minutes; every write given up on is counted (data/failed_writes.h).
 
 #include "ado/connection.h"
 #include "ado/recordset.h"
@@ -20,10 +22,12 @@ void AdoCloseRecordset(std::unique_ptr<ado::Recordset>& recordset);
 void AdoRefreshCache(ado::Connection& connection, bool& accessFlag);
 // Runs sql; 0 on success, else the error number. One time-out is retried at once. Never shows a message.
 int32_t AdoExecute(ado::Connection& connection, const QString& sql);
-// Deletes the current record, waiting out locks without limit (a message every 11 attempts). True when
-// deleted; false after the "** Delete Failed **" message.
+// Deletes the current record, waiting out locks once a second (a message every 11 attempts) and a server
+// that is away, for up to five minutes (data/retry_bound.h). True when deleted; false after the
+// "** Delete Failed **" message.
 bool AdoDeleteRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag);
-// Saves the current record with retries of locks and time-outs. True when saved; false after a message, or
+// Saves the current record with retries of locks and time-outs (five, or five minutes for the endless kind)
+// and of a server that is away (five minutes, without a prompt). True when saved; false after a message, or
 // at once when the user answers Cancel to the lock prompt.
 bool AdoUpdateRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag, bool quiet = false);
 // Begins a new record. False after the "Add failed" message.

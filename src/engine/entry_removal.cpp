@@ -4,8 +4,8 @@
 #include "app/frm_message.h"
 #include "data/connection_settings.h"
 #include "data/generic_ado.h"
+#include "data/retry_bound.h"
 #include "engine/retried_open.h"
-#include "engine/retry_bound.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/screen.h"
@@ -16,10 +16,13 @@ namespace engine {
 
 namespace {
 
-// The description of the connection's last error, for a failure known only by its number.
-QString LastErrorDescription(ado::Connection& connection) {
+// The failure numbered number that the connection's last error describes.
+ado::Error LastError(ado::Connection& connection, int32_t number) {
     const ado::Errors& errors = connection.GetErrors();
-    return errors.Count() > 0 ? errors.Item(errors.Count() - 1).description : QString();
+    if (errors.Count() == 0)
+        return ado::Error(number, 0, QString());
+    const ado::ErrorEntry& last = errors.Item(errors.Count() - 1);
+    return ado::Error(number, last.nativeError, last.description);
 }
 
 }  // namespace
@@ -64,7 +67,8 @@ void RemoveInBatches(ado::Connection& connection, const AutomaticEntries& entrie
                               owner + QStringLiteral(" AND Manually_Entered = ") + settings.falseLiteral +
                               QStringLiteral(" ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID");
 
-    RetryBound failingBatches;
+    data::RetryBound failingBatches(
+        {.name = QStringLiteral("batch delete"), .subject = deleteSql, .dataSource = {}});
     for (;;) {
         auto probe = std::make_unique<ado::Recordset>();
         OpenRetried(*probe, probeSql, connection, ado::adOpenForwardOnly, ado::adLockReadOnly, {});
@@ -75,11 +79,11 @@ void RemoveInBatches(ado::Connection& connection, const AutomaticEntries& entrie
 
         const int32_t result = data::AdoExecute(connection, deleteSql);
         if (result == 0) {
-            failingBatches.Reset();
-        } else if (!failingBatches.AllowsAnotherAttempt()) {
-            EndWithUnexpectedError(platform::RuntimeError(result, LastErrorDescription(connection)),
-                                   UnexpectedErrorWording::Rebuild);
+            failingBatches.Succeeded();
         } else {
+            const ado::Error failure = LastError(connection, result);
+            if (!IsWaitedOut(failure) || !failingBatches.AllowsAnotherAttempt(failure))
+                EndWithUnexpectedError(failure, UnexpectedErrorWording::Rebuild);
             // A batch that failed (a lock held elsewhere) is sent again after the usual wait, not at once.
             platform::Sleep(kRetryWaitMs);
         }

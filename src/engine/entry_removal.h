@@ -31,8 +31,9 @@ void RemoveOneByOne(ado::Connection& connection, const AutomaticEntries& entries
                     const OneByOneRemovalOptions& options);
 
 // Deletes the entries batchSize at a time, lowest IDs first, probing for a remaining entry before each batch,
-// until the probe finds none. The probe is opened as OpenRetried does; a batch delete that keeps failing for
-// five minutes ends the run with the "Unexpected error" message (throws platform::EndProgram).
+// until the probe finds none. The probe is opened as OpenRetried does; a batch delete that fails is sent
+// again after 250 ms while its failures are waited out (IsWaitedOut) and have lasted less than five minutes;
+// otherwise the run ends with the "Unexpected error" message (throws platform::EndProgram).
 void RemoveInBatches(ado::Connection& connection, const AutomaticEntries& entries, int batchSize);
 
 }  // namespace engine

@@ -1,21 +1,26 @@
 // The retried open of the engine's recordsets.
 #include "engine/retried_open.h"
 
-#include "engine/retry_bound.h"
+#include "data/retry_bound.h"
 #include "platform/clock.h"
 #include "platform/screen.h"
 
 namespace engine {
 
+bool IsWaitedOut(const platform::RuntimeError& error) {
+    const bool passing = error.Number() == ado::E_FAIL_HR || error.Number() == ado::DB_E_ABORTLIMITREACHED;
+    return passing && data::CauseOf(error) != ado::ErrorCause::Permanent;
+}
+
 void OpenRetried(ado::Recordset& recordset, const QString& source, ado::Connection& connection,
                  int cursorType, int lockType, const RetriedOpenOptions& options) {
-    RetryBound bound;
+    data::RetryBound bound({.name = QStringLiteral("open"), .subject = source, .dataSource = {}});
     for (;;) {
         try {
             recordset.Open(source, connection, cursorType, lockType, -1);
             return;
         } catch (const platform::RuntimeError& error) {
-            if (!IsPassingError(error.Number()) || !bound.AllowsAnotherAttempt()) {
+            if (!IsWaitedOut(error) || !bound.AllowsAnotherAttempt(error)) {
                 EndWithUnexpectedError(error, options.wording);
             }
         }

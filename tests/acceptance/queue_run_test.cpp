@@ -1,12 +1,26 @@
 // Whole runs of the program that work a queue off, on the embedded files and on the server: the final
 // Blacklist against the rule of disqualification computed by one set-based query, the queue, the schedule and
-// the activity log; and a run killed in the middle, then started again.
+// the activity log; a run killed in the middle, then started again; two runs started at once; and a run whose
+// writes the database refuses.
 #include "acceptance/queue_run_fixture.h"
+#include "data/run_guard.h"
 #include "support/child_process.h"
+#include "support/server_connection.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QSysInfo>
 
 #include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -34,6 +48,60 @@ const QString kRuleQuery =
     u"a "
     u"WHERE (a.No_Drug_Offenders = 1 AND f.D = 1) OR (a.No_Sex_Offenders = 1 AND f.S = 1) OR "
     u"(a.No_Theft_Offenders = 1 AND f.T = 1) OR (a.No_Violent_Offenders = 1 AND f.V = 1)"_s;
+
+// A run's standard output through a FIFO that only the test reads: once the FIFO is full the run blocks at
+// its next status line, holding what it holds, until the test reads on.
+class HeldRun {
+public:
+    HeldRun(const QString& fifo, const QProcessEnvironment& environment) {
+        EXPECT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        fd_ = ::open(fifo.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        process.setProcessEnvironment(environment);
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.setStandardOutputFile(fifo);
+        process.start(QStringLiteral(KESTRANE_BIN_DIR "/") + kProgram);
+    }
+    ~HeldRun() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+        ::close(fd_);
+    }
+
+    // Reads on until text has been written or the run closed its output (60 s at most). True when it was.
+    bool ReadUntil(const QByteArray& text) {
+        QDeadlineTimer deadline(60000);
+        while (!out.contains(text) && !deadline.hasExpired()) {
+            pollfd ready{fd_, POLLIN, 0};
+            if (::poll(&ready, 1, static_cast<int>(deadline.remainingTime())) <= 0)
+                break;
+            char buffer[65536];
+            const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+            if (got <= 0 && !(got < 0 && errno == EAGAIN))
+                break;
+            if (got > 0)
+                out.append(buffer, got);
+        }
+        return out.contains(text);
+    }
+    // Reads the rest of the output and waits for the run's end; its exit status, -1 when it did not end.
+    int Finish() {
+        ReadUntil(QByteArray("\x01"));  // no line holds it: reads until the output closes
+        if (process.state() != QProcess::NotRunning && !process.waitForFinished(60000))
+            return -1;
+        if (process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return process.exitCode();
+    }
+    QStringList OutLines() const { return QString::fromLocal8Bit(out).split(u'\n', Qt::SkipEmptyParts); }
+
+    QProcess process;
+    QByteArray out;
+
+private:
+    int fd_ = -1;
+};
 
 class QueueRunTest : public acceptance::QueueRunFixture {
 protected:
@@ -134,6 +202,156 @@ TEST_P(QueueRunTest, ARunKilledInTheMiddleIsFinishedByTheNextOne) {
         expected.erase(pair);
     EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), expected);
     EXPECT_EQ(Rows(MainString(), u"SELECT * FROM Disqualifications_Queue"_s, {u"Table_ID"_s}).size(), 1u);
+}
+
+// Two processors on the same data: started together, and the second while the first waits for its scheduled
+// time. The first run's output is held, so it is still at work when the second asks for the data. On the
+// embedded files both share the data folder; on the server the second has a data folder of its own (another
+// workstation) and meets the first at the catalog.
+TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
+    Pairs expected = PairsOf(kRuleQuery);
+    for (const auto& pair : PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 1"_s))
+        expected.erase(pair);
+    const QString lockFile = dataPath_ + u"KS_queue.lock"_s;
+    const QProcessEnvironment here = testsupport::ChildEnvironment(config_);
+    QProcessEnvironment elsewhere = here;
+    QStringList usersFiles{UsersString()};
+    QString heldData = lockFile;
+    // What another workstation asks before it starts, as an administrator's tool would.
+    data::ConnectionSettings asking;
+    asking.dataPath = dataPath_;
+    asking.accessFlag = GetParam() == Engine::Jet;
+    asking.mainConnectionString = MainString();
+    if (GetParam() == Engine::Server) {
+        const QString other = temp_.filePath(u"other"_s);
+        ASSERT_TRUE(QDir().mkpath(other + u"/data"_s));
+        ASSERT_TRUE(QFile::copy(dataPath_ + u"KS_users.mdb"_s, other + u"/data/KS_users.mdb"_s));
+        elsewhere = testsupport::ChildEnvironment(other + u"/config"_s);
+        const ChildResult configured = testsupport::RunBinary(
+            u"kestrane-admin"_s,
+            {u"configure"_s, u"--data-path"_s, other + u"/data/"_s, u"--server"_s,
+             testsupport::ServerDataSource(), u"--workstation"_s, acceptance::kWorkstation},
+            elsewhere);
+        ASSERT_EQ(configured.exitCode, 0) << configured.err.toStdString();
+        usersFiles << u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + other + u"/data/KS_users.mdb;"_s;
+        heldData = testsupport::ServerDataSource() + u" catalog Kestrane"_s;
+        asking.dataPath = other + u"/data/"_s;
+    }
+    const auto logLines = [&] {
+        QStringList notes;
+        for (const QString& users : usersFiles) {
+            for (const QStringList& row :
+                 Rows(users, u"SELECT * FROM [Activity Log] ORDER BY ID"_s, {u"Notes"_s}))
+                notes << row[0];
+        }
+        return notes;
+    };
+
+    for (const bool whileTheFirstWaits : {false, true}) {
+        SCOPED_TRACE(whileTheFirstWaits ? "second started while the first waits" : "started together");
+        for (int agency = 1; agency <= kAgencies; ++agency)
+            Admin({u"enqueue"_s, u"agency"_s, QString::number(agency)});
+        // A day ahead on the virtual clock: thousands of "Waiting for" lines, more than the FIFO takes.
+        Admin({u"schedule"_s, u"--user"_s, user_, u"--in"_s, u"86400"_s});
+        const qsizetype logBefore = logLines().size();
+
+        HeldRun first(temp_.filePath(u"first%1.out"_s.arg(whileTheFirstWaits)), here);
+        if (whileTheFirstWaits) {
+            ASSERT_TRUE(first.ReadUntil("Waiting for ")) << first.out.toStdString();
+        }
+        HeldRun second(temp_.filePath(u"second%1.out"_s.arg(whileTheFirstWaits)), elsewhere);
+        // While the holder's output is held, only the other run can end.
+        HeldRun* loser = nullptr;
+        for (QDeadlineTimer deadline(60000); loser == nullptr && !deadline.hasExpired();) {
+            if (first.process.waitForFinished(20))
+                loser = &first;
+            else if (second.process.waitForFinished(20))
+                loser = &second;
+        }
+        ASSERT_NE(loser, nullptr) << "neither run ended";
+        HeldRun& winner = loser == &first ? second : first;
+        if (whileTheFirstWaits) {
+            EXPECT_EQ(loser, &second);
+        }
+
+        EXPECT_EQ(loser->Finish(), 75);
+        const QString process = u"rocess %1 on "_s.arg(winner.process.processId());
+        const QStringList shown = loser->OutLines();
+        ASSERT_EQ(shown.size(), 2) << loser->out.toStdString();
+        EXPECT_EQ(shown[0], u"Another run holds this data. Rebuild not performed."_s);
+        EXPECT_TRUE(shown[1].startsWith(u"P"_s + process + QSysInfo::machineHostName().section(u'.', 0, 0) +
+                                        u" since "_s))
+            << shown[1].toStdString();
+        const QString err = QString::fromLocal8Bit(loser->process.readAllStandardError());
+        EXPECT_TRUE(err.startsWith(u"Another run holds this data ("_s + heldData + u"): p"_s + process +
+                                   QSysInfo::machineHostName() + u" since "_s))
+            << err.toStdString();
+        EXPECT_TRUE(err.endsWith(u". Rebuild not performed.\n"_s)) << err.toStdString();
+        const std::optional<data::RunHolder> found = data::FindActiveRun(asking);
+        ASSERT_TRUE(found.has_value());
+        EXPECT_EQ(found->pid, winner.process.processId());
+        EXPECT_EQ(found->host, QSysInfo::machineHostName());
+        EXPECT_EQ(found->dataSource, heldData);
+
+        ASSERT_EQ(winner.Finish(), 0) << winner.process.readAllStandardError().toStdString();
+        EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), expected);
+        EXPECT_TRUE(DuplicatePairs().empty());
+        EXPECT_TRUE(Rows(MainString(), u"SELECT * FROM Disqualifications_Queue"_s, {u"Table_ID"_s}).empty());
+        const QStringList log = logLines().mid(logBefore);
+        ASSERT_EQ(log.size(), kAgencies + 2) << log.join(u'\n').toStdString();
+        EXPECT_TRUE(log.front().startsWith(u"KSProcessDisqualificationsQueue began at "_s));
+        EXPECT_TRUE(log.back().startsWith(u"KSProcessDisqualificationsQueue finished at "_s));
+        EXPECT_FALSE(QFile(lockFile).size() > 0) << "the lock file names no holder after the run";
+        EXPECT_FALSE(data::FindActiveRun(asking).has_value());
+    }
+}
+
+// A write the database refuses (a trigger stands for it: no Blacklist row for one client) is shown as the
+// system shows it and the run goes on; the run then ends with 74 and a last line that counts the failures.
+TEST_P(QueueRunTest, FailedWritesEndTheRunWith74AndACount) {
+    Pairs expected = PairsOf(kRuleQuery);
+    for (const auto& pair : PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 1"_s))
+        expected.erase(pair);
+    ASSERT_FALSE(expected.empty());
+    const int32_t refused = expected.begin()->first;
+    if (GetParam() == Engine::Server) {
+        testsupport::ServerConnection(u"Kestrane"_s)
+            .Exec(
+                u"CREATE FUNCTION refuse_client() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                u"IF NEW.client_id = %1 THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$; "
+                u"CREATE TRIGGER refuse_client BEFORE INSERT ON blacklist FOR EACH ROW "
+                u"EXECUTE FUNCTION refuse_client()"_s.arg(refused));
+    } else {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((dataPath_ + u"KS.mdb"_s).toUtf8().constData(), &db), SQLITE_OK);
+        EXPECT_EQ(
+            sqlite3_exec(db,
+                         u"CREATE TRIGGER refuse_client BEFORE INSERT ON Blacklist WHEN NEW.Client_ID = %1 "
+                         u"BEGIN SELECT RAISE(ABORT, 'refused'); END"_s.arg(refused)
+                             .toUtf8()
+                             .constData(),
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(db);
+    }
+    for (auto it = expected.begin(); it != expected.end();)
+        it = it->first == refused ? expected.erase(it) : std::next(it);
+    for (int agency = 1; agency <= kAgencies; ++agency)
+        Admin({u"enqueue"_s, u"agency"_s, QString::number(agency)});
+    Admin({u"schedule"_s, u"--user"_s, user_, u"--in"_s, u"0"_s});
+
+    const ChildResult run = testsupport::RunBinary(kProgram, {}, testsupport::ChildEnvironment(config_));
+
+    EXPECT_EQ(run.exitCode, 74) << run.err.toStdString();
+    const int failures = static_cast<int>(run.err.count(u"** Update Failed **"_s));
+    EXPECT_GT(failures, 0);
+    ASSERT_FALSE(run.OutLines().isEmpty());
+    EXPECT_EQ(run.OutLines().last(),
+              u"%1 write(s) failed in this run: 0 update(s), 0 delete(s), %1 add(s)."_s.arg(failures));
+    EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), expected);
+    const auto log = Rows(UsersString(), u"SELECT * FROM [Activity Log] ORDER BY ID"_s, {u"Notes"_s});
+    ASSERT_FALSE(log.empty());
+    EXPECT_TRUE(log.back()[0].startsWith(u"KSProcessDisqualificationsQueue finished at "_s));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, QueueRunTest, ::testing::Values(Engine::Jet, Engine::Server),

@@ -4,11 +4,11 @@
 
 #include "app/current_ids.h"
 #include "app/frm_message.h"
-#include "support/faulty_engine.h"
 #include "engine/offence_kind.h"
 #include "engine/rebuild_agency.h"
 #include "platform/clock.h"
 #include "platform/screen.h"
+#include "support/faulty_engine.h"
 
 #include <cstdlib>
 #include <map>
@@ -209,7 +209,8 @@ TEST_P(AgencySkipTest, TouchesNothingUnlessSomethingChangedOrForced) {
 INSTANTIATE_TEST_SUITE_P(Cases, AgencySkipTest, ::testing::ValuesIn(kSkipCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// On the server the removal probe and the batches: another error, or five minutes of failing, end the run.
+// On the server the removal probe and the batches: another error, or five minutes of failing, end the run; a
+// batch that fails with an error no wait clears ends it at once.
 struct ServerFailureCase {
     const char* name;
     ado::faulty::Operation operation;
@@ -228,6 +229,9 @@ const ServerFailureCase kServerFailureCases[] = {
      "Error: -2147467259\rInjected failure\r\rUnexpected error. Application terminated."},
     {"BatchLockedForFiveMinutes", ado::faulty::Operation::Execute, "DELETE Blacklist", ado::E_FAIL_HR,
      300'000, "Error: -2147467259\rInjected failure\r\rUnexpected error. Application terminated."},
+    {"BatchWithAnotherErrorAtOnce", ado::faulty::Operation::Execute, "DELETE Blacklist",
+     ado::DB_E_ERRORSINCOMMAND, 0,
+     "Error: -2147217900\rInjected failure\r\rUnexpected error. Application terminated."},
 };
 
 class AgencyServerFailureTest : public EngineFixture,

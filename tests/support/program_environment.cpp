@@ -3,7 +3,9 @@
 #include "ado/connection.h"
 #include "app/current_ids.h"
 #include "data/connection_settings.h"
+#include "data/failed_writes.h"
 #include "data/open_connection.h"
+#include "data/retry_bound.h"
 #include "platform/application.h"
 #include "platform/screen.h"
 
@@ -19,6 +21,8 @@ void ResetProgramState() {
     app::gCurrentUserId = 0;
     app::gCurrentWorkstationId = 0;
     data::SetDataLocationDialog(nullptr);
+    data::ForgetFailedWrites();
+    data::ForgetRetries();
     ado::ClearConnectionPool();
     platform::Screen::SetMousePointer(platform::vbDefault);
 }
