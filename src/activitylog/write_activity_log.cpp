@@ -1,6 +1,6 @@
 #include "activitylog/write_activity_log.h"
 
-#include "app/current_ids.h"
+#include "data/current_ids.h"
 #include "data/connection_settings.h"
 #include "data/generic_ado.h"
 #include "data/open_connection.h"
@@ -31,8 +31,8 @@ void WriteActivityLog(const QString& notes) {
                              0);
 
     ado::Recordset& row = *recordset;
-    row.Fields(QStringLiteral("User ID")) = ado::Variant(app::gCurrentUserId);
-    row.Fields(QStringLiteral("Workstation")) = ado::Variant(app::gCurrentWorkstationId);
+    row.Fields(QStringLiteral("User ID")) = ado::Variant(data::gCurrentUserId);
+    row.Fields(QStringLiteral("Workstation")) = ado::Variant(data::gCurrentWorkstationId);
     row.Fields(QStringLiteral("Time")) = ado::Variant(platform::Now());
     row.Fields(QStringLiteral("Notes")) = ado::Variant(notes);
     row.Fields(QStringLiteral("Last Updated")) = row.Fields(QStringLiteral("Time")).Value();

@@ -2,8 +2,8 @@
 // never becomes smaller than its design size.
 #include "app/frm_message.h"
 
-#include "app/window_closing.h"
 #include "platform/application.h"
+#include "platform/window_closing.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -65,7 +65,7 @@ void frmMessage::Form_Resize() {
 }
 
 void frmMessage::Form_Unload(int& cancel) {
-    CloseForm(gfrmMessage);
+    platform::CloseForm(gfrmMessage);
 }
 
 void frmMessage::resizeEvent(QResizeEvent* event) {

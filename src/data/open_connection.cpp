@@ -1,6 +1,6 @@
 #include "data/open_connection.h"
 
-#include "app/window_closing.h"
+#include "platform/window_closing.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/runtime_error.h"
@@ -44,7 +44,7 @@ void CancelDataLocation(const QString&) {
     platform::MsgBox(QStringLiteral("This must be set up before you may use the application."),
                      platform::vbOKOnly + platform::vbCritical,
                      QStringLiteral("Halvermoor Software Solutions Setup"));
-    app::UnloadAllForms();
+    platform::UnloadAllForms();
 }
 
 std::function<void(const QString&)>& DataLocationDialog() {

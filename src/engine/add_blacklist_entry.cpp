@@ -1,8 +1,8 @@
 // Creating one automatic disqualification, unless the pair already has one.
 #include "engine/add_blacklist_entry.h"
 
-#include "app/current_ids.h"
 #include "data/connection_settings.h"
+#include "data/current_ids.h"
 #include "data/generic_ado.h"
 #include "engine/retried_open.h"
 #include "platform/clock.h"
@@ -28,7 +28,7 @@ void AddBlacklistEntry(ado::Connection& connection, ado::Recordset& addRecordset
         addRecordset.Fields(QStringLiteral("Manually_Entered")) = false;
         addRecordset.Fields(QStringLiteral("Date_Created")) = platform::Now();
         addRecordset.Fields(QStringLiteral("Notes")) = notes;
-        addRecordset.Fields(QStringLiteral("Created_By")) = app::gCurrentUserId;
+        addRecordset.Fields(QStringLiteral("Created_By")) = data::gCurrentUserId;
         data::AdoUpdateRecord(addRecordset, true, data::Settings().accessFlag, true);
     }
 

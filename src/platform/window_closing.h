@@ -4,14 +4,14 @@
 
 #include "platform/form.h"
 
-namespace app {
+namespace platform {
 
 // Called by a window's unload event with its program-wide reference. Makes sure hidden windows do not keep
 // the program alive once the last visible window closes, then empties form (except in the early return when
 // two or more hidden windows were found).
-void CloseForm(platform::FormRefBase& form);
+void CloseForm(FormRefBase& form);
 
 // Unloads every loaded window.
 void UnloadAllForms();
 
-}  // namespace app
+}  // namespace platform
