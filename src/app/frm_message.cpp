@@ -81,4 +81,23 @@ void frmMessage::changeEvent(QEvent* event) {
     }
 }
 
+void MessageWindowProgress::Begin(const QString& caption) {
+    gfrmMessage->SetCaption(caption);
+    gfrmMessage->stsBar->setVisible(true);
+    gfrmMessage->Show(platform::vbModeless, owner_);
+    gfrmMessage->Refresh();
+}
+
+void MessageWindowProgress::SetPhase(const QString& text) {
+    gfrmMessage->lblMessage->SetCaption(text);
+}
+
+void MessageWindowProgress::SetCounter(const QString& text) {
+    gfrmMessage->stsBar->SetSimpleText(text);
+}
+
+void MessageWindowProgress::End() {
+    gfrmMessage->Unload();
+}
+
 }  // namespace app

@@ -5,6 +5,7 @@
 #include "activitylog/write_activity_log.h"
 #include "ado/connection.h"
 #include "ado/recordset.h"
+#include "app/frm_message.h"
 #include "data/connection_settings.h"
 #include "data/generic_ado.h"
 #include "engine/rebuild_agency.h"
@@ -52,6 +53,9 @@ void frmProcessDisqualificationsQueue::ProcessQueue() {
     if (queue->Eof()) {
         lblQueueSize->SetCaption(QStringLiteral("There are no disqualifications in the rebuild queue."));
     } else {
+        // The message window of an agency's rebuild has no owner; a client's is owned by this window.
+        MessageWindowProgress agencyProgress;
+        MessageWindowProgress clientProgress(this);
         int32_t processed = 0;
         queue->MoveLast();
         queue->MoveFirst();
@@ -80,7 +84,8 @@ void frmProcessDisqualificationsQueue::ProcessQueue() {
                                                             .refusedSex = !sex,
                                                             .refusedTheft = !theft,
                                                             .refusedViolent = !violent,
-                                                            .force = true});
+                                                            .force = true},
+                                                           agencyProgress);
                     data::AdoDeleteRecord(*queue, true, settings.accessFlag);
                     ++processed;
                     activitylog::WriteActivityLog(QStringLiteral("Disqualications rebuild for agency ") +
@@ -88,9 +93,9 @@ void frmProcessDisqualificationsQueue::ProcessQueue() {
                 }
                 data::AdoCloseRecordset(agency);
             } else {
-                int32_t clientId = queue->Fields(QStringLiteral("Table_ID")).ToLong();
                 engine::RebuildClientDisqualifications(
-                    clientId, *this, {.noMessageWindow = false, .showProgress = false, .skipRemoval = false});
+                    queue->Fields(QStringLiteral("Table_ID")).ToLong(), clientProgress,
+                    {.noMessageWindow = false, .showProgress = false, .skipRemoval = false});
                 data::AdoDeleteRecord(*queue, true, settings.accessFlag);
                 ++processed;
             }
