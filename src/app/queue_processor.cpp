@@ -41,7 +41,7 @@ void frmProcessDisqualificationsQueue::WaitForScheduledRebuild(QDateTime rebuild
 }
 
 void frmProcessDisqualificationsQueue::ProcessQueue() {
-    data::ConnectionSettings& settings = data::Settings();
+    const data::ConnectionSettings& settings = data::Settings();
     activitylog::WriteActivityLog(platform::AppTitle() + QStringLiteral(" began at ") +
                                   platform::FormatGeneralDate(platform::Now()) + QStringLiteral("."));
 
@@ -86,7 +86,9 @@ void frmProcessDisqualificationsQueue::ProcessQueue() {
                                                             .refusedViolent = !violent,
                                                             .force = true},
                                                            agencyProgress);
-                    data::AdoDeleteRecord(*queue, true, settings.accessFlag);
+                    // A request whose delete failed has been told to the user and counted; it is counted as
+                    // processed all the same, and the next run rebuilds it again.
+                    static_cast<void>(data::AdoDeleteRecord(*queue, true, settings.accessFlag));
                     ++processed;
                     activitylog::WriteActivityLog(QStringLiteral("Disqualications rebuild for agency ") +
                                                   agency->Fields(QStringLiteral("Name")).ToString());
@@ -96,7 +98,8 @@ void frmProcessDisqualificationsQueue::ProcessQueue() {
                 engine::RebuildClientDisqualifications(
                     queue->Fields(QStringLiteral("Table_ID")).ToLong(), clientProgress,
                     {.noMessageWindow = false, .showProgress = false, .skipRemoval = false});
-                data::AdoDeleteRecord(*queue, true, settings.accessFlag);
+                // As for an agency: a failed delete has been told and counted, and the request stays queued.
+                static_cast<void>(data::AdoDeleteRecord(*queue, true, settings.accessFlag));
                 ++processed;
             }
             lblProcessCount->SetCaption(QStringLiteral("Total of ") + QString::number(processed) +
@@ -113,7 +116,8 @@ void frmProcessDisqualificationsQueue::ProcessQueue() {
     if (!parameters->Eof()) {
         parameters->Fields(QStringLiteral("Next_Disqualifications_Rebuild")) = ado::Variant::Null();
         parameters->Fields(QStringLiteral("Next_Rebuild_Requested_By")) = ado::Variant::Null();
-        data::AdoUpdateRecord(*parameters, true, settings.accessFlag, false);
+        // A failed save has been told to the user and counted; the schedule then stays for the next run.
+        static_cast<void>(data::AdoUpdateRecord(*parameters, true, settings.accessFlag, false));
     }
     data::AdoCloseRecordset(parameters);
     data::AdoCloseConnection(connection);

@@ -1,10 +1,11 @@
 #include "data/open_connection.h"
 
-#include "platform/window_closing.h"
+#include "data/connection_settings.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/runtime_error.h"
 #include "platform/screen.h"
+#include "platform/window_closing.h"
 
 #include <algorithm>
 #include <array>
@@ -92,6 +93,12 @@ bool OpenWithRetries(ado::Connection& connection, const QString& connectionStrin
     }
 }
 
+// The connection string of database, as the settings hold it now.
+QString ConnectionStringOf(Database database) {
+    const ConnectionSettings& settings = Settings();
+    return database == Database::Main ? settings.mainConnectionString : settings.usersConnectionString;
+}
+
 // The bare file name that connectionString's Data Source names, or nothing when it names none.
 std::optional<QString> DataSourceFileName(const QString& connectionString) {
     const qsizetype at = connectionString.indexOf(kDataSourceKey, 0, Qt::CaseSensitive);
@@ -115,13 +122,14 @@ int32_t AdoLastNativeError(ado::Connection& connection) {
     return last;
 }
 
-bool AdoOpenConnection(ado::Connection& connection, QString& connectionString, bool& exclusive) {
+bool AdoOpenConnection(ado::Connection& connection, Database database, bool exclusive) {
     OpenState state;
     bool result = false;
     // Set once a dialog has returned with no window of the program left loaded (its Cancel).
     bool nothingLeftToAsk = false;
     platform::Screen::SetMousePointer(platform::vbHourglass);
     for (;;) {
+        const QString connectionString = ConnectionStringOf(database);
         result = OpenWithRetries(connection, connectionString, exclusive, state);
         if (result || state.lastError != ado::JET_FILE_NOT_FOUND)
             break;

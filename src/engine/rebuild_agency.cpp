@@ -121,10 +121,10 @@ void RebuildAgencyDisqualifications(int32_t agencyId, const AgencyRebuildFlags& 
 
     progress.Begin(QStringLiteral("Updating Agency Blacklist. Please wait..."));
 
-    data::ConnectionSettings& settings = data::Settings();
+    const data::ConnectionSettings& settings = data::Settings();
     auto connection = std::make_unique<ado::Connection>();
-    bool exclusive = false;
-    data::AdoOpenConnection(*connection, settings.mainConnectionString, exclusive);
+    // The result is not examined: a connection that did not open fails the first statement run on it.
+    static_cast<void>(data::AdoOpenConnection(*connection, data::Database::Main, false));
 
     const AutomaticEntries entries{QStringLiteral("Agency_ID"), agencyId};
     if (settings.accessFlag) {

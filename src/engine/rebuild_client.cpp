@@ -121,12 +121,12 @@ void RebuildClientDisqualifications(int32_t clientId, RebuildProgress& progress,
     NullProgress silent;
     RebuildProgress& shown = options.showProgress ? progress : silent;
 
-    data::ConnectionSettings& settings = data::Settings();
+    const data::ConnectionSettings& settings = data::Settings();
     auto work = std::make_unique<ado::Connection>();
     auto check = std::make_unique<ado::Connection>();
-    bool exclusive = false;
-    data::AdoOpenConnection(*work, settings.mainConnectionString, exclusive);
-    data::AdoOpenConnection(*check, settings.mainConnectionString, exclusive);
+    // The results are not examined: a connection that did not open fails the first statement run on it.
+    static_cast<void>(data::AdoOpenConnection(*work, data::Database::Main, false));
+    static_cast<void>(data::AdoOpenConnection(*check, data::Database::Main, false));
 
     if (!options.skipRemoval) {
         const AutomaticEntries entries{QStringLiteral("Client_ID"), clientId};
