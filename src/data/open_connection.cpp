@@ -23,10 +23,16 @@ constexpr int kReportedTransientFailure = 6;
 
 const QString kDataSourceKey = QStringLiteral(";Data Source=");
 
+// Two native numbers of the embedded engine's open that the call passes over in silence, as it does the
+// others below, though no provider here raises them: their low words are the engine's errors -1024 (an
+// invalid system path) and -1022 (a disk I/O error).
+constexpr int32_t kJetInvalidSystemPath = -536937472;  // 0xDFFEFC00
+constexpr int32_t kJetDiskIo = -66913278;              // 0xFC02FC02
+
 // Errors after which the call ends with false and no message.
 constexpr std::array<int32_t, 6> kSilentErrors = {
-    ado::JET_FILE_NOT_FOUND,    -536937472, -66913278, ado::DB_E_ERRORSOCCURRED, ado::JET_NOT_A_DATABASE,
-    ado::SQL_SERVER_UNREACHABLE};
+    ado::JET_FILE_NOT_FOUND,  kJetInvalidSystemPath,   kJetDiskIo,
+    ado::DB_E_ERRORSOCCURRED, ado::JET_NOT_A_DATABASE, ado::SQL_SERVER_UNREACHABLE};
 
 bool IsSilent(int32_t number) {
     return std::find(kSilentErrors.begin(), kSilentErrors.end(), number) != kSilentErrors.end();
