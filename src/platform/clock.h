@@ -51,7 +51,8 @@ Clock& GetClock();
 // Replaces the program's clock (nullptr restores the real clock).
 void SetClock(std::shared_ptr<Clock> clock);
 // KESTRANE_VIRTUAL_CLOCK=now, or =YYYY-MM-DDTHH:MM:SS, selects a virtual clock starting then. Returns true
-// when a virtual clock was installed.
+// when a virtual clock was installed; false, after a line on standard error for a value that is neither,
+// when the real clock stays.
 bool InstallClockFromEnvironment();
 // Makes the C library read the local time zone once, not look at /etc/localtime again at every conversion
 // of a date (a rebuild converts a million): sets TZ to that file when TZ is unset. Call before any thread
