@@ -217,13 +217,14 @@ RunGuard::RunGuard(const ConnectionSettings& settings) {
     const QString file = RunLockFile(settings);
     const QByteArray path = file.toLocal8Bit();
     lockFile_ = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int failure = errno;
     if (lockFile_ >= 0) {
         ShareLikeTheData(lockFile_, settings);
-    } else {
+    } else if (failure == EEXIST) {
         lockFile_ = ::open(path.constData(), O_RDWR | O_CLOEXEC);
+        failure = errno;
     }
     if (lockFile_ < 0) {
-        const int failure = errno;
         // Without write access the lock cannot be taken, but a holder can still be seen.
         const int reader = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
         if (reader >= 0) {

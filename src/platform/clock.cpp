@@ -58,7 +58,7 @@ void RealClock::Sleep(int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-VirtualClock::VirtualClock(QDateTime start) : now_(std::move(start)) {}
+VirtualClock::VirtualClock(QDateTime start, int speedUp) : now_(std::move(start)), speedUp_(speedUp) {}
 
 QDateTime VirtualClock::Now() {
     return ToWholeSecond(now_);
@@ -68,6 +68,8 @@ void VirtualClock::Sleep(int ms) {
     if (ms < 0)
         ms = 0;
     slept_ += ms;
+    if (speedUp_ > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(int64_t{ms} * 1000 / speedUp_));
     now_ = now_.addMSecs(ms);
     if (hook_)
         hook_(Now());
@@ -89,17 +91,21 @@ bool InstallClockFromEnvironment() {
     const QString setting = qEnvironmentVariable("KESTRANE_VIRTUAL_CLOCK").trimmed();
     if (setting.isEmpty())
         return false;
-    QDateTime start = setting.compare(QStringLiteral("now"), Qt::CaseInsensitive) == 0
-                          ? QDateTime::currentDateTime()
-                          : QDateTime::fromString(setting, Qt::ISODate);
-    if (!start.isValid()) {
+    const QString when = setting.section(u'@', 0, 0);
+    const bool spedUp = setting.contains(u'@');
+    bool speedRead = true;
+    const int speedUp = spedUp ? setting.section(u'@', 1).toInt(&speedRead) : 0;
+    const QDateTime start = when.compare(QStringLiteral("now"), Qt::CaseInsensitive) == 0
+                                ? QDateTime::currentDateTime()
+                                : QDateTime::fromString(when, Qt::ISODate);
+    if (!start.isValid() || !speedRead || (spedUp && (speedUp < 1 || speedUp > 100000))) {
         std::fprintf(stderr,
-                     "KESTRANE_VIRTUAL_CLOCK: \"%s\" is neither \"now\" nor a time YYYY-MM-DDTHH:MM:SS; "
-                     "the real clock is used\n",
+                     "KESTRANE_VIRTUAL_CLOCK: \"%s\" is neither \"now\" nor a time YYYY-MM-DDTHH:MM:SS, "
+                     "optionally followed by @N (N from 1 to 100000); the real clock is used\n",
                      qUtf8Printable(setting));
         return false;
     }
-    SetClock(std::make_shared<VirtualClock>(start.toLocalTime()));
+    SetClock(std::make_shared<VirtualClock>(start.toLocalTime(), speedUp));
     return true;
 }
 

@@ -27,10 +27,12 @@ public:
     void Sleep(int ms) override;
 };
 
-// A clock that stands still until something sleeps on it; a sleep advances it at once.
+// A clock that stands still until something sleeps on it; a sleep advances it at once, or, with a speed-up,
+// after 1/speedUp of its length on the real clock (so that waits for something outside the program, such as a
+// server coming back, still take some real time).
 class VirtualClock : public Clock {
 public:
-    explicit VirtualClock(QDateTime start);
+    explicit VirtualClock(QDateTime start, int speedUp = 0);
     QDateTime Now() override;
     void Sleep(int ms) override;
     // Moves time forward without a sleep.
@@ -42,6 +44,7 @@ public:
 
 private:
     QDateTime now_;
+    int speedUp_ = 0;  // 0: a sleep takes no real time
     int64_t slept_ = 0;
     std::function<void(const QDateTime&)> hook_;
 };
@@ -50,9 +53,9 @@ private:
 Clock& GetClock();
 // Replaces the program's clock (nullptr restores the real clock).
 void SetClock(std::shared_ptr<Clock> clock);
-// KESTRANE_VIRTUAL_CLOCK=now, or =YYYY-MM-DDTHH:MM:SS, selects a virtual clock starting then. Returns true
-// when a virtual clock was installed; false, after a line on standard error for a value that is neither,
-// when the real clock stays.
+// KESTRANE_VIRTUAL_CLOCK=now, or =YYYY-MM-DDTHH:MM:SS, selects a virtual clock starting then; a suffix @N (N
+// from 1 to 100000) makes its sleeps take 1/N of their length on the real clock. Returns true when a virtual
+// clock was installed; a value it cannot read is reported on standard error and the real clock stays.
 bool InstallClockFromEnvironment();
 // Makes the C library read the local time zone once, not look at /etc/localtime again at every conversion
 // of a date (a rebuild converts a million): sets TZ to that file when TZ is unset. Call before any thread

@@ -29,18 +29,21 @@ void QueueRunFixture::TearDown() {
     ado::ClearConnectionPool();
 }
 
-void QueueRunFixture::MakeDataSet(const QString& name, const SampleOptions& sample) {
+void QueueRunFixture::MakeDataSet(const QString& name, const SampleOptions& sample, const QString& server) {
     const QString folder = temp_.filePath(name);
     ASSERT_TRUE(QDir().mkpath(folder));
     config_ = folder + u"/config"_s;
     dataPath_ = folder + u"/data/"_s;
     QStringList location{u"--data-path"_s, dataPath_};
     if (GetParam() == Engine::Server) {
+        server_ = server.isEmpty() ? testsupport::ServerDataSource() : server;
         // The program's catalog has a fixed name; these tests hold it alone (a ctest resource lock).
         ado::ClearConnectionPool();
-        testsupport::ServerConnection(u"postgres"_s)
-            .Exec(u"DROP DATABASE IF EXISTS \"Kestrane\" WITH (FORCE)"_s);
-        location << u"--server"_s << testsupport::ServerDataSource();
+        if (server.isEmpty()) {
+            testsupport::ServerConnection(u"postgres"_s)
+                .Exec(u"DROP DATABASE IF EXISTS \"Kestrane\" WITH (FORCE)"_s);
+        }
+        location << u"--server"_s << server_;
     }
     Admin(QStringList{u"init"_s} + location);
     Admin(QStringList{u"configure"_s, u"--workstation"_s, kWorkstation} + location);
@@ -59,8 +62,8 @@ QString QueueRunFixture::Admin(const QStringList& arguments) {
 
 QString QueueRunFixture::MainString() const {
     if (GetParam() == Engine::Server) {
-        return u"Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source="_s +
-               testsupport::ServerDataSource() + u";Persist Security Info=False;Initial Catalog=Kestrane;"_s;
+        return u"Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source="_s + server_ +
+               u";Persist Security Info=False;Initial Catalog=Kestrane;"_s;
     }
     return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + dataPath_ + u"KS.mdb;"_s;
 }

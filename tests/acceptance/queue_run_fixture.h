@@ -42,8 +42,9 @@ protected:
 
     // Makes a new data set in the folder name of the temporary folder and makes it the current one: the
     // settings for this workstation, the product's databases (on the server, the catalog anew), a user, the
-    // workstation and the sample. A failing step is a test failure.
-    void MakeDataSet(const QString& name, const SampleOptions& sample);
+    // workstation and the sample. A failing step is a test failure. server is the Data Source of the server
+    // to use, the shared test server when empty; a server of the test's own must not hold the catalog yet.
+    void MakeDataSet(const QString& name, const SampleOptions& sample, const QString& server = {});
 
     // Runs kestrane-admin on the current data set and returns its standard output; an exit status other than
     // 0 is a test failure.
@@ -63,6 +64,7 @@ protected:
     QString config_;    // the settings folder (XDG_CONFIG_HOME) of the current data set
     QString dataPath_;  // its data folder, with a trailing "/"
     QString user_;      // the ID of its user
+    QString server_;    // its server's Data Source (on the server)
 };
 
 }  // namespace acceptance

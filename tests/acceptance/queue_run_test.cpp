@@ -235,7 +235,8 @@ TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
         ASSERT_EQ(configured.exitCode, 0) << configured.err.toStdString();
         usersFiles << u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + other + u"/data/KS_users.mdb;"_s;
         heldData = testsupport::ServerDataSource() + u" catalog Kestrane"_s;
-        asking.dataPath = other + u"/data/"_s;
+        // Asked from a folder of neither run, only the catalog's lock answers, whichever run won.
+        asking.dataPath = temp_.filePath(u"asking/"_s);
     }
     const auto logLines = [&] {
         QStringList notes;

@@ -70,6 +70,10 @@ TEST_F(ClockTest, EnvironmentChoosesTheClock) {
         {QByteArray("2026-05-12T14:03:07"), true, At("2026-05-12 14:03:07.000")},
         {QByteArray(" 2026-05-12T14:03:07 "), true, At("2026-05-12 14:03:07.000")},
         {QByteArray("now"), true, {}},
+        {QByteArray("2026-05-12T14:03:07@100000"), true, At("2026-05-12 14:03:07.000")},  // 36 ms real
+        {QByteArray("now@0"), false, {}},
+        {QByteArray("now@"), false, {}},
+        {QByteArray("now@fast"), false, {}},
         {QByteArray("yesterday"), false, {}},
         {QByteArray(""), false, {}},
         {std::nullopt, false, {}},

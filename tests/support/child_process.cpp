@@ -3,6 +3,12 @@
 
 #include <QProcess>
 
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace testsupport {
 
 QStringList ChildResult::OutLines() const {
@@ -19,10 +25,29 @@ QProcessEnvironment ChildEnvironment(const QString& configHome, const QString& c
     return environment;
 }
 
+std::pair<uint, uint> UnprivilegedUser() {
+    if (geteuid() != 0)
+        return {geteuid(), getegid()};
+    const passwd* nobody = getpwnam("nobody");
+    return nobody ? std::pair<uint, uint>{nobody->pw_uid, nobody->pw_gid} : std::pair<uint, uint>{65534, 65534};
+}
+
 ChildResult RunBinary(const QString& name, const QStringList& arguments,
-                      const QProcessEnvironment& environment) {
+                      const QProcessEnvironment& environment, const ChildLimits& limits) {
     QProcess process;
     process.setProcessEnvironment(environment);
+    const bool switchUser = limits.unprivileged && geteuid() == 0;
+    const auto [uid, gid] = UnprivilegedUser();
+    // Runs in the child between fork and exec: only calls that are safe there.
+    process.setChildProcessModifier([=] {
+        if (limits.fileSizeLimit > 0) {
+            signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails (EFBIG) instead of ending the child
+            const rlimit size{static_cast<rlim_t>(limits.fileSizeLimit), static_cast<rlim_t>(limits.fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &size);
+        }
+        if (switchUser && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0))
+            _exit(127);
+    });
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(QStringLiteral(KESTRANE_BIN_DIR "/") + name, arguments);
     ChildResult result;

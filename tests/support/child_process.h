@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 namespace testsupport {
 
 struct ChildResult {
@@ -19,9 +21,21 @@ struct ChildResult {
 // (KESTRANE_VIRTUAL_CLOCK=clock) so that the program's waits cost nothing.
 QProcessEnvironment ChildEnvironment(const QString& configHome, const QString& clock = QStringLiteral("now"));
 
+// What a child runs under besides its environment.
+struct ChildLimits {
+    // When the tests run as root: the child runs as the user "nobody", to whom file modes apply.
+    bool unprivileged = false;
+    // Above 0: no file the child writes may grow past this many bytes (a full disk, as the child sees it).
+    qint64 fileSizeLimit = 0;
+};
+
+// The user a child with ChildLimits::unprivileged runs as: "nobody" when the tests run as root, else the
+// tests' own. Returns its user and group IDs.
+std::pair<uint, uint> UnprivilegedUser();
+
 // Runs the binary of that name from the build's bin folder with standard input closed, and waits for it
 // (60 s at most).
 ChildResult RunBinary(const QString& name, const QStringList& arguments,
-                      const QProcessEnvironment& environment);
+                      const QProcessEnvironment& environment, const ChildLimits& limits = {});
 
 }  // namespace testsupport

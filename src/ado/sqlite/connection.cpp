@@ -180,27 +180,36 @@ std::unique_ptr<provider::Cursor> Session::ReadOrCopy(Lease& statement, const QS
         more = handle_->Step(*statement, written, commandTimeoutSeconds_);
     }
     const std::vector<provider::Column> columns = statement->Columns();
-    std::unique_ptr<Statement> copyStatement;
-    const QString table = more ? handle_->TakeCopyTable(static_cast<int>(columns.size())) : QString();
-    if (more) {
-        try {
-            copyStatement = handle_->Prepare(QStringLiteral("INSERT INTO temp.%1 ").arg(table) + sql, written);
-        } catch (const Error&) {
-            // Not a query a copy can take (a PRAGMA, say): its few rows are read here.
-            handle_->GiveCopyTable(table, static_cast<int>(columns.size()));
-            for (; more; more = handle_->Step(*statement, written, commandTimeoutSeconds_))
-                statement->Read(rows.emplace_back());
-        }
-    }
+    const auto readTheRest = [&] {
+        for (; more; more = handle_->Step(*statement, written, commandTimeoutSeconds_))
+            statement->Read(rows.emplace_back());
+    };
+    // The copy is made outside any transaction, so that no rollback of one can take its rows away: the write
+    // group is committed first (the read goes on, with the group's writes in it). Within a transaction of the
+    // program's own, and for a statement a copy cannot take (a PRAGMA), the rows are read here.
+    if (more && handle_->InOwnTransaction())
+        readTheRest();
     if (!more)
         return std::make_unique<BufferedCursor>(columns, std::move(rows));
+    CommitAllGroups();
+    handle_->RaiseLostWrites();
+    const int width = static_cast<int>(columns.size());
+    const QString table = handle_->TakeCopyTable(width);
+    std::unique_ptr<Statement> copy;
     try {
-        Lease copying(*handle_, std::move(copyStatement));
+        copy = handle_->Prepare(QStringLiteral("INSERT INTO temp.%1 ").arg(table) + sql, written);
+    } catch (const Error&) {
+        handle_->GiveCopyTable(table, width);
+        readTheRest();
+        return std::make_unique<BufferedCursor>(columns, std::move(rows));
+    }
+    try {
+        Lease copying(*handle_, std::move(copy));
         copying->Bind(values);
         while (handle_->Step(*copying, written, commandTimeoutSeconds_)) {
         }
     } catch (const Error&) {
-        handle_->GiveCopyTable(table, static_cast<int>(columns.size()));
+        handle_->GiveCopyTable(table, width);
         throw;
     }
     return std::make_unique<CopyCursor>(handle_, table, columns, std::move(rows), written,

@@ -73,7 +73,9 @@ Handle::Handle(const QString& file, bool exclusive) : exclusive_(exclusive) {
         try {
             Run(QStringLiteral("PRAGMA schema_version"));
         } catch (const Error& err) {
-            if ((err.NativeError() & 0xff) == SQLITE_CANTOPEN && !UnwritablePath().isEmpty())
+            const bool cannotMakeFiles =
+                err.NativeError() == JET_READ_ONLY || (err.NativeError() & 0xff) == SQLITE_CANTOPEN;
+            if (cannotMakeFiles && !UnwritablePath().isEmpty())
                 throw ReadOnly(UnwritablePath());
             throw;
         }
@@ -203,9 +205,10 @@ QString Handle::TakeCopyTable(int columns) {
     QStringList names;
     for (int i = 1; i <= columns; ++i)
         names << QStringLiteral("c%1").arg(i);
-    // The table may be gone with a rolled-back group that made it; without a type its columns keep every
-    // value exactly as the query gave it.
+    // Without a type its columns keep every value exactly as the query gave it. Rows a rolled-back emptying
+    // left behind go first.
     Run(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS %1 (%2)").arg(table, names.join(u',')));
+    Run(QStringLiteral("DELETE FROM temp.%1").arg(table));
     return table;
 }
 

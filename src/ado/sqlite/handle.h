@@ -48,7 +48,8 @@ public:
     QString KeyColumn(const QString& table);
 
     // An empty table of columns untyped columns in the connection's temporary database, for one copy of a
-    // query's rows (see CopyCursor); it is the caller's until GiveCopyTable. Raises ado::Error.
+    // query's rows (see CopyCursor); it is the caller's until GiveCopyTable. Call outside any transaction, so
+    // that no rollback takes the table or its rows away. Raises ado::Error.
     QString TakeCopyTable(int columns);
     // Empties table and keeps it for the next copy of as many columns. Raises ado::Error; the table is then
     // not used again.
