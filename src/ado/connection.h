@@ -61,8 +61,8 @@ public:
     int ConnectionTimeout = 15;  // seconds
     int Mode = adModeUnknown;
 
+    // The connection string it was opened with.
     const QString& ConnectionStringText() const { return connectionString_; }
-    const QString& ProviderName() const { return providerName_; }
 
     // The open session, a new one first when the last one broke. Raises 3704 when the connection is closed,
     // and the open's error (also in Errors) when a new session cannot be opened. For the recordsets of this

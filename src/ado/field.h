@@ -12,6 +12,9 @@ class Recordset;
 class Field {
 public:
     const QString& Name() const { return name_; }
+    // The kind of value the field's column is declared to hold, as the provider reads the engine's type; Null
+    // when the engine declares none. Raises 3704 when the recordset is closed.
+    Variant::Kind DeclaredKind() const;
     // The value in the current row. Raises 3021 when there is no current row.
     const Variant& Value() const;
     // Sets the value in the current row's edit buffer; Recordset::Update writes it.

@@ -2,12 +2,8 @@
 #include "ado/provider.h"
 
 #include "ado/error.h"
-#include "ado/sqlite/provider.h"
-
-#if __has_include("ado/postgresql/provider.h")
 #include "ado/postgresql/provider.h"
-#define KESTRANE_HAS_SERVER_PROVIDER 1
-#endif
+#include "ado/sqlite/provider.h"
 
 #include <QHash>
 
@@ -48,10 +44,7 @@ std::shared_ptr<Provider> FindProvider(const QString& name) {
 void RegisterBuiltInProviders() {
     static std::once_flag once;
     std::call_once(once, [] {
-        std::vector<std::shared_ptr<Provider>> builtIn{sqlite::MakeProvider()};
-#ifdef KESTRANE_HAS_SERVER_PROVIDER
-        builtIn.push_back(postgresql::MakeProvider());
-#endif
+        std::vector<std::shared_ptr<Provider>> builtIn{sqlite::MakeProvider(), postgresql::MakeProvider()};
         for (auto& provider : builtIn) {
             if (!FindProvider(provider->Name()))
                 RegisterProvider(std::move(provider));

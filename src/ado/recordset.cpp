@@ -567,6 +567,10 @@ const Variant& Recordset::ValueAt(int index) const {
     return impl.edits[index] ? *impl.edits[index] : impl.current[index];
 }
 
+Variant::Kind Recordset::KindAt(int index) const {
+    return OpenImpl().columns[index].kind;
+}
+
 void Recordset::SetValueAt(int index, const Variant& value) {
     Impl& impl = WritableImpl();
     if (!impl.adding && !impl.HasCurrent())
@@ -577,6 +581,10 @@ void Recordset::SetValueAt(int index, const Variant& value) {
 
 const Variant& Field::Value() const {
     return owner_->ValueAt(index_);
+}
+
+Variant::Kind Field::DeclaredKind() const {
+    return owner_->KindAt(index_);
 }
 
 void Field::SetValue(const Variant& value) {

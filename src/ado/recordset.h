@@ -96,6 +96,7 @@ public:
 private:
     friend class Field;
     const Variant& ValueAt(int index) const;
+    Variant::Kind KindAt(int index) const;
     void SetValueAt(int index, const Variant& value);
 
     struct Impl;

@@ -2,8 +2,8 @@
 // never becomes smaller than its design size.
 #include "app/frm_message.h"
 
-#include "app/window_closing.h"
 #include "platform/application.h"
+#include "platform/window_closing.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -65,7 +65,7 @@ void frmMessage::Form_Resize() {
 }
 
 void frmMessage::Form_Unload(int& cancel) {
-    CloseForm(gfrmMessage);
+    platform::CloseForm(gfrmMessage);
 }
 
 void frmMessage::resizeEvent(QResizeEvent* event) {
@@ -79,6 +79,25 @@ void frmMessage::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowTitleChange && !windowTitle().isEmpty()) {
         platform::WriteStatusLine(windowTitle());
     }
+}
+
+void MessageWindowProgress::Begin(const QString& caption) {
+    gfrmMessage->SetCaption(caption);
+    gfrmMessage->stsBar->setVisible(true);
+    gfrmMessage->Show(platform::vbModeless, owner_);
+    gfrmMessage->Refresh();
+}
+
+void MessageWindowProgress::SetPhase(const QString& text) {
+    gfrmMessage->lblMessage->SetCaption(text);
+}
+
+void MessageWindowProgress::SetCounter(const QString& text) {
+    gfrmMessage->stsBar->SetSimpleText(text);
+}
+
+void MessageWindowProgress::End() {
+    gfrmMessage->Unload();
 }
 
 }  // namespace app

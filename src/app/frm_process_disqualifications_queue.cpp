@@ -3,15 +3,15 @@
 
 #include "ado/connection.h"
 #include "ado/recordset.h"
-#include "app/current_ids.h"
-#include "app/window_closing.h"
 #include "data/connect_database.h"
 #include "data/connection_settings.h"
+#include "data/current_ids.h"
 #include "data/generic_ado.h"
 #include "platform/application.h"
 #include "platform/clock.h"
 #include "platform/settings.h"
 #include "platform/system_font.h"
+#include "platform/window_closing.h"
 
 #include <memory>
 
@@ -139,7 +139,7 @@ void frmProcessDisqualificationsQueue::CheckWorkstationAndSchedule() {
                                  QString::number(requester.ToLong()),
                              *usersConnection);
             if (!user->Eof())
-                gCurrentUserId = user->Fields(QStringLiteral("ID")).ToLong();
+                data::gCurrentUserId = user->Fields(QStringLiteral("ID")).ToLong();
             data::AdoCloseRecordset(user);
             data::AdoCloseConnection(usersConnection);
             scheduled = true;
@@ -166,7 +166,7 @@ void frmProcessDisqualificationsQueue::CheckWorkstationAndSchedule() {
         if (workstation->Eof()) {
             ShowAndHold(*lblQueueSize, QStringLiteral("This workstation does not have access to Kestrane."));
         } else {
-            gCurrentWorkstationId = workstation->Fields(QStringLiteral("ID")).ToLong();
+            data::gCurrentWorkstationId = workstation->Fields(QStringLiteral("ID")).ToLong();
             admitted = true;
         }
         data::AdoCloseRecordset(workstation);
@@ -180,7 +180,7 @@ void frmProcessDisqualificationsQueue::CheckWorkstationAndSchedule() {
 }
 
 void frmProcessDisqualificationsQueue::Form_Unload(int& cancel) {
-    CloseForm(gfrmProcessDisqualificationsQueue);
+    platform::CloseForm(gfrmProcessDisqualificationsQueue);
 }
 
 }  // namespace app

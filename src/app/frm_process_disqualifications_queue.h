@@ -31,7 +31,7 @@ public:
     // Checks the schedule in [Parameters] and this workstation's admission, then waits for the scheduled time
     // and processes the queue when both allow it. Database errors are not handled: they reach the caller.
     void CheckWorkstationAndSchedule();
-    // Holds the run until rebuildTime, showing the wait and then the start time.
+    // Holds the run until rebuildTime, showing the wait and then the start time. Never fails.
     void WaitForScheduledRebuild(QDateTime rebuildTime);
     // Works off every queued request in order of creation, clears the schedule and logs the run. Errors are
     // not handled: they reach the caller.

@@ -5,6 +5,7 @@
 #include "activitylog/write_activity_log.h"
 #include "ado/connection.h"
 #include "ado/recordset.h"
+#include "app/frm_message.h"
 #include "data/connection_settings.h"
 #include "data/generic_ado.h"
 #include "engine/rebuild_agency.h"
@@ -40,7 +41,7 @@ void frmProcessDisqualificationsQueue::WaitForScheduledRebuild(QDateTime rebuild
 }
 
 void frmProcessDisqualificationsQueue::ProcessQueue() {
-    data::ConnectionSettings& settings = data::Settings();
+    const data::ConnectionSettings& settings = data::Settings();
     activitylog::WriteActivityLog(platform::AppTitle() + QStringLiteral(" began at ") +
                                   platform::FormatGeneralDate(platform::Now()) + QStringLiteral("."));
 
@@ -52,6 +53,9 @@ void frmProcessDisqualificationsQueue::ProcessQueue() {
     if (queue->Eof()) {
         lblQueueSize->SetCaption(QStringLiteral("There are no disqualifications in the rebuild queue."));
     } else {
+        // The message window of an agency's rebuild has no owner; a client's is owned by this window.
+        MessageWindowProgress agencyProgress;
+        MessageWindowProgress clientProgress(this);
         int32_t processed = 0;
         queue->MoveLast();
         queue->MoveFirst();
@@ -80,18 +84,22 @@ void frmProcessDisqualificationsQueue::ProcessQueue() {
                                                             .refusedSex = !sex,
                                                             .refusedTheft = !theft,
                                                             .refusedViolent = !violent,
-                                                            .force = true});
-                    data::AdoDeleteRecord(*queue, true, settings.accessFlag);
+                                                            .force = true},
+                                                           agencyProgress);
+                    // A request whose delete failed has been told to the user and counted; it is counted as
+                    // processed all the same, and the next run rebuilds it again.
+                    static_cast<void>(data::AdoDeleteRecord(*queue, true, settings.accessFlag));
                     ++processed;
                     activitylog::WriteActivityLog(QStringLiteral("Disqualications rebuild for agency ") +
                                                   agency->Fields(QStringLiteral("Name")).ToString());
                 }
                 data::AdoCloseRecordset(agency);
             } else {
-                int32_t clientId = queue->Fields(QStringLiteral("Table_ID")).ToLong();
                 engine::RebuildClientDisqualifications(
-                    clientId, *this, {.noMessageWindow = false, .showProgress = false, .skipRemoval = false});
-                data::AdoDeleteRecord(*queue, true, settings.accessFlag);
+                    queue->Fields(QStringLiteral("Table_ID")).ToLong(), clientProgress,
+                    {.noMessageWindow = false, .showProgress = false, .skipRemoval = false});
+                // As for an agency: a failed delete has been told and counted, and the request stays queued.
+                static_cast<void>(data::AdoDeleteRecord(*queue, true, settings.accessFlag));
                 ++processed;
             }
             lblProcessCount->SetCaption(QStringLiteral("Total of ") + QString::number(processed) +
@@ -108,7 +116,8 @@ void frmProcessDisqualificationsQueue::ProcessQueue() {
     if (!parameters->Eof()) {
         parameters->Fields(QStringLiteral("Next_Disqualifications_Rebuild")) = ado::Variant::Null();
         parameters->Fields(QStringLiteral("Next_Rebuild_Requested_By")) = ado::Variant::Null();
-        data::AdoUpdateRecord(*parameters, true, settings.accessFlag, false);
+        // A failed save has been told to the user and counted; the schedule then stays for the next run.
+        static_cast<void>(data::AdoUpdateRecord(*parameters, true, settings.accessFlag, false));
     }
     data::AdoCloseRecordset(parameters);
     data::AdoCloseConnection(connection);

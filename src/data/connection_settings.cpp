@@ -22,7 +22,8 @@ QString JetFileConnectionString(const QString& databaseFile) {
 // ";Persist Security Info=False;" followed by the catalog's "Initial Catalog=" part when there is a catalog.
 static QString CatalogPart(const QString& catalog) {
     return QStringLiteral(";Persist Security Info=False;") +
-           (catalog.isEmpty() ? QString() : QStringLiteral("Initial Catalog=") + catalog + QStringLiteral(";"));
+           (catalog.isEmpty() ? QString()
+                              : QStringLiteral("Initial Catalog=") + catalog + QStringLiteral(";"));
 }
 
 QString ServerIntegratedConnectionString(const QString& serverName, const QString& catalog) {
@@ -30,8 +31,8 @@ QString ServerIntegratedConnectionString(const QString& serverName, const QStrin
            CatalogPart(catalog);
 }
 
-QString ServerLoginConnectionString(const QString& serverName, const QString& userId,
-                                    const QString& password, const QString& catalog) {
+QString ServerLoginConnectionString(const QString& serverName, const QString& userId, const QString& password,
+                                    const QString& catalog) {
     return QStringLiteral("Provider=SQLOLEDB.1;Data Source=") + serverName + CatalogPart(catalog) +
            QStringLiteral("UID=") + userId + QStringLiteral(";Pwd=") + password + QStringLiteral(";");
 }

@@ -42,7 +42,7 @@ QString JetFileConnectionString(const QString& databaseFile);
 QString ServerIntegratedConnectionString(const QString& serverName, const QString& catalog = kServerCatalog);
 // "Provider=SQLOLEDB.1;Data Source=" + server + ";...;Initial Catalog=Kestrane;UID=" + user + ";Pwd=" +
 // password + ";"
-QString ServerLoginConnectionString(const QString& serverName, const QString& userId,
-                                    const QString& password, const QString& catalog = kServerCatalog);
+QString ServerLoginConnectionString(const QString& serverName, const QString& userId, const QString& password,
+                                    const QString& catalog = kServerCatalog);
 
 }  // namespace data

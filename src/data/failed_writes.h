@@ -1,7 +1,7 @@
 #pragma once
 // The writes of the run that failed: every write that a record operation gave up on. Where the system shows
 // its failure message and goes on, it still does; this count is what the end of the run reports, so that a
-// run that lost entries never looks like a good one.
+// run that lost entries never looks like a good one. None of these fails.
 
 #include <QString>
 

@@ -120,7 +120,7 @@ RetriedOperation RecordOperation(const QString& name, const ado::Recordset& reco
 }
 
 // The cache refresh that follows a write when the caller asks for it.
-void RefreshAfterWrite(ado::Recordset& recordset, bool refresh, bool& accessFlag) {
+void RefreshAfterWrite(ado::Recordset& recordset, bool refresh, bool accessFlag) {
     if (refresh)
         AdoRefreshCache(Dereference(recordset.ActiveConnection()), accessFlag);
 }
@@ -143,7 +143,7 @@ void AdoCloseRecordset(std::unique_ptr<ado::Recordset>& recordset) {
     recordset.reset();
 }
 
-void AdoRefreshCache(ado::Connection& connection, bool& accessFlag) {
+void AdoRefreshCache(ado::Connection& connection, bool accessFlag) {
     if (accessFlag)
         connection.GetSession().RefreshCache();
 }
@@ -164,7 +164,7 @@ int32_t AdoExecute(ado::Connection& connection, const QString& sql) {
     }
 }
 
-bool AdoDeleteRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag) {
+bool AdoDeleteRecord(ado::Recordset& recordset, bool refresh, bool accessFlag) {
     RetryBound bound(RecordOperation(QStringLiteral("record delete"), recordset));
     bool result = true;
     int lockWaits = 0;
@@ -205,7 +205,7 @@ bool AdoDeleteRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag) 
     return result;
 }
 
-bool AdoUpdateRecord(ado::Recordset& recordset, bool refresh, bool& accessFlag, bool quiet) {
+bool AdoUpdateRecord(ado::Recordset& recordset, bool refresh, bool accessFlag, bool quiet) {
     const bool prompt = !quiet;
     const FailedWrite kind = recordset.EditMode() == ado::adEditAdd ? FailedWrite::Add : FailedWrite::Update;
     int lockRetries = 0;
@@ -282,6 +282,7 @@ bool AdoAddWithIdentity(const QString& dataSourceType, ado::Connection& connecti
                                     insert + QStringLiteral("SET IDENTITY_INSERT ") + tableName +
                                     QStringLiteral(" OFF")
                               : insert;
+    // The insert's result is not looked at: a row that is not there is found below.
     AdoExecute(connection, batch);
     rs.Close();
     rs.Open(QStringLiteral("SELECT * FROM ") + tableName + QStringLiteral(" WHERE ID = ") + idText,

@@ -1,10 +1,11 @@
 #include "data/open_connection.h"
 
-#include "app/window_closing.h"
+#include "data/connection_settings.h"
 #include "platform/clock.h"
 #include "platform/msgbox.h"
 #include "platform/runtime_error.h"
 #include "platform/screen.h"
+#include "platform/window_closing.h"
 
 #include <algorithm>
 #include <array>
@@ -22,10 +23,16 @@ constexpr int kReportedTransientFailure = 6;
 
 const QString kDataSourceKey = QStringLiteral(";Data Source=");
 
+// Two native numbers of the embedded engine's open that the call passes over in silence, as it does the
+// others below, though no provider here raises them: their low words are the engine's errors -1024 (an
+// invalid system path) and -1022 (a disk I/O error).
+constexpr int32_t kJetInvalidSystemPath = -536937472;  // 0xDFFEFC00
+constexpr int32_t kJetDiskIo = -66913278;              // 0xFC02FC02
+
 // Errors after which the call ends with false and no message.
 constexpr std::array<int32_t, 6> kSilentErrors = {
-    ado::JET_FILE_NOT_FOUND,    -536937472, -66913278, ado::DB_E_ERRORSOCCURRED, ado::JET_NOT_A_DATABASE,
-    ado::SQL_SERVER_UNREACHABLE};
+    ado::JET_FILE_NOT_FOUND,  kJetInvalidSystemPath,   kJetDiskIo,
+    ado::DB_E_ERRORSOCCURRED, ado::JET_NOT_A_DATABASE, ado::SQL_SERVER_UNREACHABLE};
 
 bool IsSilent(int32_t number) {
     return std::find(kSilentErrors.begin(), kSilentErrors.end(), number) != kSilentErrors.end();
@@ -44,7 +51,7 @@ void CancelDataLocation(const QString&) {
     platform::MsgBox(QStringLiteral("This must be set up before you may use the application."),
                      platform::vbOKOnly + platform::vbCritical,
                      QStringLiteral("Halvermoor Software Solutions Setup"));
-    app::UnloadAllForms();
+    platform::UnloadAllForms();
 }
 
 std::function<void(const QString&)>& DataLocationDialog() {
@@ -92,6 +99,12 @@ bool OpenWithRetries(ado::Connection& connection, const QString& connectionStrin
     }
 }
 
+// The connection string of database, as the settings hold it now.
+QString ConnectionStringOf(Database database) {
+    const ConnectionSettings& settings = Settings();
+    return database == Database::Main ? settings.mainConnectionString : settings.usersConnectionString;
+}
+
 // The bare file name that connectionString's Data Source names, or nothing when it names none.
 std::optional<QString> DataSourceFileName(const QString& connectionString) {
     const qsizetype at = connectionString.indexOf(kDataSourceKey, 0, Qt::CaseSensitive);
@@ -115,13 +128,14 @@ int32_t AdoLastNativeError(ado::Connection& connection) {
     return last;
 }
 
-bool AdoOpenConnection(ado::Connection& connection, QString& connectionString, bool& exclusive) {
+bool AdoOpenConnection(ado::Connection& connection, Database database, bool exclusive) {
     OpenState state;
     bool result = false;
     // Set once a dialog has returned with no window of the program left loaded (its Cancel).
     bool nothingLeftToAsk = false;
     platform::Screen::SetMousePointer(platform::vbHourglass);
     for (;;) {
+        const QString connectionString = ConnectionStringOf(database);
         result = OpenWithRetries(connection, connectionString, exclusive, state);
         if (result || state.lastError != ado::JET_FILE_NOT_FOUND)
             break;

@@ -10,17 +10,28 @@
 
 namespace data {
 
-// Opens connection with connectionString (the caller's own settings variable, so that a location chosen in
-// the data-location dialog is seen by the next attempt). Returns true when it is open; false when it is not,
-// after telling the user or, for the silent errors, without a word. Never raises.
-bool AdoOpenConnection(ado::Connection& connection, QString& connectionString, bool& exclusive);
+// The databases that AdoOpenConnection opens, each through its program-wide connection string.
+enum class Database {
+    Main,   // Settings().mainConnectionString
+    Users,  // Settings().usersConnectionString
+};
+
+// Opens connection on database's connection string, shared for reading and writing or, when exclusive, for
+// this connection alone. The string is read from the settings before each attempt, so that a location
+// chosen in the data-location dialog is the next attempt's. True when it is open; false when it is not,
+// after telling the user or, for the silent errors, without a word. Raises platform::EndProgram when the
+// database file is still missing after a dialog that left no window loaded (its Cancel), and what the
+// dialog raises.
+[[nodiscard]] bool AdoOpenConnection(ado::Connection& connection, Database database, bool exclusive);
 
 // The native number of the last entry of the connection's Errors collection (0 when empty); clears it.
+// Never fails.
 int32_t AdoLastNativeError(ado::Connection& connection);
 
 // What AdoOpenConnection does when the embedded database file is missing: show the data-location dialog for
-// dbFile (a bare file name) modally. Set by the program at start-up; until set (or after an empty function),
-// the dialog's Cancel path runs: its message, then every window is unloaded.
+// dbFile (a bare file name) modally, which may rebuild the connection settings. Set by the program at
+// start-up; until set (or after an empty function), the dialog's Cancel path runs: its message, then every
+// window is unloaded.
 void SetDataLocationDialog(std::function<void(const QString& dbFile)> showDialog);
 
 }  // namespace data

@@ -1,8 +1,8 @@
 // Creating one automatic disqualification, unless the pair already has one.
 #include "engine/add_blacklist_entry.h"
 
-#include "app/current_ids.h"
 #include "data/connection_settings.h"
+#include "data/current_ids.h"
 #include "data/generic_ado.h"
 #include "engine/retried_open.h"
 #include "platform/clock.h"
@@ -22,14 +22,18 @@ void AddBlacklistEntry(ado::Connection& connection, ado::Recordset& addRecordset
                 {.wording = UnexpectedErrorWording::BlacklistEntry, .doEventsBetweenAttempts = false});
 
     if (existing->Eof()) {
-        data::AdoAutoAddRS(addRecordset);
+        // Beginning a row fails only on a read-only or closed recordset, which the rebuilds never pass; such
+        // a failure has been told to the user and counted.
+        static_cast<void>(data::AdoAutoAddRS(addRecordset));
         addRecordset.Fields(QStringLiteral("Client_ID")) = clientId;
         addRecordset.Fields(QStringLiteral("Agency_ID")) = agencyId;
         addRecordset.Fields(QStringLiteral("Manually_Entered")) = false;
         addRecordset.Fields(QStringLiteral("Date_Created")) = platform::Now();
         addRecordset.Fields(QStringLiteral("Notes")) = notes;
-        addRecordset.Fields(QStringLiteral("Created_By")) = app::gCurrentUserId;
-        data::AdoUpdateRecord(addRecordset, true, data::Settings().accessFlag, true);
+        addRecordset.Fields(QStringLiteral("Created_By")) = data::gCurrentUserId;
+        // A save that failed has been told to the user and counted (data/failed_writes.h); the rebuild goes
+        // on.
+        static_cast<void>(data::AdoUpdateRecord(addRecordset, true, data::Settings().accessFlag, true));
     }
 
     data::AdoCloseRecordset(existing);

@@ -1,7 +1,6 @@
 // The two ways of removing automatic entries.
 #include "engine/entry_removal.h"
 
-#include "app/frm_message.h"
 #include "data/connection_settings.h"
 #include "data/generic_ado.h"
 #include "data/retry_bound.h"
@@ -28,7 +27,7 @@ ado::Error LastError(ado::Connection& connection, int32_t number) {
 }  // namespace
 
 void RemoveOneByOne(ado::Connection& connection, const AutomaticEntries& entries,
-                    const OneByOneRemovalOptions& options) {
+                    const QString& failureMessage, RebuildProgress& progress) {
     const data::ConnectionSettings& settings = data::Settings();
     auto removal = std::make_unique<ado::Recordset>();
     removal->Open(QStringLiteral("SELECT * FROM Blacklist WHERE ") + entries.ownerField +
@@ -37,18 +36,13 @@ void RemoveOneByOne(ado::Connection& connection, const AutomaticEntries& entries
                   connection, ado::adOpenForwardOnly, ado::adLockPessimistic, -1);
     if (!removal->Eof()) {
         int32_t counter = 0;
-        if (options.showProgress) {
-            app::gfrmMessage->lblMessage->SetCaption(QStringLiteral("Removing disqualifications..."));
-        }
+        progress.SetPhase(QStringLiteral("Removing disqualifications..."));
         while (!removal->Eof()) {
             if (!data::AdoDeleteRecord(*removal, true, data::Settings().accessFlag)) {
-                platform::MsgBox(options.failureMessage, platform::vbOKOnly + platform::vbInformation);
+                platform::MsgBox(failureMessage, platform::vbOKOnly + platform::vbInformation);
             }
             ++counter;
-            if (options.showProgress) {
-                app::gfrmMessage->stsBar->SetSimpleText(QStringLiteral(" ") + QString::number(counter) +
-                                                        QStringLiteral(" entries"));
-            }
+            progress.SetCounter(QStringLiteral(" ") + QString::number(counter) + QStringLiteral(" entries"));
             platform::Screen::DoEvents();
             removal->MoveNext();
         }

@@ -3,6 +3,7 @@
 // engine, in batches of set-based deletes on the server.
 
 #include "ado/connection.h"
+#include "engine/rebuild_progress.h"
 
 #include <QString>
 
@@ -17,18 +18,12 @@ struct AutomaticEntries {
     int32_t ownerId = 0;
 };
 
-struct OneByOneRemovalOptions {
-    // Shown (OK, information icon) for each entry that cannot be deleted; the entry then stays.
-    QString failureMessage;
-    // Shows "Removing disqualifications..." and the count of removed entries in the message window.
-    bool showProgress = true;
-};
-
 // Deletes the entries one record at a time with AdoDeleteRecord, letting pending window events run after
-// each. A record that cannot be deleted is told with failureMessage and left. Errors of opening the entries
-// reach the caller.
+// each; when there are any, progress shows the phase "Removing disqualifications..." and the count of removed
+// entries. A record that cannot be deleted is told with failureMessage (OK, information icon) and stays.
+// Errors of opening the entries reach the caller.
 void RemoveOneByOne(ado::Connection& connection, const AutomaticEntries& entries,
-                    const OneByOneRemovalOptions& options);
+                    const QString& failureMessage, RebuildProgress& progress);
 
 // Deletes the entries batchSize at a time, lowest IDs first, probing for a remaining entry before each batch,
 // until the probe finds none. The probe is opened as OpenRetried does; a batch delete that fails is sent

@@ -15,7 +15,6 @@ inline constexpr std::array<OffenceKind, 4> kOffenceKinds = {OffenceKind::Drug, 
 
 struct OffenceKindTexts {
     QString chargeFlag;      // the [Court Charges] field, e.g. "Drug_Related"
-    QString agencyFlag;      // the Agencies field, e.g. "No_Drug_Offenders"
     QString caseNote;        // the note of an entry found through a case on file
     QString historyNote;     // the note of an entry found through the criminal history
     QString caseCaption;     // shown while the agency rebuild scans cases

@@ -2,7 +2,6 @@
 // row for each offence kind the agency refuses.
 #include "engine/rebuild_agency.h"
 
-#include "app/frm_message.h"
 #include "data/connection_settings.h"
 #include "data/generic_ado.h"
 #include "data/open_connection.h"
@@ -87,21 +86,21 @@ bool AnyFlagChanged(const AgencyRebuildFlags& flags) {
 
 // One scan phase: every row of source with kind's charge flag set gives its client an entry.
 void ScanPhase(ado::Connection& connection, ado::Recordset& addRecordset, int32_t agencyId,
-               const ScanSource& source, OffenceKind kind) {
+               const ScanSource& source, OffenceKind kind, RebuildProgress& progress) {
     const OffenceKindTexts& texts = Texts(kind);
     auto scan = std::make_unique<ado::Recordset>();
     scan->Open(source.statements[static_cast<size_t>(kind)] + data::Settings().trueLiteral, connection,
                ado::adOpenForwardOnly, ado::adLockReadOnly, -1);
     if (!scan->Eof()) {
-        app::gfrmMessage->lblMessage->SetCaption(texts.*source.caption);
+        progress.SetPhase(texts.*source.caption);
         int32_t counter = 0;
         while (!scan->Eof()) {
             const int32_t clientId = scan->Fields(source.clientField).ToLong();
             AddBlacklistEntry(connection, addRecordset, clientId, agencyId, texts.*source.note);
             ++counter;
             if (counter % kProgressEvery == 0) {
-                app::gfrmMessage->stsBar->SetSimpleText(
-                    QStringLiteral("Processed ") + QString::number(counter) + QStringLiteral(" entries"));
+                progress.SetCounter(QStringLiteral("Processed ") + QString::number(counter) +
+                                    QStringLiteral(" entries"));
             }
             platform::Screen::DoEvents();
             scan->MoveNext();
@@ -112,30 +111,27 @@ void ScanPhase(ado::Connection& connection, ado::Recordset& addRecordset, int32_
 
 }  // namespace
 
-void RebuildAgencyDisqualifications(int32_t agencyId, const AgencyRebuildFlags& flags) {
+void RebuildAgencyDisqualifications(int32_t agencyId, const AgencyRebuildFlags& flags,
+                                    RebuildProgress& progress) {
     if (!AnyFlagChanged(flags) && !flags.force)
         return;
 
     const int rememberedPointer = platform::Screen::MousePointer();
     platform::Screen::SetMousePointer(platform::vbHourglass);
 
-    app::gfrmMessage->SetCaption(QStringLiteral("Updating Agency Blacklist. Please wait..."));
-    app::gfrmMessage->stsBar->setVisible(true);
-    app::gfrmMessage->Show(platform::vbModeless);
-    app::gfrmMessage->Refresh();
+    progress.Begin(QStringLiteral("Updating Agency Blacklist. Please wait..."));
 
-    data::ConnectionSettings& settings = data::Settings();
+    const data::ConnectionSettings& settings = data::Settings();
     auto connection = std::make_unique<ado::Connection>();
-    bool exclusive = false;
-    data::AdoOpenConnection(*connection, settings.mainConnectionString, exclusive);
+    // The result is not examined: a connection that did not open fails the first statement run on it.
+    static_cast<void>(data::AdoOpenConnection(*connection, data::Database::Main, false));
 
     const AutomaticEntries entries{QStringLiteral("Agency_ID"), agencyId};
     if (settings.accessFlag) {
-        RemoveOneByOne(*connection, entries,
-                       {.failureMessage = QStringLiteral("Unable to remove Agency blacklist entry."),
-                        .showProgress = true});
+        RemoveOneByOne(*connection, entries, QStringLiteral("Unable to remove Agency blacklist entry."),
+                       progress);
     } else {
-        app::gfrmMessage->lblMessage->SetCaption(QStringLiteral("Removing disqualifications..."));
+        progress.SetPhase(QStringLiteral("Removing disqualifications..."));
         RemoveInBatches(*connection, entries, kBatchSize);
     }
 
@@ -144,12 +140,12 @@ void RebuildAgencyDisqualifications(int32_t agencyId, const AgencyRebuildFlags& 
     for (const ScanSource* source : {&CaseSource(), &HistorySource()}) {
         for (OffenceKind kind : kOffenceKinds) {
             if (Refuses(flags, kind))
-                ScanPhase(*connection, *addRecordset, agencyId, *source, kind);
+                ScanPhase(*connection, *addRecordset, agencyId, *source, kind, progress);
         }
     }
 
     data::AdoCloseRecordset(addRecordset);
-    app::gfrmMessage->Unload();
+    progress.End();
     data::AdoCloseConnection(connection);
     platform::Screen::SetMousePointer(rememberedPointer);
 }

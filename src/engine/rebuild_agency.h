@@ -1,6 +1,8 @@
 #pragma once
 // Rebuilding the automatic disqualifications of one agency from its refusal flags.
 
+#include "engine/rebuild_progress.h"
+
 #include <cstdint>
 
 namespace engine {
@@ -19,10 +21,11 @@ struct AgencyRebuildFlags {
 };
 
 // Removes every automatic Blacklist entry of agencyId and adds one for each client with a case or criminal-
-// history charge of a kind the agency refuses, showing the message window meanwhile. Returns at once,
+// history charge of a kind the agency refuses, reporting through progress meanwhile. Returns at once,
 // touching nothing, when no flag changed and force is false. A failing removal probe ends the run with the
-// "Unexpected error" message (throws platform::EndProgram); other errors reach the caller, leaving the window
-// and the hourglass up.
-void RebuildAgencyDisqualifications(int32_t agencyId, const AgencyRebuildFlags& flags);
+// "Unexpected error" message (throws platform::EndProgram); other errors reach the caller, leaving the
+// progress unended and the hourglass up.
+void RebuildAgencyDisqualifications(int32_t agencyId, const AgencyRebuildFlags& flags,
+                                    RebuildProgress& progress);
 
 }  // namespace engine

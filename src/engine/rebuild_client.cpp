@@ -2,7 +2,6 @@
 // client, the active agencies that refuse its kinds.
 #include "engine/rebuild_client.h"
 
-#include "app/frm_message.h"
 #include "data/connection_settings.h"
 #include "data/generic_ado.h"
 #include "data/open_connection.h"
@@ -62,7 +61,8 @@ struct ClientRun {
     ado::Connection& work;
     ado::Connection& check;
     ado::Recordset& addRecordset;
-    const ClientRebuildOptions& options;
+    // Where the phases and counters go: the caller's progress when it asked for them, else nowhere.
+    RebuildProgress& shown;
 };
 
 // Adds an entry for the client at every active agency that refuses kind.
@@ -93,8 +93,7 @@ void ScanPhase(const ClientRun& run, const ClientScan& source) {
                 run.work, ado::adOpenForwardOnly, ado::adLockReadOnly, {});
     if (!scan->Eof()) {
         int32_t counter = 0;
-        if (run.options.showProgress)
-            app::gfrmMessage->lblMessage->SetCaption(source.caption);
+        run.shown.SetPhase(source.caption);
         while (!scan->Eof()) {
             for (OffenceKind kind : kOffenceKinds) {
                 const ado::Field& flag = scan->Fields(Texts(kind).chargeFlag);
@@ -102,10 +101,8 @@ void ScanPhase(const ClientRun& run, const ClientScan& source) {
                     AddForRefusingAgencies(run, kind);
             }
             ++counter;
-            if (run.options.showProgress) {
-                app::gfrmMessage->stsBar->SetSimpleText(
-                    QStringLiteral("Processed ") + QString::number(counter) + QStringLiteral(" entries"));
-            }
+            run.shown.SetCounter(QStringLiteral("Processed ") + QString::number(counter) +
+                                 QStringLiteral(" entries"));
             scan->MoveNext();
         }
     }
@@ -114,31 +111,27 @@ void ScanPhase(const ClientRun& run, const ClientScan& source) {
 
 }  // namespace
 
-void RebuildClientDisqualifications(int32_t& clientId, platform::Form& ownerForm,
+void RebuildClientDisqualifications(int32_t clientId, RebuildProgress& progress,
                                     const ClientRebuildOptions& options) {
     const int rememberedPointer = platform::Screen::MousePointer();
     platform::Screen::SetMousePointer(platform::vbHourglass);
 
-    if (!options.noMessageWindow) {
-        app::gfrmMessage->SetCaption(QStringLiteral("Updating disqualifications. Please wait..."));
-        app::gfrmMessage->stsBar->setVisible(true);
-        app::gfrmMessage->Show(platform::vbModeless, &ownerForm);
-        app::gfrmMessage->Refresh();
-    }
+    if (!options.noMessageWindow)
+        progress.Begin(QStringLiteral("Updating disqualifications. Please wait..."));
+    NullProgress silent;
+    RebuildProgress& shown = options.showProgress ? progress : silent;
 
-    data::ConnectionSettings& settings = data::Settings();
+    const data::ConnectionSettings& settings = data::Settings();
     auto work = std::make_unique<ado::Connection>();
     auto check = std::make_unique<ado::Connection>();
-    bool exclusive = false;
-    data::AdoOpenConnection(*work, settings.mainConnectionString, exclusive);
-    data::AdoOpenConnection(*check, settings.mainConnectionString, exclusive);
+    // The results are not examined: a connection that did not open fails the first statement run on it.
+    static_cast<void>(data::AdoOpenConnection(*work, data::Database::Main, false));
+    static_cast<void>(data::AdoOpenConnection(*check, data::Database::Main, false));
 
     if (!options.skipRemoval) {
         const AutomaticEntries entries{QStringLiteral("Client_ID"), clientId};
         if (settings.accessFlag) {
-            RemoveOneByOne(*work, entries,
-                           {.failureMessage = QStringLiteral("Unable to remove client blacklist entry."),
-                            .showProgress = options.showProgress});
+            RemoveOneByOne(*work, entries, QStringLiteral("Unable to remove client blacklist entry."), shown);
         } else {
             RemoveInBatches(*work, entries, kBatchSize);
         }
@@ -146,7 +139,7 @@ void RebuildClientDisqualifications(int32_t& clientId, platform::Form& ownerForm
 
     auto addRecordset = std::make_unique<ado::Recordset>();
     OpenRetried(*addRecordset, kAddRecordsetSource, *work, ado::adOpenKeyset, ado::adLockPessimistic, {});
-    const ClientRun run{clientId, *work, *check, *addRecordset, options};
+    const ClientRun run{clientId, *work, *check, *addRecordset, shown};
     ScanPhase(run, CaseScan());
     ScanPhase(run, HistoryScan());
 
@@ -154,7 +147,7 @@ void RebuildClientDisqualifications(int32_t& clientId, platform::Form& ownerForm
     data::AdoCloseConnection(work);
     data::AdoCloseConnection(check);
     if (!options.noMessageWindow)
-        app::gfrmMessage->Unload();
+        progress.End();
     platform::Screen::DoEvents();
     platform::Screen::SetMousePointer(rememberedPointer);
 }

@@ -3,7 +3,7 @@
 #include "localrefresh/frm_setup_laptop.h"
 
 #include "ado/connection.h"
-#include "app/window_closing.h"
+#include "platform/window_closing.h"
 #include "data/connection_settings.h"
 #include "platform/application.h"
 #include "platform/file_copy.h"
@@ -220,7 +220,7 @@ void frmSetupLaptop::Form_Unload(int& cancel) {
     } else {
         data::Settings().useLocalData = false;
     }
-    app::CloseForm(gfrmSetupLaptop);
+    platform::CloseForm(gfrmSetupLaptop);
 }
 
 void frmSetupLaptop::ApplyChoice() {

@@ -1,11 +1,12 @@
 #pragma once
-// Process-wide facts: the application title, whether there is a display, and the status-line mirror.
+// Process-wide facts: the application title, whether there is a display, and the status-line mirror. None of
+// these fails: a line that cannot be written is lost.
 
 #include <QString>
 
 namespace platform {
 
-// The title that message boxes without a title of their own carry.
+// The title that message boxes without a title of their own carry; empty until SetAppTitle.
 QString AppTitle();
 void SetAppTitle(const QString& title);
 

@@ -131,11 +131,8 @@ void FileListBox::SetPath(const QString& path) {
 }
 
 void FileListBox::SetPattern(const QString& pattern) {
-    const bool changed = pattern != pattern_;
     pattern_ = pattern;
     Fill();
-    if (changed && patternChange_)
-        patternChange_();
 }
 
 void FileListBox::Fill() {

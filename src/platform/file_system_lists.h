@@ -2,8 +2,8 @@
 // The drive, folder and file list controls: a drive list of the drive roots, a folder list of one folder's
 // place in its drive and its subfolders, and a file list of the files of one folder that match a pattern.
 // Setting a list's drive or path from code raises its change event, as a click does. A window handles an
-// event by giving the control its event procedure; a person's choice in a list runs it through the event guard
-// (platform/event_loop.h), a statement's runs it directly.
+// event by giving the control its event procedure; a person's choice in a list runs it through the event
+// guard (platform/event_loop.h), a statement's runs it directly.
 
 #include <QComboBox>
 #include <QListWidget>
@@ -57,19 +57,17 @@ public:
     // Lists the files of path; raises PathChange when it differs from the current path.
     void SetPath(const QString& path);
     QString Pattern() const { return pattern_; }
-    // Lists the files matching pattern (";" separates patterns); raises PatternChange when it changes.
+    // Lists the files matching pattern (";" separates patterns).
     void SetPattern(const QString& pattern);
     int ListCount() const { return count(); }
-    // The PathChange and PatternChange events.
+    // The PathChange event.
     void OnPathChange(std::function<void()> handler) { pathChange_ = std::move(handler); }
-    void OnPatternChange(std::function<void()> handler) { patternChange_ = std::move(handler); }
 
 private:
     void Fill();
     QString path_;
     QString pattern_ = QStringLiteral("*");
     std::function<void()> pathChange_;
-    std::function<void()> patternChange_;
 };
 
 // A folder path as the lists keep it: cleaned, without a trailing "/" unless it is a drive root or "/".

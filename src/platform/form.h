@@ -33,14 +33,16 @@ public:
 
     // Runs Form_Initialize once; FormRef calls it right after creating the instance.
     void Initialize();
-    // Loads the window: adds it to Screen::Forms and runs Form_Load. Does nothing when already loaded.
+    // Loads the window: adds it to Screen::Forms and runs Form_Load. Does nothing when already loaded. An
+    // error of Form_Load reaches the caller, the window staying loaded.
     void Load();
     // Loads when needed, shows the window and runs Form_Activate. vbModal runs a local event loop until the
     // window is hidden or unloaded, or until an event procedure fails: the failure is raised again here.
     // owner, when given, owns the window (it stays above the owner).
     virtual void Show(int modal = vbModeless, QWidget* owner = nullptr);
     void Hide();
-    // Runs Form_Unload; unless it cancels, hides the window and removes it from Screen::Forms.
+    // Runs Form_Unload; unless it cancels, hides the window and removes it from Screen::Forms. An error of
+    // Form_Unload reaches the caller, the window staying loaded.
     void Unload();
 
     bool IsLoaded() const { return loaded_; }

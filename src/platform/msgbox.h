@@ -45,7 +45,8 @@ public:
 // The answer that Enter gives: the first button (OK for OK and OK/Cancel, Yes for Yes/No and Yes/No/Cancel).
 int DefaultAnswer(int buttons);
 
-// Shows a message box and returns the answer.
+// Shows a message box and returns the answer; at the end of a terminal's input, the default button's. Never
+// fails.
 int MsgBox(const QString& text, int buttons = vbOKOnly, const QString& title = {});
 
 // Replaces the answerer (nullptr restores the default one described above).

@@ -1,7 +1,7 @@
 // The data-location dialog: its layout, its life, the lists, OK and Cancel.
 #include "setup/get_data_path.h"
 
-#include "app/window_closing.h"
+#include "platform/window_closing.h"
 #include "data/connection_settings.h"
 #include "platform/application.h"
 #include "platform/msgbox.h"
@@ -182,7 +182,7 @@ void GetDataPath::Form_Resize() {
 }
 
 void GetDataPath::Form_Unload(int& cancel) {
-    app::CloseForm(gGetDataPath);
+    platform::CloseForm(gGetDataPath);
 }
 
 void GetDataPath::Drive1_Change() {
@@ -247,7 +247,7 @@ void GetDataPath::cmdCancel_Click() {
     platform::MsgBox(QStringLiteral("This must be set up before you may use the application."),
                      platform::vbOKOnly + platform::vbCritical,
                      QStringLiteral("Halvermoor Software Solutions Setup"));
-    app::UnloadAllForms();
+    platform::UnloadAllForms();
 }
 
 void GetDataPath::EnableButtons(bool enabled) {

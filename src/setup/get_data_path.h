@@ -99,7 +99,8 @@ private:
 inline platform::FormRef<GetDataPath> gGetDataPath;
 
 // What AdoOpenConnection does for a missing database file: loads the dialog, sets its dbFile to the file name
-// and shows it modally. Returns when the dialog is unloaded (after OK, Cancel or an install).
+// and shows it modally. Returns when the dialog is unloaded (after OK, Cancel or an install); an error of its
+// event procedures (platform::EndProgram after a failed install) reaches the caller.
 void ShowGetDataPath(const QString& dbFile);
 
 }  // namespace setup

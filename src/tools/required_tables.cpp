@@ -1,9 +1,7 @@
 // The tables and fields that the queue processor reads and writes.
 #include "tools/required_tables.h"
 
-#include "ado/postgresql/values.h"
 #include "ado/recordset.h"
-#include "ado/sqlite/statement.h"
 #include "tools/database.h"
 
 #include <map>
@@ -14,24 +12,24 @@ namespace {
 
 using Kind = ado::Variant::Kind;
 
-// The kind of each field of table as the provider reads it, keyed by the lower-case field name; empty when
-// the table does not exist. The kinds come from the providers' own reading of the engines' types.
+// The kind of each field of table as the provider reads the engine's declared type, keyed by the lower-case
+// field name; empty when the table does not exist. Raises ado::Error.
 std::map<QString, Kind> FieldKinds(ado::Connection& connection, bool onServer, const QString& table) {
-    const QString sql =
-        onServer ? QStringLiteral(
-                       "SELECT a.attname AS name, CAST(a.atttypid AS integer) AS type FROM pg_attribute "
-                       "a WHERE a.attrelid = to_regclass(%1) AND a.attnum > 0 AND NOT a.attisdropped")
+    const QString existing =
+        onServer ? QStringLiteral("SELECT COUNT(*) AS n FROM pg_class WHERE oid = to_regclass(%1)")
                        .arg(SqlText(QLatin1Char('"') + table.toLower() + QLatin1Char('"')))
-                 : QStringLiteral("SELECT name, type FROM pragma_table_info(%1)").arg(SqlText(table));
+                 : QStringLiteral("SELECT COUNT(*) AS n FROM pragma_table_info(%1)").arg(SqlText(table));
+    ado::Recordset found;
+    found.Open(existing, connection);
+    const bool exists = found.Fields(QStringLiteral("n")).ToLong() > 0;
+    found.Close();
     std::map<QString, Kind> kinds;
+    if (!exists)
+        return kinds;
     ado::Recordset fields;
-    fields.Open(sql, connection);
-    for (; !fields.Eof(); fields.MoveNext()) {
-        const ado::Variant& type = fields.Fields(QStringLiteral("type")).Value();
-        kinds[fields.Fields(QStringLiteral("name")).ToString().toLower()] =
-            onServer ? ado::postgresql::KindOfType(static_cast<Oid>(type.ToLong()))
-                     : ado::sqlite::KindOfDeclaredType(type.ToString());
-    }
+    fields.Open(QStringLiteral("SELECT * FROM [") + table + QStringLiteral("] WHERE 1 = 0"), connection);
+    for (int i = 0; i < fields.FieldCount(); ++i)
+        kinds[fields.FieldAt(i).Name().toLower()] = fields.FieldAt(i).DeclaredKind();
     return kinds;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The tables and fields that the queue processor reads and writes, with the kind of value it needs from
-// each, checked against what a database's own catalog says the table holds.
+// each, checked against the kinds the database declares for them.
 
 #include "ado/connection.h"
 

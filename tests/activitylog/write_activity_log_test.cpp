@@ -3,7 +3,7 @@
 #include "activitylog/write_activity_log.h"
 #include "ado/connection.h"
 #include "ado/recordset.h"
-#include "app/current_ids.h"
+#include "data/current_ids.h"
 #include "data/connect_database.h"
 #include "data/connection_settings.h"
 #include "platform/settings.h"
@@ -55,8 +55,8 @@ struct UsersDatabase {
 
 TEST(WriteActivityLog, AppendsOneRowPerCallAtLeastASecondApart) {
     UsersDatabase db;
-    app::gCurrentUserId = 4;
-    app::gCurrentWorkstationId = 9;
+    data::gCurrentUserId = 4;
+    data::gCurrentWorkstationId = 9;
 
     activitylog::WriteActivityLog(
         QStringLiteral("KSProcessDisqualificationsQueue began at 01/03/2024 09:00:00."));
@@ -96,7 +96,7 @@ TEST(WriteActivityLog, GoesToTheUsersFileWhenTheMainDataIsOnTheServer) {
     data::ConnectDatabase(incompleteSetup);
     ASSERT_FALSE(incompleteSetup);
     ASSERT_FALSE(data::Settings().accessFlag);
-    app::gCurrentWorkstationId = 3;
+    data::gCurrentWorkstationId = 3;
 
     activitylog::WriteActivityLog(QStringLiteral("Disqualications rebuild for agency North Yard"));
 

@@ -2,10 +2,10 @@
 
 #include "data/open_connection.h"
 #include "data/connection_settings.h"
-#include "support/faulty_engine.h"
 #include "platform/runtime_error.h"
 #include "platform/screen.h"
 #include "support/databases.h"
+#include "support/faulty_engine.h"
 #include "support/program_environment.h"
 
 #include <QDir>
@@ -40,13 +40,12 @@ class OpenFailureTest : public ::testing::TestWithParam<OpenCase> {};
 TEST_P(OpenFailureTest, RetriesReportsOrStaysSilent) {
     const OpenCase& c = GetParam();
     testsupport::ProgramEnvironment env;
-    QString connectionString = testsupport::NewJetDatabase(env.Dir());
+    data::Settings().mainConnectionString = testsupport::NewJetDatabase(env.Dir());
     datatest::FaultyEngine jet;
     jet.Fail(Operation::Open, c.hresult, c.failures, c.nativeError);
 
     ado::Connection connection;
-    bool exclusive = false;
-    const bool opened = data::AdoOpenConnection(connection, connectionString, exclusive);
+    const bool opened = data::AdoOpenConnection(connection, data::Database::Main, false);
 
     EXPECT_EQ(opened, c.opened);
     EXPECT_EQ(connection.State(), c.opened ? ado::adStateOpen : ado::adStateClosed);
@@ -86,10 +85,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(AdoOpenConnection, SetsTimeoutsAndShareMode) {
     testsupport::ProgramEnvironment env;
-    QString connectionString = testsupport::NewJetDatabase(env.Dir());
+    data::Settings().usersConnectionString = testsupport::NewJetDatabase(env.Dir());
     for (bool exclusive : {false, true}) {
         ado::Connection connection;
-        ASSERT_TRUE(data::AdoOpenConnection(connection, connectionString, exclusive));
+        ASSERT_TRUE(data::AdoOpenConnection(connection, data::Database::Users, exclusive));
         EXPECT_EQ(connection.CommandTimeout, 18);
         EXPECT_EQ(connection.ConnectionTimeout, 3);
         EXPECT_EQ(connection.Mode, exclusive ? ado::adModeShareExclusive : ado::adModeReadWrite);
@@ -113,11 +112,10 @@ TEST(AdoOpenConnection, AppendsTheSemicolonToItsWorkingCopyOnly) {
     jet->Add(spy);
 
     for (const QString& original : {withoutSemicolon, withSemicolon}) {
-        QString connectionString = original;
+        data::Settings().mainConnectionString = original;
         ado::Connection connection;
-        bool exclusive = false;
-        ASSERT_TRUE(data::AdoOpenConnection(connection, connectionString, exclusive));
-        EXPECT_EQ(connectionString, original);
+        ASSERT_TRUE(data::AdoOpenConnection(connection, data::Database::Main, false));
+        EXPECT_EQ(data::Settings().mainConnectionString, original);
         connection.Close();
         ado::ClearConnectionPool();
     }
@@ -139,8 +137,7 @@ TEST(AdoOpenConnection, MissingFileWithoutDialogTakesTheCancelPathAndEnds) {
     MissingFile missing(env);
 
     ado::Connection connection;
-    bool exclusive = false;
-    EXPECT_THROW(data::AdoOpenConnection(connection, data::Settings().mainConnectionString, exclusive),
+    EXPECT_THROW(static_cast<void>(data::AdoOpenConnection(connection, data::Database::Main, false)),
                  platform::EndProgram);
 
     ASSERT_EQ(env.Answers().Shown().size(), 1u);
@@ -167,8 +164,7 @@ TEST(AdoOpenConnection, MissingFileAsksTheDialogAndOpensWhatItChose) {
     });
 
     ado::Connection connection;
-    bool exclusive = false;
-    EXPECT_TRUE(data::AdoOpenConnection(connection, data::Settings().mainConnectionString, exclusive));
+    EXPECT_TRUE(data::AdoOpenConnection(connection, data::Database::Main, false));
 
     EXPECT_EQ(asked, QStringList{QStringLiteral("KS.mdb")});
     EXPECT_EQ(pointerDuringDialog, platform::vbHourglass);
@@ -190,8 +186,7 @@ TEST(AdoOpenConnection, CountsTransientFailuresOverTheWholeCall) {
     });
 
     ado::Connection connection;
-    bool exclusive = false;
-    EXPECT_FALSE(data::AdoOpenConnection(connection, data::Settings().mainConnectionString, exclusive));
+    EXPECT_FALSE(data::AdoOpenConnection(connection, data::Database::Main, false));
 
     ASSERT_EQ(env.Answers().Shown().size(), 1u);
     EXPECT_TRUE(env.Answers().Shown()[0].text.startsWith(QStringLiteral("Timeout error -2147467259 ")));
@@ -204,12 +199,12 @@ TEST(AdoOpenConnection, DataSourceFoundOnlyAsWrittenAfterASemicolon) {
     int dialogs = 0;
     data::SetDataLocationDialog([&](const QString&) { ++dialogs; });
 
-    for (QString connectionString :
+    for (const QString& connectionString :
          {QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;data source=") + missing + QStringLiteral(";"),
           QStringLiteral("Data Source=") + missing + QStringLiteral(";Provider=Microsoft.Jet.OLEDB.4.0;")}) {
+        data::Settings().mainConnectionString = connectionString;
         ado::Connection connection;
-        bool exclusive = false;
-        EXPECT_FALSE(data::AdoOpenConnection(connection, connectionString, exclusive))
+        EXPECT_FALSE(data::AdoOpenConnection(connection, data::Database::Main, false))
             << connectionString.toStdString();
     }
     EXPECT_EQ(dialogs, 0);

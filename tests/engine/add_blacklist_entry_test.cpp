@@ -3,8 +3,8 @@
 #include "engine_fixture.h"
 
 #include "ado/recordset.h"
-#include "app/current_ids.h"
 #include "data/connection_settings.h"
+#include "data/current_ids.h"
 #include "engine/add_blacklist_entry.h"
 #include "support/faulty_engine.h"
 
@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
 using NewEntryTest = EachEngine;
 
 TEST_P(NewEntryTest, CarriesTheTimeOfTheCallAndTheCurrentUser) {
-    app::gCurrentUserId = 42;
+    data::gCurrentUserId = 42;
     env_.Clock().Advance(90'000);
     const QDateTime called = env_.Clock().Now();
     {

@@ -5,6 +5,7 @@
 
 #include "ado/connection.h"
 #include "ado/variant.h"
+#include "app/frm_message.h"
 #include "support/databases.h"
 #include "support/program_environment.h"
 
@@ -83,6 +84,8 @@ public:
     Engine engine() const { return engine_; }
 
     testsupport::ProgramEnvironment env_;
+    // The message window, as the queue processor shows it during an agency's rebuild.
+    app::MessageWindowProgress messageWindow_;
 
 private:
     Engine engine_ = Engine::Jet;

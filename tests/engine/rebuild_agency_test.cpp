@@ -2,8 +2,8 @@
 // handling.
 #include "engine_fixture.h"
 
-#include "app/current_ids.h"
 #include "app/frm_message.h"
+#include "data/current_ids.h"
 #include "engine/offence_kind.h"
 #include "engine/rebuild_agency.h"
 #include "platform/clock.h"
@@ -34,7 +34,7 @@ constexpr std::array<bool, 4> kRefusesNothing = {false, false, false, false};
 using RebuildAgencyTest = EachEngine;
 
 TEST_P(RebuildAgencyTest, EachEntryCarriesTheNoteOfTheFirstPhaseThatFoundTheClient) {
-    app::gCurrentUserId = 3;
+    data::gCurrentUserId = 3;
     InsertAgency(1, kRefusesAll, /*inactive=*/true);  // Inactive does not matter here
     InsertAgency(2, kRefusesTheft);
     InsertCharge(1, {1, 0, 0, 0});
@@ -54,8 +54,8 @@ TEST_P(RebuildAgencyTest, EachEntryCarriesTheNoteOfTheFirstPhaseThatFoundTheClie
     InsertCases(16, 5);
     InsertEntries({{15, 1, true, "By hand"}, {17, 1, false, "Stale"}});
 
-    engine::RebuildAgencyDisqualifications(1, FromQueue(kRefusesAll));
-    engine::RebuildAgencyDisqualifications(2, FromQueue(kRefusesTheft));
+    engine::RebuildAgencyDisqualifications(1, FromQueue(kRefusesAll), messageWindow_);
+    engine::RebuildAgencyDisqualifications(2, FromQueue(kRefusesTheft), messageWindow_);
 
     std::map<Pair, QString> notes;
     for (const Entry& e : Entries(QStringLiteral("Manually_Entered = ") + F())) {
@@ -89,7 +89,7 @@ TEST_P(RebuildAgencyTest, CountsScannedRowsInTwentyFivesPerPhase) {
     InsertHistory(1, 1, 30);
     MessageWindowRecorder recorder;
 
-    engine::RebuildAgencyDisqualifications(1, FromQueue(kRefusesDrug));
+    engine::RebuildAgencyDisqualifications(1, FromQueue(kRefusesDrug), messageWindow_);
     recorder.Stop();
 
     EXPECT_EQ(recorder.titles.value(0), QStringLiteral("Updating Agency Blacklist. Please wait..."));
@@ -137,7 +137,7 @@ TEST_P(AgencyRemovalTest, RemovesOnlyTheAgencysAutomaticEntries) {
     InsertEntries(std::vector<Entry>(c.automatic, Entry{3, 7, false, "Old"}));
     MessageWindowRecorder recorder;
 
-    engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing));
+    engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing), messageWindow_);
     recorder.Stop();
 
     EXPECT_EQ(recorder.captions, c.captions);
@@ -157,7 +157,7 @@ TEST_F(EngineFixture, AgencyRemovalOnTheServerDeletesFiveHundredAtATime) {
     InsertEntries({{1, 7, true, "By hand"}, {1, 8, false, "Other agency"}});
     StatementTrace trace;
 
-    engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing));
+    engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing), messageWindow_);
 
     EXPECT_EQ(
         trace.CountExactly("SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Agency_ID = 7 "
@@ -193,7 +193,7 @@ TEST_P(AgencySkipTest, TouchesNothingUnlessSomethingChangedOrForced) {
     InsertEntries({{3, 7, false, "Stale"}});
     datatest::FaultyEngine faulty;
 
-    engine::RebuildAgencyDisqualifications(7, GetParam().flags);
+    engine::RebuildAgencyDisqualifications(7, GetParam().flags, messageWindow_);
 
     const bool rebuilt = GetParam().rebuilt;
     EXPECT_EQ(faulty->Calls(ado::faulty::Operation::Open) > 0, rebuilt);
@@ -251,7 +251,8 @@ TEST_P(AgencyServerFailureTest, EndsTheRunWithTheUnexpectedErrorMessage) {
     fault.matches = [start = c.statementStart](const QString& sql) { return sql.startsWith(start); };
     faulty->Add(fault);
 
-    EXPECT_THROW(engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing)), platform::EndProgram);
+    EXPECT_THROW(engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing), messageWindow_),
+                 platform::EndProgram);
 
     ASSERT_EQ(env_.Answers().Shown().size(), 1u);
     EXPECT_EQ(env_.Answers().Shown()[0].text, c.message);

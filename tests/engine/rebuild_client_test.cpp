@@ -3,10 +3,10 @@
 #include "engine_fixture.h"
 
 #include "app/frm_message.h"
-#include "support/faulty_engine.h"
 #include "engine/rebuild_client.h"
 #include "platform/form.h"
 #include "platform/screen.h"
+#include "support/faulty_engine.h"
 
 namespace enginetest {
 namespace {
@@ -21,9 +21,10 @@ constexpr std::array<bool, 4> kRefusesNothing = {false, false, false, false};
 class RebuildClientTest : public EachEngine {
 protected:
     void Rebuild(int32_t clientId, const ClientRebuildOptions& options = {}) {
-        engine::RebuildClientDisqualifications(clientId, owner_, options);
+        engine::RebuildClientDisqualifications(clientId, ownedWindow_, options);
     }
     platform::Form owner_;
+    app::MessageWindowProgress ownedWindow_{&owner_};
 };
 
 TEST_P(RebuildClientTest, FromTheQueueShowsOnlyTheWindowCaption) {
@@ -104,9 +105,9 @@ TEST_F(EngineFixture, ClientRemovalOnTheServerDeletesAThousandAtATime) {
     InsertEntries({{10, 7, true, "By hand"}, {11, 7, false, "Other client"}});
     StatementTrace trace;
     platform::Form owner;
-    int32_t clientId = 10;
+    app::MessageWindowProgress ownedWindow(&owner);
 
-    engine::RebuildClientDisqualifications(clientId, owner, {});
+    engine::RebuildClientDisqualifications(10, ownedWindow, {});
 
     EXPECT_EQ(
         trace.CountExactly("SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Client_ID = 10 "
@@ -162,14 +163,14 @@ TEST_P(ClientFailingOpenTest, RetriesPassingConditionsForFiveMinutes) {
     fault.matches = [start = c.statementStart](const QString& sql) { return sql.startsWith(start); };
     faulty->Add(fault);
     platform::Form owner;
-    int32_t clientId = 10;
+    app::MessageWindowProgress ownedWindow(&owner);
 
     if (c.message.isEmpty()) {
-        engine::RebuildClientDisqualifications(clientId, owner, {.noMessageWindow = true});
+        engine::RebuildClientDisqualifications(10, ownedWindow, {.noMessageWindow = true});
         EXPECT_EQ(Entries(), (std::vector<Entry>{{10, 1, false, ""}}));
         EXPECT_TRUE(env_.Answers().Shown().empty());
     } else {
-        EXPECT_THROW(engine::RebuildClientDisqualifications(clientId, owner, {.noMessageWindow = true}),
+        EXPECT_THROW(engine::RebuildClientDisqualifications(10, ownedWindow, {.noMessageWindow = true}),
                      platform::EndProgram);
         EXPECT_EQ(Count(), 0);
         ASSERT_EQ(env_.Answers().Shown().size(), 1u);

@@ -5,7 +5,7 @@
 #include "engine/offence_kind.h"
 #include "engine/rebuild_agency.h"
 #include "engine/rebuild_client.h"
-#include "platform/form.h"
+#include "engine/rebuild_progress.h"
 
 #include <algorithm>
 #include <iostream>
@@ -112,11 +112,12 @@ TEST_P(RebuildRuleTest, RebuildingEveryAgencyGivesTheRuleWithFirstPhaseNotes) {
     RandomData data = Generate();
     SCOPED_TRACE("seed " + std::to_string(seed_));
     std::shuffle(data.agencies.begin(), data.agencies.end(), std::mt19937(seed_));
+    engine::NullProgress noProgress;
 
     for (const AgencyRow& a : data.agencies) {
         const auto& r = a.refuses;
         engine::RebuildAgencyDisqualifications(
-            a.id, {r[0], r[1], r[2], r[3], !r[0], !r[1], !r[2], !r[3], /*force=*/true});
+            a.id, {r[0], r[1], r[2], r[3], !r[0], !r[1], !r[2], !r[3], /*force=*/true}, noProgress);
     }
 
     const PairSet rule = RulePairs(*this, /*activeAgenciesOnly=*/false);
@@ -133,10 +134,10 @@ TEST_P(RebuildRuleTest, RebuildingEveryAgencyGivesTheRuleWithFirstPhaseNotes) {
 TEST_P(RebuildRuleTest, RebuildingEveryClientGivesTheRuleForActiveAgencies) {
     const RandomData data = Generate();
     SCOPED_TRACE("seed " + std::to_string(seed_));
-    platform::Form owner;
+    engine::NullProgress noProgress;
 
     for (int32_t clientId : data.clients)
-        engine::RebuildClientDisqualifications(clientId, owner, {});
+        engine::RebuildClientDisqualifications(clientId, noProgress, {});
 
     const PairSet rule = RulePairs(*this, /*activeAgenciesOnly=*/true);
     EXPECT_FALSE(rule.empty());

@@ -305,8 +305,7 @@ TEST_F(GetDataPathTest, AFolderChosenForAMissingFileIsOpenedByTheNextAttempt) {
     });
 
     ado::Connection connection;
-    bool exclusive = false;
-    EXPECT_TRUE(data::AdoOpenConnection(connection, data::Settings().mainConnectionString, exclusive));
+    EXPECT_TRUE(data::AdoOpenConnection(connection, data::Database::Main, false));
 
     EXPECT_EQ(asked, QStringList{QStringLiteral("KS.mdb")});
     EXPECT_EQ(data::Settings().mainConnectionString,

@@ -116,8 +116,7 @@ TEST_F(ReleaseCdTest, FromAnEmptyWorkstationInstallsTheFilesAndTheNextAttemptOpe
     });
 
     ado::Connection connection;
-    bool exclusive = false;
-    ASSERT_TRUE(data::AdoOpenConnection(connection, settings.mainConnectionString, exclusive));
+    ASSERT_TRUE(data::AdoOpenConnection(connection, data::Database::Main, false));
 
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(Shown(), QStringList{kInsert});
@@ -149,9 +148,8 @@ TEST_F(ReleaseCdTest, FromAnEmptyWorkstationInstallsTheFilesAndTheNextAttemptOpe
     EXPECT_FALSE(queue.Eof());
     queue.Close();
     connection.Close();
-    bool usersExclusive = false;
     ado::Connection users;
-    EXPECT_TRUE(data::AdoOpenConnection(users, settings.usersConnectionString, usersExclusive));
+    EXPECT_TRUE(data::AdoOpenConnection(users, data::Database::Users, false));
     users.Close();
 }
 
@@ -177,8 +175,7 @@ TEST_F(ReleaseCdTest, AnInstallElsewhereLeadsToTheDialogAgainWhereOkTakesTheInst
     });
 
     ado::Connection connection;
-    bool exclusive = false;
-    EXPECT_TRUE(data::AdoOpenConnection(connection, settings.mainConnectionString, exclusive));
+    EXPECT_TRUE(data::AdoOpenConnection(connection, data::Database::Main, false));
 
     EXPECT_EQ(steps, (QStringList{QStringLiteral("cd"), QStringLiteral("ok")}));
     EXPECT_EQ(settings.mainConnectionString,
@@ -310,9 +307,8 @@ TEST_F(ReleaseCdTest, OnADisplayCancelOnABusyFileEndsTheProgramFromTheDialogsLoo
     });
     person.start(10);
     ado::Connection connection;
-    bool exclusive = false;
 
-    EXPECT_THROW(data::AdoOpenConnection(connection, data::Settings().mainConnectionString, exclusive),
+    EXPECT_THROW(static_cast<void>(data::AdoOpenConnection(connection, data::Database::Main, false)),
                  platform::EndProgram);
 
     EXPECT_EQ(boxes, (QStringList{QString(kInsert).replace(u'\r', u'\n'), kInUse}));

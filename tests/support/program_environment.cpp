@@ -1,7 +1,7 @@
 #include "support/program_environment.h"
 
 #include "ado/connection.h"
-#include "app/current_ids.h"
+#include "data/current_ids.h"
 #include "data/connection_settings.h"
 #include "data/failed_writes.h"
 #include "data/open_connection.h"
@@ -18,8 +18,8 @@ const char* const kConfigHome = "XDG_CONFIG_HOME";
 // Everything the program keeps between calls, as it is when the program starts.
 void ResetProgramState() {
     data::Settings() = data::ConnectionSettings{};
-    app::gCurrentUserId = 0;
-    app::gCurrentWorkstationId = 0;
+    data::gCurrentUserId = 0;
+    data::gCurrentWorkstationId = 0;
     data::SetDataLocationDialog(nullptr);
     data::ForgetFailedWrites();
     data::ForgetRetries();

@@ -4,14 +4,16 @@
 
 #include "platform/form.h"
 
-namespace app {
+namespace platform {
 
 // Called by a window's unload event with its program-wide reference. Makes sure hidden windows do not keep
 // the program alive once the last visible window closes, then empties form (except in the early return when
-// two or more hidden windows were found).
-void CloseForm(platform::FormRefBase& form);
+// two or more hidden windows were found). An error of another window's unload event reaches the caller,
+// with form left as it was.
+void CloseForm(FormRefBase& form);
 
-// Unloads every loaded window.
+// Unloads every loaded window. An error of a window's unload event reaches the caller; the windows after it
+// stay loaded.
 void UnloadAllForms();
 
-}  // namespace app
+}  // namespace platform

@@ -1,6 +1,6 @@
 // Closing windows with real windows (offscreen): which other windows CloseForm unloads, and when it empties
 // the closing window's reference.
-#include "app/window_closing.h"
+#include "platform/window_closing.h"
 #include "platform/clock.h"
 #include "platform/form.h"
 #include "platform/screen.h"
@@ -30,7 +30,7 @@ public:
 protected:
     void Form_Unload(int& cancel) override {
         events->push_back(name + (Visible() ? u" unloaded (visible)"_s : u" unloaded (hidden)"_s));
-        app::CloseForm(*reference);
+        platform::CloseForm(*reference);
     }
 };
 
@@ -136,7 +136,7 @@ TEST_F(WindowClosingTest, UnloadAllFormsUnloadsEveryWindow) {
     NewWindow(u"second"_s)->Load();
     NewWindow(u"third"_s)->Show();
 
-    app::UnloadAllForms();
+    platform::UnloadAllForms();
 
     EXPECT_TRUE(platform::Screen::Forms().empty());
     for (size_t i = 0; i < 3; ++i)
