@@ -98,12 +98,13 @@ private:
     Errors errors_;
 };
 
-// Makes the new, empty database that connectionString names, as a catalog's Create does (for the Jet provider a
-// database file). Raises ado::Error: 3706 for an unknown provider, JET_DATABASE_EXISTS when it exists, the
+// Makes the new, empty database that connectionString names, as a catalog's Create does (for the Jet provider
+// a database file). Raises ado::Error: 3706 for an unknown provider, JET_DATABASE_EXISTS when it exists, the
 // engine's error when it cannot be made.
 void CreateDatabase(const QString& connectionString);
 
-// Drops every pooled session (tests use it between cases; the program never needs it).
+// Drops every pooled session, committing what they hold. Needed before a database file is replaced or removed
+// while the process runs (the local refresh, kestrane-admin init) and by tests between cases.
 void ClearConnectionPool();
 
 }  // namespace ado

@@ -47,6 +47,18 @@ enum class Reading { Streamed, Whole };
 
 // One open engine connection. Statements are the program's own text in the Jet/server dialect; the session
 // translates them for its engine and keeps prepared statements for reuse.
+//
+// When a write is seen, and kept (every provider keeps this contract):
+// - Every connection of the process sees a write as soon as the call that made it returns.
+// - Other processes see it once it is committed, and from then on it outlives a crash of the program. A
+//   statement's write (Execute, a query that writes) is committed when its call returns. A by-key write
+//   (Insert, Update, Delete) may wait in a group with the ones after it: the group is committed when it is a
+//   few tens of milliseconds old, before any statement's write, on Flush (a closing connection) and when the
+//   program ends.
+// - What is committed is always a prefix of what the process wrote; a killed program loses its last group
+// only.
+// - A group the engine rolls back after its writes returned (a full disk) is raised as ado::Error, naming the
+//   writes lost, by the next call of any session of the process. Nothing is lost without being raised.
 class Session {
 public:
     virtual ~Session() = default;
@@ -80,8 +92,8 @@ public:
     // True once the session's connection to the engine is lost (the server restarted, ended the session, or
     // the network failed): no call on it can succeed any more. Never fails.
     virtual bool Broken() { return false; }
-    // Makes every write so far durable and visible to other processes (the connection is closing). Raises
-    // ado::Error when that fails; the writes then stay pending.
+    // Commits every write so far, grouped ones included (the connection is closing). Raises ado::Error when
+    // that fails: a lock leaves the writes pending, a rollback by the engine names the writes lost.
     virtual void Flush() {}
 };
 

@@ -3,8 +3,8 @@
 //
 // Forward-only, read-only recordsets stream their rows from the engine. The others (keyset or dynamic
 // cursor, or any lock type but read-only) are updatable: opening reads the keys of the rows in order, a row's
-// values are read when it becomes current, and AddNew/Update/Delete write to the base table at once, by key,
-// outside any transaction.
+// values are read when it becomes current, and AddNew/Update/Delete write to the base table by key, seen and
+// kept as the provider's session says (provider.h).
 //
 // When the connection replaces a broken session, an updatable recordset reads and writes its rows by key on
 // the new one. A stream runs its statement again there and passes over the rows it has already given,

@@ -21,7 +21,7 @@ const QString& TracePath() {
 
 // Removes this process's trace when the tests end.
 class TraceFileRemover : public ::testing::Environment {
-  public:
+public:
     void TearDown() override { QFile::remove(TracePath()); }
 };
 
@@ -68,7 +68,8 @@ TEST(TraceTest, EachStatementIsWrittenOnceAsWrittenAndAsSent) {
         {"CREATE TABLE TracedA", "CREATE TABLE TracedA"},
         {"INSERT INTO TracedA", "INSERT INTO TracedA"},
         {"SELECT * FROM TracedA\\nWHERE", "SELECT * FROM TracedA\\nWHERE"},
-        {"SELECT TOP 1 ID FROM TracedA", "LIMIT 1"},
+        // A query runs by its shape with the trace on as off: the prepared text, then the values bound.
+        {"SELECT TOP 1 ID FROM TracedA", "SELECT ID FROM TracedA ORDER BY ID LIMIT ?1 /* 1 */"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.marker);

@@ -6,7 +6,7 @@
 #include "ado/sql/literal_parameters.h"
 #include "ado/sqlite/error.h"
 #include "ado/sqlite/provider.h"
-#include "ado/sqlite/write_group.h"
+#include "ado/sqlite/tuning.h"
 #include "ado/trace.h"
 
 #include <QStringList>
@@ -51,6 +51,14 @@ std::optional<std::vector<Variant>> LiteralValues(const std::vector<QStringView>
     return values;
 }
 
+// The text sent for a query run by its shape: the prepared text, then the values bound to its parameters.
+QString TraceSent(const QString& prepared, const std::vector<Variant>& values) {
+    QStringList shown;
+    for (const Variant& value : values)
+        shown << value.ToString();
+    return prepared + QStringLiteral(" /* ") + shown.join(QStringLiteral(", ")) + QStringLiteral(" */");
+}
+
 bool Writes(Statement& statement) {
     return statement.Handle() && !sqlite3_stmt_readonly(statement.Handle());
 }
@@ -75,24 +83,36 @@ std::shared_ptr<provider::Provider> MakeProvider() {
 
 Session::Session(const QString& file, const provider::OpenOptions& options)
     : commandTimeoutSeconds_(options.commandTimeoutSeconds) {
-    const std::lock_guard lock(EngineLock());
+    const EngineCall call(WriteGroups::OfProcess());
     const bool exclusive = options.mode == adModeShareExclusive;
-    handle_ = OpenHandle(file, exclusive);
+    // A handle given up here ends before the call does, with the lock still held.
+    std::shared_ptr<Handle> handle = OpenHandle(file, exclusive);
     // A connection opened for writing says at once that it cannot write, rather than at each write.
     if (exclusive || options.mode == adModeReadWrite) {
-        if (const QString unwritable = handle_->UnwritablePath(); !unwritable.isEmpty())
+        if (const QString unwritable = handle->UnwritablePath(); !unwritable.isEmpty())
             throw ReadOnly(unwritable);
     }
+    handle_ = std::move(handle);
 }
 
 Session::~Session() {
-    const std::lock_guard lock(EngineLock());
+    const EngineCall call(handle_->SharedGroups());
     handle_.reset();
 }
 
+EngineCall Session::Enter() {
+    EngineCall call(handle_->SharedGroups());
+    WriteGroups& groups = handle_->Groups();
+    groups.RaiseLoss();
+    if (!ProcessTuning().sharedHandle)
+        groups.CommitAllBut(handle_.get());
+    return call;
+}
+
 std::unique_ptr<provider::Cursor> Session::Query(const QString& sql, provider::Reading reading) {
+    const EngineCall call = Enter();
     // A query whose shape is known skips the translation: its numbers go straight into the parameters.
-    if (!TraceEnabled()) {
+    if (ProcessTuning().queryShapes) {
         const sql::NumberShape shape = sql::ShapeOfNumbers(sql);
         auto known = queryShapes_.constFind(shape.signature);
         if (known == queryShapes_.constEnd()) {
@@ -104,8 +124,11 @@ std::unique_ptr<provider::Cursor> Session::Query(const QString& sql, provider::R
             std::vector<QStringView> literals;
             for (const int number : known->numberOfParameter)
                 literals.push_back(shape.numbers[number]);
-            if (const std::optional<std::vector<Variant>> values = LiteralValues(literals))
+            if (const std::optional<std::vector<Variant>> values = LiteralValues(literals)) {
+                if (TraceEnabled())
+                    TraceStatement(kProviderName, sql, TraceSent(known->text, *values));
                 return Select(known->text, *values, sql, Writing::OnItsOwn, reading);
+            }
         }
     }
     const std::vector<sql::Token> sent = sql::ToSqliteTokens(sql::Tokenize(sql));
@@ -152,12 +175,11 @@ Session::QueryShape Session::LearnShape(const sql::NumberShape& shape) {
 std::unique_ptr<provider::Cursor> Session::Select(const QString& sql, const std::vector<Variant>& values,
                                                   const QString& written, Writing writing,
                                                   provider::Reading reading) {
-    const std::lock_guard lock(EngineLock());
     Lease statement(*handle_, handle_->Prepare(sql, written));
     const bool writes = Writes(*statement);
     // A query that writes is not a by-key write: it runs after the grouped writes, on its own.
     if (writing == Writing::OnItsOwn && writes)
-        CommitAllGroups();
+        handle_->Groups().CommitAll();
     statement->Bind(values);
     const bool hasRow = handle_->Step(*statement, written, commandTimeoutSeconds_);
     // A statement read whole at once, or one that writes, ends before the program does anything else.
@@ -191,8 +213,8 @@ std::unique_ptr<provider::Cursor> Session::ReadOrCopy(Lease& statement, const QS
         readTheRest();
     if (!more)
         return std::make_unique<BufferedCursor>(columns, std::move(rows));
-    CommitAllGroups();
-    handle_->RaiseLostWrites();
+    handle_->Groups().CommitAll();
+    handle_->Groups().RaiseLoss();
     const int width = static_cast<int>(columns.size());
     const QString table = handle_->TakeCopyTable(width);
     std::unique_ptr<Statement> copy;
@@ -222,11 +244,11 @@ int64_t Session::Execute(const QString& sql) {
         sent << sql::ToSqlite(part);
     if (TraceEnabled())
         TraceStatement(kProviderName, sql, sent.join(QStringLiteral("; ")));
-    const std::lock_guard lock(EngineLock());
+    const EngineCall call = Enter();
     // A command (a write of any size, BEGIN, COMMIT, ...) comes after every grouped write and commits on
     // its own, so that a long one cut short by its time-out never takes a group down with it.
-    CommitAllGroups();
-    handle_->RaiseLostWrites();
+    handle_->Groups().CommitAll();
+    handle_->Groups().RaiseLoss();
     int64_t changes = 0;
     for (QString text : sent) {
         // A part may still hold several statements; each runs in turn.
@@ -242,7 +264,7 @@ int64_t Session::Execute(const QString& sql) {
 }
 
 provider::TableKey Session::UpdatableTable(const QString& sql) {
-    const std::lock_guard lock(EngineLock());
+    const EngineCall call = Enter();
     QString table;
     bool single = false;
     {
@@ -266,12 +288,11 @@ provider::TableKey Session::UpdatableTable(const QString& sql) {
 std::unique_ptr<provider::Cursor> Session::SelectByKey(const provider::TableKey& table, const Variant& key) {
     const QString sql =
         QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(Quoted(table.table), Quoted(table.keyColumn));
+    const EngineCall call = Enter();
     return Select(sql, {key}, sql, Writing::OnItsOwn, provider::Reading::Whole);
 }
 
-int64_t Session::GroupedWrite(const QString& sql, const std::vector<Variant>& values) {
-    const std::lock_guard lock(EngineLock());
-    handle_->RaiseLostWrites();
+int64_t Session::GroupedWrite(const QString& sql, const std::vector<Variant>& values, const QString& what) {
     handle_->JoinGroup(sql);
     int64_t changes = 0;
     {
@@ -286,8 +307,9 @@ int64_t Session::GroupedWrite(const QString& sql, const std::vector<Variant>& va
         }
         changes = sqlite3_changes64(handle_->Db());
     }
-    CommitGroupsIfDue();
-    handle_->RaiseLostWrites();
+    handle_->CountGroupedWrite(what);
+    handle_->Groups().CommitIfDue();
+    handle_->Groups().RaiseLoss();
     return changes;
 }
 
@@ -309,10 +331,10 @@ std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& tabl
                         .arg(Quoted(table.table), names.join(QStringLiteral(", ")),
                              QStringList(names.size(), QStringLiteral("?")).join(u','));
     }
-    const std::lock_guard lock(EngineLock());
-    handle_->RaiseLostWrites();
-    handle_->JoinGroup(sql);
+    // Declared first, so that a failure below ends the call (its lock) before the cursor, which takes it.
     std::unique_ptr<provider::Cursor> inserted;
+    const EngineCall call = Enter();
+    handle_->JoinGroup(sql);
     try {
         // The cursor reads the one row and steps the statement to its end, which completes the insert.
         inserted = Select(sql, values, sql, Writing::Grouped);
@@ -320,8 +342,9 @@ std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& tabl
         handle_->CheckGroupAfterFailure(err);
         throw;
     }
-    CommitGroupsIfDue();
-    handle_->RaiseLostWrites();
+    handle_->CountGroupedWrite(QStringLiteral("insert(s) into ") + table.table);
+    handle_->Groups().CommitIfDue();
+    handle_->Groups().RaiseLoss();
     return inserted;
 }
 
@@ -332,28 +355,30 @@ int64_t Session::Update(const provider::TableKey& table, const Variant& key,
         assignments << Quoted(column) + QStringLiteral(" = ?");
     std::vector<Variant> bound = values;
     bound.push_back(key);
+    const EngineCall call = Enter();
     return GroupedWrite(
         QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
             .arg(Quoted(table.table), assignments.join(QStringLiteral(", ")), Quoted(table.keyColumn)),
-        bound);
+        bound, QStringLiteral("update(s) of ") + table.table);
 }
 
 int64_t Session::Delete(const provider::TableKey& table, const Variant& key) {
+    const EngineCall call = Enter();
     return GroupedWrite(
         QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(Quoted(table.table), Quoted(table.keyColumn)),
-        {key});
+        {key}, QStringLiteral("deletion(s) from ") + table.table);
 }
 
 bool Session::Reusable() {
-    const std::lock_guard lock(EngineLock());
+    const EngineCall call(handle_->SharedGroups());
     // A file that was moved away, deleted or copied over is not the database this session has open.
     return !handle_->Exclusive() && handle_->StillOpensItsFile() && !handle_->InOwnTransaction();
 }
 
 void Session::Flush() {
-    const std::lock_guard lock(EngineLock());
-    CommitAllGroups();
-    handle_->RaiseLostWrites();
+    const EngineCall call = Enter();
+    handle_->Groups().CommitAll();
+    handle_->Groups().RaiseLoss();
 }
 
 }  // namespace ado::sqlite

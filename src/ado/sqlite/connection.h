@@ -6,6 +6,7 @@
 #include "ado/provider.h"
 #include "ado/sql/dialect.h"
 #include "ado/sqlite/handle.h"
+#include "ado/sqlite/write_groups.h"
 
 #include <QHash>
 #include <QString>
@@ -38,6 +39,9 @@ public:
     void Flush() override;
 
 private:
+    // Begins a public call: holds the groups' lock, raises a loss of grouped writes not yet told, and, where
+    // sessions do not share handles, commits the other handles' groups so that this one sees their writes.
+    EngineCall Enter();
     // How a statement that writes takes part in the write groups.
     enum class Writing {
         OnItsOwn,  // after every group is committed, in a transaction of its own
@@ -52,9 +56,9 @@ private:
     // as they stand into a table of the temporary database. The statement ends here.
     std::unique_ptr<provider::Cursor> ReadOrCopy(Lease& statement, const QString& sql,
                                                  const std::vector<Variant>& values, const QString& written);
-    // Runs one by-key write of the session's own making as part of the handle's write group; returns the
-    // rows it changed.
-    int64_t GroupedWrite(const QString& sql, const std::vector<Variant>& values);
+    // Runs one by-key write of the session's own making, described as what, as part of the handle's write
+    // group; returns the rows it changed. The caller has entered.
+    int64_t GroupedWrite(const QString& sql, const std::vector<Variant>& values, const QString& what);
 
     // How a query of one shape (see sql::ShapeOfNumbers) runs: its prepared text, and for each parameter the
     // number of the query that gives its value. Not usable when the shape keeps a number in the text

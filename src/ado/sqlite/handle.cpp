@@ -1,7 +1,7 @@
 #include "ado/sqlite/handle.h"
 
 #include "ado/sqlite/error.h"
-#include "ado/sqlite/write_group.h"
+#include "ado/sqlite/tuning.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +11,8 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 
 namespace ado::sqlite {
@@ -49,7 +51,8 @@ bool Writable(const QString& path) {
 
 }  // namespace
 
-Handle::Handle(const QString& file, bool exclusive) : exclusive_(exclusive) {
+Handle::Handle(const QString& file, bool exclusive, std::shared_ptr<WriteGroups> groups)
+    : exclusive_(exclusive), groups_(std::move(groups)) {
     const QFileInfo info(file);
     if (file.isEmpty() || !info.exists())
         throw FileNotFound(file);
@@ -58,7 +61,7 @@ Handle::Handle(const QString& file, bool exclusive) : exclusive_(exclusive) {
     if (info.isFile() && info.size() == 0)
         throw NotADatabase(file);
     // Without SQLITE_OPEN_CREATE a file that vanished meanwhile is not made anew.
-    // Every use of a handle holds EngineLock, so the engine's own per-call locking is left out.
+    // Every use of a handle holds its groups' lock, so the engine's own per-call locking is left out.
     const int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db_,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     try {
@@ -96,17 +99,18 @@ Handle::Handle(const QString& file, bool exclusive) : exclusive_(exclusive) {
         db_ = nullptr;
         throw;
     }
-    Register(this);
+    groups_->Register(this);
 }
 
 Handle::~Handle() {
-    // The last owner may be a cursor that outlived its session and is not holding the lock any more.
-    const std::lock_guard lock(EngineLock());
-    Unregister(this);
+    groups_->Unregister(this);
     try {
-        CommitGroup();
-    } catch (const Error&) {
-        // Nobody is left to tell: the group is lost as it would be at a crash, and the next run redoes it.
+        if (const std::optional<Error> lost = CommitGroup())
+            std::fprintf(stderr, "Writes were lost: %s\n", lost->Description().toLocal8Bit().constData());
+    } catch (const Error& err) {
+        // The group is lost as it would be at a crash; the next run redoes it.
+        std::fprintf(stderr, "Writes could not be committed: %s\n",
+                     err.Description().toLocal8Bit().constData());
     }
     statements_.clear();
     sqlite3_close_v2(db_);
@@ -222,7 +226,7 @@ bool Handle::InOwnTransaction() const {
 }
 
 void Handle::JoinGroup(const QString& written) {
-    if (groupOpen_ || InOwnTransaction())
+    if (groupOpen_ || InOwnTransaction() || ProcessTuning().groupAge.count() == 0)
         return;
     // Taking the write lock at once makes a busy file fail here, before anything of the group is written.
     const QString begin = QStringLiteral("BEGIN IMMEDIATE");
@@ -230,45 +234,59 @@ void Handle::JoinGroup(const QString& written) {
     Step(*statement, written, 0);
     groupOpen_ = true;
     groupStarted_ = std::chrono::steady_clock::now();
+    groupWrites_.clear();
+}
+
+void Handle::CountGroupedWrite(const QString& what) {
+    if (!groupOpen_)
+        return;
+    const auto kind = std::find_if(groupWrites_.begin(), groupWrites_.end(),
+                                   [&](const auto& counted) { return counted.first == what; });
+    if (kind == groupWrites_.end())
+        groupWrites_.emplace_back(what, 1);
+    else
+        ++kind->second;
+}
+
+Error Handle::Loss(const Error& failure) {
+    groupOpen_ = false;
+    int total = 0;
+    QStringList kinds;
+    for (const auto& [what, count] : groupWrites_) {
+        total += count;
+        kinds << QStringLiteral("%1 %2").arg(count).arg(what);
+    }
+    groupWrites_.clear();
+    const QString lost =
+        total == 0 ? QStringLiteral(" The engine rolled back its group of writes with it, which held none.")
+                   : QStringLiteral(
+                         " The engine rolled back the %1 write(s) of its group with it, which are lost: %2.")
+                         .arg(total)
+                         .arg(kinds.join(QStringLiteral(", ")));
+    return Error(failure.Number(), failure.NativeError(), failure.Description() + lost, failure.Statement());
 }
 
 void Handle::CheckGroupAfterFailure(const Error& failure) {
-    if (!groupOpen_ || !sqlite3_get_autocommit(db_))
-        return;
-    groupOpen_ = false;
-    throw Error(
-        failure.Number(), failure.NativeError(),
-        failure.Description() +
-            QStringLiteral(" The engine rolled back the writes of the last few milliseconds with it."),
-        failure.Statement());
+    if (groupOpen_ && sqlite3_get_autocommit(db_))
+        throw Loss(failure);
 }
 
-void Handle::CommitGroup() {
+std::optional<Error> Handle::CommitGroup() {
     if (!groupOpen_)
-        return;
+        return std::nullopt;
     const QString commit = QStringLiteral("COMMIT");
     try {
         Lease statement(*this, Prepare(commit, commit));
         Step(*statement, commit, 0);
     } catch (const Error& err) {
         // A commit the engine could not write (a full disk) may take the whole group back with it.
-        try {
-            CheckGroupAfterFailure(err);
-        } catch (const Error& lost) {
-            lostGroup_ = lost;
-            return;
-        }
+        if (sqlite3_get_autocommit(db_))
+            return Loss(err);
         throw;
     }
     groupOpen_ = false;
-}
-
-void Handle::RaiseLostWrites() {
-    if (!lostGroup_)
-        return;
-    const Error lost = *lostGroup_;
-    lostGroup_.reset();
-    throw lost;
+    groupWrites_.clear();
+    return std::nullopt;
 }
 
 Handle::FileIdentity Handle::IdentityOf(const QString& file) {
@@ -292,7 +310,8 @@ bool Handle::StillOpensItsFile() const {
 
 void CreateDatabaseFile(const QString& file) {
     if (QFileInfo::exists(file))
-        throw Error(E_FAIL_HR, JET_DATABASE_EXISTS, QStringLiteral("Database '%1' already exists.").arg(file));
+        throw Error(E_FAIL_HR, JET_DATABASE_EXISTS,
+                    QStringLiteral("Database '%1' already exists.").arg(file));
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -308,8 +327,8 @@ void CreateDatabaseFile(const QString& file) {
 }
 
 std::shared_ptr<Handle> OpenHandle(const QString& file, bool exclusive) {
-    if (exclusive)
-        return std::make_shared<Handle>(file, true);
+    if (exclusive || !ProcessTuning().sharedHandle)
+        return std::make_shared<Handle>(file, exclusive, WriteGroups::OfProcess());
     // By device and inode, so that every path to one file shares its handle and a replaced file gets a
     // new one.
     static std::map<std::pair<dev_t, ino_t>, std::weak_ptr<Handle>> open;
@@ -322,7 +341,7 @@ std::shared_ptr<Handle> OpenHandle(const QString& file, bool exclusive) {
                 return handle;
         }
     }
-    auto handle = std::make_shared<Handle>(file, false);
+    auto handle = std::make_shared<Handle>(file, false, WriteGroups::OfProcess());
     std::erase_if(open, [](const auto& entry) { return entry.second.expired(); });
     open[key] = handle;
     return handle;

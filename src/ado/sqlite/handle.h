@@ -2,9 +2,11 @@
 // One open SQLite connection on a database file, shared by every session of the process on that file: its
 // prepared statements, its key columns, its time-out and its group of writes not yet committed. Sharing
 // one connection makes a row written through one session visible at once to every other, committed or not.
+// Every call on a handle, its destruction included, holds its groups' lock (see EngineCall).
 
 #include "ado/error.h"
 #include "ado/sqlite/statement.h"
+#include "ado/sqlite/write_groups.h"
 
 #include <QCache>
 #include <QHash>
@@ -13,6 +15,8 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -25,15 +29,17 @@ inline constexpr int kCacheKibibytes = 16384;   // the engine's page cache per h
 
 class Handle {
 public:
-    // Opens file, which must exist; exclusive locks it against other processes. Raises ado::Error (a missing
-    // file, not a database, locked).
-    Handle(const QString& file, bool exclusive);
-    // Commits the open group (a failure is dropped: the writes are lost as at a crash) and closes.
+    // Opens file, which must exist; exclusive locks it against other processes; joins groups. Raises
+    // ado::Error (a missing file, not a database, locked).
+    Handle(const QString& file, bool exclusive, std::shared_ptr<WriteGroups> groups);
+    // Commits the open group (a failure goes to standard error: nobody is left to raise it to) and closes.
     ~Handle();
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
 
     sqlite3* Db() const { return db_; }
+    WriteGroups& Groups() const { return *groups_; }
+    const std::shared_ptr<WriteGroups>& SharedGroups() const { return groups_; }
     bool Exclusive() const { return exclusive_; }
 
     // A prepared statement for sql, from the cache when one is idle there. Raises ado::Error carrying
@@ -55,20 +61,21 @@ public:
     // not used again.
     void GiveCopyTable(const QString& table, int columns);
 
-    // Makes the next write part of the open group, opening one when there is none and no transaction of
-    // the program's own is open. Raises ado::Error (JET_LOCKED while another process holds the write lock).
+    // Makes the next write part of the open group, opening one when there is none, grouping is on and no
+    // transaction of the program's own is open. Raises ado::Error (JET_LOCKED while another process holds
+    // the write lock).
     void JoinGroup(const QString& written);
+    // Counts one write that went into the open group, described as what (e.g. "insert(s) into Blacklist"),
+    // for the report of a loss.
+    void CountGroupedWrite(const QString& what);
     // After a grouped write failed: when the engine rolled back the whole group with the statement, raises
-    // an error that says so (the writes of the group are lost); otherwise returns.
+    // the loss (see Loss); otherwise returns.
     void CheckGroupAfterFailure(const Error& failure);
     bool GroupOpen() const { return groupOpen_; }
     std::chrono::steady_clock::time_point GroupStarted() const { return groupStarted_; }
-    // Commits the open group, if any. Raises ado::Error; the group then stays open. When the engine rolled the
-    // group back with the failed commit (a full disk), the loss is kept for RaiseLostWrites instead.
-    void CommitGroup();
-    // Raises, once, the loss of a group that a commit could not save, wherever that commit ran (the committer
-    // thread has nobody to tell); returns when no group was lost.
-    void RaiseLostWrites();
+    // Commits the open group, if any. Returns the loss when the engine rolled the group back with the failed
+    // commit (a full disk); raises ado::Error when the commit failed and the group stays open (a lock).
+    std::optional<Error> CommitGroup();
 
     // True while the file at the handle's path is the one it opened (not moved, removed or replaced).
     bool StillOpensItsFile() const;
@@ -83,6 +90,9 @@ private:
     void Run(const QString& sql);
     void ChooseJournal(const QString& file);
     static int OnProgress(void* handle);
+    // The error that tells of the open group's loss with failure, which the engine rolled back; the group
+    // is then closed.
+    Error Loss(const Error& failure);
 
     struct FileIdentity {
         dev_t device = 0;
@@ -95,12 +105,13 @@ private:
     QString file_;
     FileIdentity identity_;
     bool exclusive_ = false;
+    std::shared_ptr<WriteGroups> groups_;
     bool groupOpen_ = false;
-    std::optional<Error> lostGroup_;
+    std::vector<std::pair<QString, int>> groupWrites_;  // what the open group holds, by kind of write
     std::chrono::steady_clock::time_point groupStarted_;
     std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
     QCache<QString, Statement> statements_{kStatementCacheSize};
-    QHash<QString, QString> keyColumns_;  // by table
+    QHash<QString, QString> keyColumns_;      // by table
     QHash<int, QStringList> idleCopyTables_;  // by their number of columns
     int copyTablesMade_ = 0;
 
@@ -132,7 +143,8 @@ private:
 void CreateDatabaseFile(const QString& file);
 
 // The handle of the process on file: the one already open when it still opens the same file, else a new
-// one. An exclusive open always gets a handle of its own. Raises ado::Error like Handle's constructor.
+// one. An exclusive open, and every open when handles are not shared (see tuning.h), gets a handle of its
+// own. The caller holds the process's groups' lock. Raises ado::Error like Handle's constructor.
 std::shared_ptr<Handle> OpenHandle(const QString& file, bool exclusive);
 
 }  // namespace ado::sqlite

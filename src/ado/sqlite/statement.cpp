@@ -2,7 +2,7 @@
 
 #include "ado/sqlite/error.h"
 #include "ado/sqlite/handle.h"
-#include "ado/sqlite/write_group.h"
+#include "ado/sqlite/write_groups.h"
 
 #include <sqlite3.h>
 
@@ -188,7 +188,8 @@ void Statement::Read(std::vector<Variant>& row) const {
     Read(row, columns_);
 }
 
-void Statement::Read(std::vector<Variant>& row, const std::vector<provider::Column>& columns, int first) const {
+void Statement::Read(std::vector<Variant>& row, const std::vector<provider::Column>& columns,
+                     int first) const {
     row.resize(columns.size());
     for (size_t i = 0; i < columns.size(); ++i)
         row[i] = ColumnValue(stmt_, first + static_cast<int>(i), columns[i].kind);
@@ -207,13 +208,13 @@ Cursor::Cursor(std::shared_ptr<Handle> handle, std::unique_ptr<Statement> statem
       rowReady_(hasRow),
       written_(std::move(written)),
       timeoutSeconds_(timeoutSeconds) {
-    const std::lock_guard lock(EngineLock());
     ReadAhead();
 }
 
 Cursor::~Cursor() {
-    const std::lock_guard lock(EngineLock());
+    const EngineCall call(handle_->SharedGroups());
     handle_->Release(std::move(statement_));
+    handle_.reset();
 }
 
 void Cursor::ReadAhead() {
@@ -231,7 +232,7 @@ bool Cursor::Next(std::vector<Variant>& row) {
     if (!haveAhead_)
         return false;
     row.swap(ahead_);
-    const std::lock_guard lock(EngineLock());
+    const EngineCall call(handle_->SharedGroups());
     ReadAhead();
     return true;
 }
@@ -257,12 +258,13 @@ CopyCursor::CopyCursor(std::shared_ptr<Handle> handle, QString table, std::vecto
       timeoutSeconds_(timeoutSeconds) {}
 
 CopyCursor::~CopyCursor() {
-    const std::lock_guard lock(EngineLock());
+    const EngineCall call(handle_->SharedGroups());
     try {
         handle_->GiveCopyTable(table_, static_cast<int>(columns_.size()));
     } catch (const Error&) {
         // The table keeps its rows and is not used again; it goes with the connection.
     }
+    handle_.reset();
 }
 
 bool CopyCursor::PassOver(const std::vector<Variant>& row) {
@@ -284,7 +286,6 @@ bool CopyCursor::PassOver(const std::vector<Variant>& row) {
 bool CopyCursor::ReadChunk() {
     chunk_.clear();
     chunkNext_ = 0;
-    const std::lock_guard lock(EngineLock());
     Lease statement(*handle_, handle_->Prepare(chunkSql_, written_));
     statement->Bind({Variant(static_cast<double>(lastRowid_))});
     while (handle_->Step(*statement, written_, timeoutSeconds_)) {
@@ -298,6 +299,7 @@ bool CopyCursor::ReadChunk() {
 bool CopyCursor::Next(std::vector<Variant>& row) {
     if (first_.Next(row))
         return true;
+    const EngineCall call(handle_->SharedGroups());
     for (;;) {
         if (chunkNext_ == chunk_.size() && (copyEnded_ || !ReadChunk()))
             return false;
