@@ -68,11 +68,11 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
 
     if (!parser.parse(arguments))
         return {CommandLine::Action::Wrong,
-                kProgram + QStringLiteral(": ") + parser.errorText() + u'\n' + usage};
+                kProgram + QStringLiteral(": ") + parser.errorText() + kShortUsage};
     if (!parser.positionalArguments().isEmpty()) {
         return {CommandLine::Action::Wrong, kProgram + QStringLiteral(": unexpected argument '") +
                                                 parser.positionalArguments().constFirst() +
-                                                QStringLiteral("'.\n") + usage};
+                                                QStringLiteral("'.") + kShortUsage};
     }
     if (parser.isSet(help))
         return {CommandLine::Action::Help, usage};
