@@ -43,6 +43,27 @@ QString SettingsText(const QString& application, const QString& section, const Q
            (said.isEmpty() ? QStringLiteral("nothing this program reads") : said.join(QStringLiteral(", ")));
 }
 
+// The settings of application "KS", section "Data", that ConnectDatabase finds missing or unusable.
+QStringList MissingSettings() {
+    const auto get = [](const QString& key) {
+        return platform::GetSetting(data::kProductCode, QStringLiteral("Data"), key);
+    };
+    QStringList missing;
+    const QString type = get(QStringLiteral("Datasource Type"));
+    if (type.isEmpty())
+        missing << QStringLiteral("Datasource Type");
+    if (get(data::kProductCode + QStringLiteral(" Data Path")).isEmpty())
+        missing << data::kProductCode + QStringLiteral(" Data Path");
+    if (!type.isEmpty() && type != QStringLiteral("Access")) {
+        if (get(QStringLiteral("Server Name")).isEmpty())
+            missing << QStringLiteral("Server Name");
+        const QString trusted = get(QStringLiteral("Trusted Connection"));
+        if (trusted != QStringLiteral("Yes") && trusted != QStringLiteral("No"))
+            missing << QStringLiteral("Trusted Connection (Yes or No)");
+    }
+    return missing;
+}
+
 // Where a connection string points: the file, or the server and catalog. Never its password.
 QString DataSourceOf(const QString& connectionString) {
     const ado::ConnectionString parsed(connectionString);
@@ -200,7 +221,8 @@ int CheckStartup(QTextStream& out) {
     platform::SetMessageBoxAnswerer(nullptr);
     if (incomplete) {
         out << "A run would end with status " << platform::kExitIncompleteSettings
-            << ": the settings are incomplete." << Qt::endl;
+            << ": the settings are incomplete (missing: " << MissingSettings().join(QStringLiteral(", "))
+            << ")." << Qt::endl;
         return platform::kExitIncompleteSettings;
     }
 
