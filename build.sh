@@ -5,15 +5,17 @@
 #   ./build.sh demo     build and run the queue processor on a sample database in a scratch folder
 #   ./build.sh screenshots  build and picture the program's windows on an X server into docs/screenshots
 #   ./build.sh bench [ARGS]  build, start a private PostgreSQL server, run build/bin/kestrane_bench ARGS, stop it
+#   ./build.sh install PREFIX  build and install the programs, manual pages, units and examples under PREFIX
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 command=${1:-build}
 
 # fonts-liberation: the windows' font; xvfb and xauth: the X server the window tests and the pictures run on;
-# python3: the tests read kestrane-admin's CSV and JSON back with its readers.
+# python3: the tests read kestrane-admin's CSV and JSON back with its readers. libxcb1-dev: the program asks
+# whether a display answers before it chooses Qt's platform. man-db: the install test renders the manual pages.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libsqlite3-dev sqlite3 libpq-dev postgresql
-          libgtest-dev libgmock-dev libbenchmark-dev time fonts-liberation xvfb xauth python3)
+          libgtest-dev libgmock-dev libbenchmark-dev time fonts-liberation xvfb xauth python3 libxcb1-dev man-db)
 
 install_missing() {
     local missing=()
@@ -102,5 +104,10 @@ case "$command" in
             unset KESTRANE_TEST_PG_HOST KESTRANE_TEST_PG_PORT
         build/bin/kestrane_bench "${@:2}"
         ;;
-    *) echo "usage: ./build.sh [test|demo|screenshots|bench [ARGS]]" >&2; exit 2 ;;
+    install)
+        [ -n "${2:-}" ] || { echo "usage: ./build.sh install PREFIX" >&2; exit 2; }
+        build
+        cmake --install build --prefix "$2"
+        ;;
+    *) echo "usage: ./build.sh [test|demo|screenshots|bench [ARGS]|install PREFIX]" >&2; exit 2 ;;
 esac

@@ -3,6 +3,7 @@
 
 #include "ado/connection.h"
 #include "ado/recordset.h"
+#include "app/run_outcome.h"
 #include "data/connect_database.h"
 #include "data/connection_settings.h"
 #include "data/current_ids.h"
@@ -86,6 +87,7 @@ void frmProcessDisqualificationsQueue::Form_Activate() {
     Refresh();
 
     if (incompleteSetup_) {
+        ThisRun().outcome = Outcome::IncompleteSettings;
         lblQueueSize->SetCaption(QStringLiteral("Information to rebuild is missing. Rebuild not performed."));
     } else if (TakeRunGuard()) {
         CheckWorkstationAndSchedule();
@@ -102,7 +104,7 @@ bool frmProcessDisqualificationsQueue::TakeRunGuard() {
         return true;
     const data::RunHolder holder = *runGuard_->Holder();
     runGuard_.reset();
-    gAnotherRunHeldTheData = true;
+    ThisRun().outcome = Outcome::AnotherRun;
     const QString refused = QStringLiteral("Another run holds this data. Rebuild not performed.");
     lblQueueSize->SetCaption(refused);
     if (holder.pid == 0) {
@@ -173,9 +175,11 @@ void frmProcessDisqualificationsQueue::CheckWorkstationAndSchedule() {
         data::AdoCloseConnection(usersConnection);
     }
 
+    ThisRun().outcome = admitted ? Outcome::NothingScheduled : Outcome::NotAdmitted;
     if (admitted && scheduled) {
         WaitForScheduledRebuild(rebuildTime);
         ProcessQueue();
+        ThisRun().outcome = Outcome::QueueProcessed;
     }
 }
 

@@ -29,12 +29,13 @@ public:
     // is missing. Never fails.
     void ConnectDatabase();
     // Checks the schedule in [Parameters] and this workstation's admission, then waits for the scheduled time
-    // and processes the queue when both allow it. Database errors are not handled: they reach the caller.
+    // and processes the queue when both allow it; records in ThisRun() what it found. Database errors are not
+    // handled: they reach the caller.
     void CheckWorkstationAndSchedule();
     // Holds the run until rebuildTime, showing the wait and then the start time. Never fails.
     void WaitForScheduledRebuild(QDateTime rebuildTime);
-    // Works off every queued request in order of creation, clears the schedule and logs the run. Errors are
-    // not handled: they reach the caller.
+    // Works off every queued request in order of creation, clears the schedule and logs the run; counts in
+    // ThisRun() what it processed and what it left. Errors are not handled: they reach the caller.
     void ProcessQueue();
 
 protected:
@@ -55,10 +56,6 @@ private:
     bool incompleteSetup_ = false;
     std::unique_ptr<data::RunGuard> runGuard_;
 };
-
-// Set when another run held the data and this one touched nothing (the program then exits with
-// platform::kExitAnotherRun).
-inline bool gAnotherRunHeldTheData = false;
 
 // The program-wide reference to the main window.
 inline platform::FormRef<frmProcessDisqualificationsQueue> gfrmProcessDisqualificationsQueue;

@@ -1,7 +1,11 @@
 // The program's entry: the main window is the start-up object and the whole run happens inside its load
-// event. An error that nothing handled ends the run with the standard report.
+// event. An error that nothing handled ends the run with the standard report. The command line only asks for
+// help, the version, or a check of what a run would meet; without arguments the program runs.
 #include "ado/provider.h"
+#include "app/command_line.h"
 #include "app/frm_process_disqualifications_queue.h"
+#include "app/run_outcome.h"
+#include "app/startup_check.h"
 #include "data/failed_writes.h"
 #include "data/open_connection.h"
 #include "platform/application.h"
@@ -12,9 +16,10 @@
 #include "setup/get_data_path.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QTextStream>
 
 #include <cstdio>
-#include <cstring>
 #include <exception>
 
 namespace {
@@ -29,14 +34,14 @@ void ReportUnhandledError(int32_t number, const QString& description) {
         platform::vbCritical);
 }
 
-// The exit status of a run that ended with status. When writes failed, standard output gets the run's last
-// line, which counts them, and a normal end becomes kExitWritesFailed.
-int EndOfRun(int status) {
-    if (data::FailedWriteCount() == 0)
-        return status;
-    std::fputs((data::FailedWritesLine() + u'\n').toUtf8().constData(), stdout);
-    std::fflush(stdout);
-    return status == platform::kExitNormal ? platform::kExitWritesFailed : status;
+// The exit status of a run that ended as ending. Standard output gets the run's last lines: the count of
+// failed writes when some failed, then the summary.
+int EndOfRun(app::Ending ending) {
+    const int failedWrites = data::FailedWriteCount();
+    if (failedWrites > 0)
+        platform::WriteOutputLine(data::FailedWritesLine(), platform::Severity::Warning);
+    platform::WriteOutputLine(app::SummaryLine(app::ThisRun(), ending));
+    return app::ExitStatus(app::ThisRun(), ending, failedWrites);
 }
 
 // Runs the program until no window is loaded.
@@ -48,32 +53,57 @@ void Run() {
     platform::Screen::DoEvents();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // The one argument the program reads, so that an administrator can tell which build is installed.
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("KSProcessDisqualificationsQueue %s\n", KESTRANE_VERSION);
-        return platform::kExitNormal;
-    }
-    platform::ReadLocalZoneOnce();
-    platform::ChooseQtPlatform();
-    QApplication application(argc, argv);
+// Sets up what every part of the program uses: the clock, the providers and the dialog of a missing file.
+void SetUpProgram() {
     platform::SetAppTitle(QStringLiteral("KSProcessDisqualificationsQueue"));
     platform::InstallClockFromEnvironment();
     ado::provider::RegisterBuiltInProviders();
     data::SetDataLocationDialog(setup::ShowGetDataPath);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const app::CommandLine commandLine = app::ReadCommandLine(arguments);
+    switch (commandLine.action) {
+        case app::CommandLine::Action::Help:
+        case app::CommandLine::Action::Version:
+            std::fputs(commandLine.text.toLocal8Bit().constData(), stdout);
+            return platform::kExitNormal;
+        case app::CommandLine::Action::Wrong:
+            std::fputs(commandLine.text.toLocal8Bit().constData(), stderr);
+            return platform::kExitUsage;
+        case app::CommandLine::Action::Check: {
+            // No window: the check needs no display.
+            platform::ReadLocalZoneOnce();
+            QCoreApplication application(argc, argv);
+            SetUpProgram();
+            QTextStream out(stdout);
+            return app::CheckStartup(out);
+        }
+        case app::CommandLine::Action::Run:
+            break;
+    }
+
+    platform::ReadLocalZoneOnce();
+    platform::ChooseQtPlatform();
+    QApplication application(argc, argv);
+    SetUpProgram();
+    app::ThisRun().began = platform::Now();
 
     try {
         Run();
     } catch (const platform::EndProgram&) {
-        return EndOfRun(platform::kExitEndedAtOnce);
+        return EndOfRun(app::Ending::EndedAtOnce);
     } catch (const platform::RuntimeError& error) {
         ReportUnhandledError(error.Number(), error.Description());
-        return EndOfRun(platform::kExitUnhandledError);
+        return EndOfRun(app::Ending::UnhandledError);
     } catch (const std::exception& error) {
         ReportUnhandledError(kErrInternal, QString::fromLocal8Bit(error.what()));
-        return EndOfRun(platform::kExitUnhandledError);
+        return EndOfRun(app::Ending::UnhandledError);
     }
-    return EndOfRun(app::gAnotherRunHeldTheData ? platform::kExitAnotherRun : platform::kExitNormal);
+    return EndOfRun(app::Ending::Normal);
 }

@@ -6,6 +6,7 @@
 #include "ado/connection.h"
 #include "ado/recordset.h"
 #include "app/frm_message.h"
+#include "app/run_outcome.h"
 #include "data/connection_settings.h"
 #include "data/generic_ado.h"
 #include "engine/rebuild_agency.h"
@@ -92,6 +93,9 @@ void frmProcessDisqualificationsQueue::ProcessQueue() {
                     ++processed;
                     activitylog::WriteActivityLog(QStringLiteral("Disqualications rebuild for agency ") +
                                                   agency->Fields(QStringLiteral("Name")).ToString());
+                } else {
+                    // The request stays queued: no run can work it off until the agency exists.
+                    ++ThisRun().agencyMissing;
                 }
                 data::AdoCloseRecordset(agency);
             } else {
@@ -102,6 +106,7 @@ void frmProcessDisqualificationsQueue::ProcessQueue() {
                 static_cast<void>(data::AdoDeleteRecord(*queue, true, settings.accessFlag));
                 ++processed;
             }
+            ThisRun().processed = processed;
             lblProcessCount->SetCaption(QStringLiteral("Total of ") + QString::number(processed) +
                                         QStringLiteral(" processed."));
             platform::Screen::DoEvents();

@@ -37,10 +37,11 @@ void WarnWhenDue(const RetriedOperation& operation, const QDateTime& since, cons
             return;
         last->second = now;
     }
-    platform::WriteErrorLine(QStringLiteral("Warning: %1 (%2) failing since %3: error %4, native %5: %6")
-                                 .arg(operation.name, operation.subject, platform::FormatGeneralDate(since),
-                                      QString::number(error.Number()), QString::number(NativeOf(error)),
-                                      error.Description()));
+    platform::WriteErrorLine(
+        QStringLiteral("Warning: %1 (%2) failing since %3: error %4, native %5: %6")
+            .arg(operation.name, operation.subject, platform::FormatGeneralDate(since),
+                 QString::number(error.Number()), QString::number(NativeOf(error)), error.Description()),
+        platform::Severity::Warning);
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ RunHolder ThisRun(const QString& dataSource) {
 }
 
 void Warn(const QString& text) {
-    platform::WriteErrorLine(QStringLiteral("Warning: ") + text);
+    platform::WriteErrorLine(QStringLiteral("Warning: ") + text, platform::Severity::Warning);
 }
 
 QString SystemError(int number) {

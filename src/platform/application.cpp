@@ -1,10 +1,14 @@
 #include "platform/application.h"
 
+#include "platform/clock.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
 
 #include <cstdio>
+
+#include <xcb/xcb.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,12 +45,28 @@ static void EnsureRuntimeFolder() {
         qputenv("XDG_RUNTIME_DIR", folder);
 }
 
+bool DisplayOpens(const QByteArray& display) {
+    int screen = 0;
+    xcb_connection_t* connection = xcb_connect(display.constData(), &screen);
+    const bool opens = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return opens;
+}
+
 void ChooseQtPlatform() {
     EnsureRuntimeFolder();
-    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return;
-    if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        return;
+    const QByteArray display = qgetenv("DISPLAY");
+    if (!display.isEmpty()) {
+        if (DisplayOpens(display))
+            return;
+        // Qt's X platform would abort the program; a run that needs nobody at the screen goes on without it.
+        WriteErrorLine(QStringLiteral("Cannot open the display ") + QString::fromLocal8Bit(display) +
+                           QStringLiteral("; running without a display."),
+                       Severity::Warning);
+        qunsetenv("DISPLAY");
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
@@ -63,18 +83,47 @@ bool HasTerminal() {
     return isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp();
 }
 
-void WriteStatusLine(const QString& line) {
-    if (!IsHeadless())
-        return;
-    std::fputs(TerminalText(line).toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+bool WritesToJournal() {
+    return !qEnvironmentVariableIsEmpty("JOURNAL_STREAM");
 }
 
-void WriteErrorLine(const QString& line) {
-    std::fputs(TerminalText(line).toUtf8().constData(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+QString LogLine(const QString& line, Severity severity) {
+    if (!WritesToJournal())
+        return TerminalText(line);
+    return u'<' + QString::number(static_cast<int>(severity)) + u'>' +
+           TerminalText(line).split(u'\n', Qt::SkipEmptyParts).join(u' ');
+}
+
+static void WriteLine(std::FILE* stream, const QString& line, Severity severity) {
+    std::fputs(LogLine(line, severity).toUtf8().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+void WriteStatusLine(const QString& line) {
+    // How long a status line that does not change stays unwritten.
+    constexpr int64_t kRepeatSeconds = 3600;
+    static QString lastLine;
+    static QDateTime lastWritten;
+    if (!IsHeadless())
+        return;
+    const QDateTime now = Now();
+    if (line == lastLine && lastWritten.isValid()) {
+        const int64_t since = DateDiffSeconds(lastWritten, now);
+        if (since >= 0 && since < kRepeatSeconds)
+            return;
+    }
+    lastLine = line;
+    lastWritten = now;
+    WriteLine(stdout, line, Severity::Status);
+}
+
+void WriteOutputLine(const QString& line, Severity severity) {
+    WriteLine(stdout, line, severity);
+}
+
+void WriteErrorLine(const QString& line, Severity severity) {
+    WriteLine(stderr, line, severity);
 }
 
 QString TerminalText(const QString& text) {

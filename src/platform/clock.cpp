@@ -1,5 +1,7 @@
 #include "platform/clock.h"
 
+#include "platform/application.h"
+
 #include <QRegularExpression>
 
 #include <chrono>
@@ -99,10 +101,10 @@ bool InstallClockFromEnvironment() {
                                 ? QDateTime::currentDateTime()
                                 : QDateTime::fromString(when, Qt::ISODate);
     if (!start.isValid() || !speedRead || (spedUp && (speedUp < 1 || speedUp > 100000))) {
-        std::fprintf(stderr,
-                     "KESTRANE_VIRTUAL_CLOCK: \"%s\" is neither \"now\" nor a time YYYY-MM-DDTHH:MM:SS, "
-                     "optionally followed by @N (N from 1 to 100000); the real clock is used\n",
-                     qUtf8Printable(setting));
+        WriteErrorLine(QStringLiteral("KESTRANE_VIRTUAL_CLOCK: \"") + setting +
+                           QStringLiteral("\" is neither \"now\" nor a time YYYY-MM-DDTHH:MM:SS, optionally "
+                                          "followed by @N (N from 1 to 100000); the real clock is used"),
+                       Severity::Warning);
         return false;
     }
     SetClock(std::make_shared<VirtualClock>(start.toLocalTime(), speedUp));

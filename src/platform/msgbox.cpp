@@ -104,10 +104,30 @@ const Button* FindTyped(const std::vector<Button>& buttons, const QString& typed
     return nullptr;
 }
 
+// How much a box matters in the journal: a critical box is an error, an exclamation a warning.
+Severity SeverityOf(int buttons) {
+    switch (buttons & 0x70) {
+        case vbCritical:
+            return Severity::Error;
+        case vbExclamation:
+            return Severity::Warning;
+        default:
+            return Severity::Status;
+    }
+}
+
 int AskAtTerminal(const MessageBoxRequest& request) {
     const std::vector<Button> buttons = ButtonsOf(request.buttons);
     const Button& preset = buttons.front();
     const QString icon = IconName(request.buttons);
+    if (WritesToJournal() && !HasTerminal()) {
+        // One entry of the journal per box: its title, its text and the answer taken.
+        WriteErrorLine(QStringLiteral("%1%2: %3 -> %4 (no terminal)")
+                           .arg(request.title, icon.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(icon),
+                                request.text, preset.name),
+                       SeverityOf(request.buttons));
+        return preset.answer;
+    }
     WriteError(QStringLiteral("== %1%2 ==\n%3\n")
                    .arg(request.title, icon.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(icon),
                         TerminalText(request.text)));
@@ -137,7 +157,7 @@ int AskAtTerminal(const MessageBoxRequest& request) {
 
 // The answerer of a run without a test's script: a window with a display, the terminal without one.
 class StandardAnswerer : public MessageBoxAnswerer {
-  public:
+public:
     int Answer(const MessageBoxRequest& request) override {
         const bool canShowWindow = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
         return !IsHeadless() && canShowWindow ? AskInWindow(request) : AskAtTerminal(request);

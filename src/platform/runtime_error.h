@@ -15,14 +15,23 @@ inline constexpr int32_t kErrPermissionDenied = 70;
 inline constexpr int32_t kErrInvalidUseOfNull = 94;
 inline constexpr int32_t kErrItemNotFound = 3265;
 
-// Exit statuses of the program.
+// Exit statuses of the program, from sysexits.h where one fits.
+// The queue was processed, or nothing was scheduled.
 inline constexpr int kExitNormal = 0;
 inline constexpr int kExitUnhandledError = 1;
 inline constexpr int kExitEndedAtOnce = 2;
-// The run ended normally but some of its writes failed (sysexits' EX_IOERR).
+// The command line is wrong (EX_USAGE).
+inline constexpr int kExitUsage = 64;
+// The queue was processed but requests stay in it because their agency does not exist (EX_DATAERR).
+inline constexpr int kExitRequestsLeft = 65;
+// The run ended normally but some of its writes failed (EX_IOERR).
 inline constexpr int kExitWritesFailed = 74;
-// Another run of the processor holds the same data; this one touched nothing (sysexits' EX_TEMPFAIL).
+// Another run of the processor holds the same data; this one touched nothing (EX_TEMPFAIL).
 inline constexpr int kExitAnotherRun = 75;
+// This workstation is not set up (no name) or not a registered, active workstation (EX_NOPERM).
+inline constexpr int kExitNotAdmitted = 77;
+// The connection settings are incomplete (EX_CONFIG).
+inline constexpr int kExitIncompleteSettings = 78;
 
 // A run-time error: a number and a description. Handlers catch it where the system says they do; one that
 // nothing catches reaches main, which shows the standard report and exits with kExitUnhandledError.
