@@ -55,8 +55,7 @@ enum class Reading { Streamed, Whole };
 //   (Insert, Update, Delete) may wait in a group with the ones after it: the group is committed when it is a
 //   few tens of milliseconds old, before any statement's write, on Flush (a closing connection) and when the
 //   program ends.
-// - What is committed is always a prefix of what the process wrote; a killed program loses its last group
-// only.
+// - What is committed is always a prefix of what the process wrote: a killed program loses its last group.
 // - A group the engine rolls back after its writes returned (a full disk) is raised as ado::Error, naming the
 //   writes lost, by the next call of any session of the process. Nothing is lost without being raised.
 class Session {
