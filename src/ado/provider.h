@@ -55,8 +55,7 @@ enum class Reading { Streamed, Whole };
 //   (Insert, Update, Delete) may wait in a group with the ones after it: the group is committed when it is a
 //   few tens of milliseconds old, before any statement's write, on Flush (a closing connection) and when the
 //   program ends.
-// - What is committed is always a prefix of what the process wrote; a killed program loses its last group
-// only.
+// - What is committed is always a prefix of what the process wrote: a killed program loses its last group.
 // - A group the engine rolls back after its writes returned (a full disk) is raised as ado::Error, naming the
 //   writes lost, by the next call of any session of the process. Nothing is lost without being raised.
 class Session {
@@ -73,10 +72,10 @@ public:
     virtual TableKey UpdatableTable(const QString& sql) = 0;
     // Every column of the table's row whose key is key; an empty cursor when the row is gone.
     virtual std::unique_ptr<Cursor> SelectByKey(const TableKey& table, const Variant& key) = 0;
-    // Inserts a row with the given columns (the others take their defaults) and returns it as the table holds
-    // it: every column, in the order SelectByKey gives them.
-    virtual std::unique_ptr<Cursor> Insert(const TableKey& table, const std::vector<QString>& columns,
-                                           const std::vector<Variant>& values) = 0;
+    // Inserts a row with the given columns (the others take their defaults) and returns its key as the table
+    // holds it. Raises ado::Error.
+    virtual Variant Insert(const TableKey& table, const std::vector<QString>& columns,
+                           const std::vector<Variant>& values) = 0;
     // Sets columns of the row whose key is key. Returns the rows affected (0 when the row is gone).
     virtual int64_t Update(const TableKey& table, const Variant& key, const std::vector<QString>& columns,
                            const std::vector<Variant>& values) = 0;
@@ -92,6 +91,9 @@ public:
     // True once the session's connection to the engine is lost (the server restarted, ended the session, or
     // the network failed): no call on it can succeed any more. Never fails.
     virtual bool Broken() { return false; }
+    // True when the session's connection can be lost while the program runs (a server), so that a streamed
+    // query may have to start again on a new session. Never fails.
+    virtual bool CanBreak() const { return false; }
     // Commits every write so far, grouped ones included (the connection is closing). Raises ado::Error when
     // that fails: a lock leaves the writes pending, a rollback by the engine names the writes lost.
     virtual void Flush() {}

@@ -78,6 +78,7 @@ struct Recordset::Impl {
     QString source;
     std::unique_ptr<provider::Cursor> cursor;
     uint64_t cursorSession = 0;  // the connection's session number when the cursor was made
+    bool fingerprinted = false;  // the session can break, so the rows given are kept as fingerprints
     std::vector<size_t> given;   // the fingerprint of each row given so far
     std::unordered_map<size_t, int64_t> toPassOver;  // after a new start: rows given before, by fingerprint
     std::vector<Variant> nextRow;
@@ -98,6 +99,8 @@ struct Recordset::Impl {
 
     // The current row and its edit buffer
     std::vector<Variant> current;
+    bool currentUnread =
+        false;  // the row just added: read by its key when a value other than the key is asked
     std::vector<std::optional<Variant>> edits;
     bool adding = false;
 
@@ -145,6 +148,7 @@ struct Recordset::Impl {
         cursor.reset();
         cursor = session.Query(source);
         cursorSession = connection->SessionNumber();
+        fingerprinted = session.CanBreak();
     }
 
     // After the stream's session broke: the statement again, on the new session.
@@ -176,10 +180,12 @@ struct Recordset::Impl {
         if (cursorSession != connection->SessionNumber())
             RestartStream(session);
         while (cursor->Next(nextRow)) {
-            const size_t print = Fingerprint(nextRow);
-            if (GivenBefore(print))
-                continue;
-            given.push_back(print);
+            if (fingerprinted) {
+                const size_t print = Fingerprint(nextRow);
+                if (GivenBefore(print))
+                    continue;
+                given.push_back(print);
+            }
             current.swap(nextRow);
             ++rowsRead;
             return true;
@@ -242,16 +248,19 @@ struct Recordset::Impl {
             if (ReadRow(i, row)) {
                 pos = i;
                 current = std::move(row);
+                currentUnread = false;
                 currentGone = false;
                 return;
             }
             MarkGone(i);
         }
         pos = direction > 0 ? Size() : -1;
+        currentUnread = false;
         currentGone = false;
     }
 
     void Reread() {
+        currentUnread = false;
         if (mode != Mode::Keyset || currentGone)
             return;
         std::vector<Variant> row;
@@ -274,31 +283,41 @@ struct Recordset::Impl {
         return names;
     }
 
+    // Writes the new row. It becomes current unread: the engine gives its key, and its other values are read
+    // only when one is asked for (a rebuild adds many rows and reads none of them back).
     void Insert() {
         std::vector<Variant> values;
         const std::vector<QString> names = EditedNames(values);
-        std::vector<Variant> tableRow;
-        const bool returned = Engine([&](provider::Session& session) {
-            const std::unique_ptr<provider::Cursor> inserted = session.Insert(*table, names, values);
-            if (tableColumnOf.empty())
-                MapTableColumns(inserted->Columns());
-            return inserted->Next(tableRow);
-        });
-        if (!returned)
+        const Variant key =
+            Engine([&](provider::Session& session) { return session.Insert(*table, names, values); });
+        if (key.IsNull() || key.IsEmpty())
             throw NotUpdatable();
-        current.resize(columns.size());
-        for (size_t i = 0; i < columns.size(); ++i)
-            current[i] = tableRow[tableColumnOf[i]];
-        keys.push_back(current[keyIndex]);
+        keys.push_back(key);
         gone.push_back(0);
         pos = Size() - 1;
+        current.assign(columns.size(), Variant());
+        currentUnread = true;
         currentGone = false;
         DropEdits();
+    }
+
+    // The current row's value of column index, reading the row just added when it is still unread.
+    const Variant& CurrentValue(int index) {
+        if (currentUnread) {
+            if (index == keyIndex)
+                return keys[pos];
+            Reread();
+            if (currentGone)
+                throw ObjectModelError(ADODB_E_NOCURRENTRECORD);  // another connection deleted it meanwhile
+        }
+        return current[index];
     }
 
     void UpdateCurrent() {
         if (!HasCurrent())
             throw ObjectModelError(ADODB_E_NOCURRENTRECORD);
+        if (currentUnread)
+            Reread();
         std::vector<Variant> values;
         const std::vector<QString> names = EditedNames(values);
         const int64_t affected = Engine(
@@ -559,12 +578,12 @@ void Recordset::Delete(int /*affectRecords*/) {
 }
 
 const Variant& Recordset::ValueAt(int index) const {
-    const Impl& impl = OpenImpl();
+    Impl& impl = OpenImpl();
     if (impl.adding)
         return impl.edits[index] ? *impl.edits[index] : NullValue();
     if (!impl.HasCurrent())
         throw ObjectModelError(ADODB_E_NOCURRENTRECORD);
-    return impl.edits[index] ? *impl.edits[index] : impl.current[index];
+    return impl.edits[index] ? *impl.edits[index] : impl.CurrentValue(index);
 }
 
 Variant::Kind Recordset::KindAt(int index) const {

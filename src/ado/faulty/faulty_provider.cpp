@@ -30,9 +30,8 @@ public:
         owner_->MaybeFail(Operation::SelectByKey, table.table);
         return inner_->SelectByKey(table, key);
     }
-    std::unique_ptr<provider::Cursor> Insert(const provider::TableKey& table,
-                                             const std::vector<QString>& columns,
-                                             const std::vector<Variant>& values) override {
+    Variant Insert(const provider::TableKey& table, const std::vector<QString>& columns,
+                   const std::vector<Variant>& values) override {
         owner_->MaybeFail(Operation::Insert, table.table);
         return inner_->Insert(table, columns, values);
     }
@@ -52,6 +51,7 @@ public:
     void SetCommandTimeout(int seconds) override { inner_->SetCommandTimeout(seconds); }
     bool Reusable() override { return inner_->Reusable(); }
     bool Broken() override { return inner_->Broken(); }
+    bool CanBreak() const override { return inner_->CanBreak(); }
     void Flush() override { inner_->Flush(); }
 
 private:

@@ -187,9 +187,8 @@ std::unique_ptr<provider::Cursor> Session::SelectByKey(const provider::TableKey&
     return CursorOver(RunBuilt(sql, {ParameterText(key)}));
 }
 
-std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& table,
-                                                  const std::vector<QString>& columns,
-                                                  const std::vector<Variant>& values) {
+Variant Session::Insert(const provider::TableKey& table, const std::vector<QString>& columns,
+                        const std::vector<Variant>& values) {
     QStringList names;
     QStringList placeholders;
     ParameterValues parameters;
@@ -198,15 +197,18 @@ std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& tabl
         placeholders << u'$' + QString::number(i + 1);
         parameters.push_back(ParameterText(values[i]));
     }
-    // The row comes back with the insert: one round trip, not a second one to read it.
+    // The key comes back with the insert: one round trip, not a second one to learn it.
+    const QString returning = QStringLiteral(" RETURNING ") + QuoteIdentifier(table.keyColumn);
     const QString sql = columns.empty()
-                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING *").arg(table.table)
-                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING *")
-                                  .arg(table.table, names.join(QStringLiteral(", ")),
-                                       placeholders.join(QStringLiteral(", ")));
+                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table.table) + returning
+                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                      .arg(table.table, names.join(QStringLiteral(", ")),
+                                           placeholders.join(QStringLiteral(", "))) +
+                                  returning;
     ResultPtr result = RunBuilt(sql, parameters);
     tables_.FollowIdentityAfterInsert(*link_, table, columns);
-    return CursorOver(std::move(result));
+    std::vector<Variant> row;
+    return CursorOver(std::move(result))->Next(row) ? row.at(0) : Variant::Null();
 }
 
 int64_t Session::Update(const provider::TableKey& table, const Variant& key,

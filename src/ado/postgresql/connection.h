@@ -33,9 +33,8 @@ public:
     provider::TableKey UpdatableTable(const QString& sql) override;
     std::unique_ptr<provider::Cursor> SelectByKey(const provider::TableKey& table,
                                                   const Variant& key) override;
-    std::unique_ptr<provider::Cursor> Insert(const provider::TableKey& table,
-                                             const std::vector<QString>& columns,
-                                             const std::vector<Variant>& values) override;
+    Variant Insert(const provider::TableKey& table, const std::vector<QString>& columns,
+                   const std::vector<Variant>& values) override;
     int64_t Update(const provider::TableKey& table, const Variant& key, const std::vector<QString>& columns,
                    const std::vector<Variant>& values) override;
     int64_t Delete(const provider::TableKey& table, const Variant& key) override;
@@ -43,6 +42,7 @@ public:
     void SetCommandTimeout(int seconds) override { link_->SetStatementTimeout(seconds * 1000); }
     bool Reusable() override { return link_->Reusable(); }
     bool Broken() override { return link_->Broken(); }
+    bool CanBreak() const override { return true; }
 
 private:
     // Translates sql and traces it; returns the statements of the batch.

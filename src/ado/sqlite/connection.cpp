@@ -292,30 +292,33 @@ std::unique_ptr<provider::Cursor> Session::SelectByKey(const provider::TableKey&
     return Select(sql, {key}, sql, Writing::OnItsOwn, provider::Reading::Whole);
 }
 
-int64_t Session::GroupedWrite(const QString& sql, const std::vector<Variant>& values, const QString& what) {
+Session::WriteResult Session::GroupedWrite(const QString& sql, const std::vector<Variant>& values,
+                                           const QString& what) {
     handle_->JoinGroup(sql);
-    int64_t changes = 0;
+    WriteResult result;
     {
         Lease statement(*handle_, handle_->Prepare(sql, sql));
         statement->Bind(values);
         try {
+            std::vector<Variant> row;
             while (handle_->Step(*statement, sql, commandTimeoutSeconds_)) {
+                statement->Read(row);
+                result.returned = row.at(0);
             }
         } catch (const Error& err) {
             handle_->CheckGroupAfterFailure(err);
             throw;
         }
-        changes = sqlite3_changes64(handle_->Db());
+        result.changes = sqlite3_changes64(handle_->Db());
     }
     handle_->CountGroupedWrite(what);
     handle_->Groups().CommitIfDue();
     handle_->Groups().RaiseLoss();
-    return changes;
+    return result;
 }
 
-std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& table,
-                                                  const std::vector<QString>& columns,
-                                                  const std::vector<Variant>& values) {
+Variant Session::Insert(const provider::TableKey& table, const std::vector<QString>& columns,
+                        const std::vector<Variant>& values) {
     // An updatable recordset inserts the same columns row after row: the statement is made once.
     QString key = table.table;
     for (const QString& column : columns)
@@ -325,27 +328,16 @@ std::unique_ptr<provider::Cursor> Session::Insert(const provider::TableKey& tabl
         QStringList names;
         for (const QString& column : columns)
             names << Quoted(column);
+        const QString returning = QStringLiteral(" RETURNING ") + Quoted(table.keyColumn);
         sql = columns.empty()
-                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING *").arg(Quoted(table.table))
-                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING *")
-                        .arg(Quoted(table.table), names.join(QStringLiteral(", ")),
-                             QStringList(names.size(), QStringLiteral("?")).join(u','));
+                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(Quoted(table.table)) + returning
+                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(Quoted(table.table), names.join(QStringLiteral(", ")),
+                                 QStringList(names.size(), QStringLiteral("?")).join(u',')) +
+                        returning;
     }
-    // Declared first, so that a failure below ends the call (its lock) before the cursor, which takes it.
-    std::unique_ptr<provider::Cursor> inserted;
     const EngineCall call = Enter();
-    handle_->JoinGroup(sql);
-    try {
-        // The cursor reads the one row and steps the statement to its end, which completes the insert.
-        inserted = Select(sql, values, sql, Writing::Grouped);
-    } catch (const Error& err) {
-        handle_->CheckGroupAfterFailure(err);
-        throw;
-    }
-    handle_->CountGroupedWrite(QStringLiteral("insert(s) into ") + table.table);
-    handle_->Groups().CommitIfDue();
-    handle_->Groups().RaiseLoss();
-    return inserted;
+    return GroupedWrite(sql, values, QStringLiteral("insert(s) into ") + table.table).returned;
 }
 
 int64_t Session::Update(const provider::TableKey& table, const Variant& key,
@@ -357,16 +349,18 @@ int64_t Session::Update(const provider::TableKey& table, const Variant& key,
     bound.push_back(key);
     const EngineCall call = Enter();
     return GroupedWrite(
-        QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-            .arg(Quoted(table.table), assignments.join(QStringLiteral(", ")), Quoted(table.keyColumn)),
-        bound, QStringLiteral("update(s) of ") + table.table);
+               QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                   .arg(Quoted(table.table), assignments.join(QStringLiteral(", ")), Quoted(table.keyColumn)),
+               bound, QStringLiteral("update(s) of ") + table.table)
+        .changes;
 }
 
 int64_t Session::Delete(const provider::TableKey& table, const Variant& key) {
     const EngineCall call = Enter();
-    return GroupedWrite(
-        QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(Quoted(table.table), Quoted(table.keyColumn)),
-        {key}, QStringLiteral("deletion(s) from ") + table.table);
+    return GroupedWrite(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                            .arg(Quoted(table.table), Quoted(table.keyColumn)),
+                        {key}, QStringLiteral("deletion(s) from ") + table.table)
+        .changes;
 }
 
 bool Session::Reusable() {

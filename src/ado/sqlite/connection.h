@@ -26,9 +26,8 @@ public:
     provider::TableKey UpdatableTable(const QString& sql) override;
     std::unique_ptr<provider::Cursor> SelectByKey(const provider::TableKey& table,
                                                   const Variant& key) override;
-    std::unique_ptr<provider::Cursor> Insert(const provider::TableKey& table,
-                                             const std::vector<QString>& columns,
-                                             const std::vector<Variant>& values) override;
+    Variant Insert(const provider::TableKey& table, const std::vector<QString>& columns,
+                   const std::vector<Variant>& values) override;
     int64_t Update(const provider::TableKey& table, const Variant& key, const std::vector<QString>& columns,
                    const std::vector<Variant>& values) override;
     int64_t Delete(const provider::TableKey& table, const Variant& key) override;
@@ -56,9 +55,13 @@ private:
     // as they stand into a table of the temporary database. The statement ends here.
     std::unique_ptr<provider::Cursor> ReadOrCopy(Lease& statement, const QString& sql,
                                                  const std::vector<Variant>& values, const QString& written);
+    struct WriteResult {
+        int64_t changes = 0;  // the rows the write changed
+        Variant returned;     // the first column of the last row it returned, if any
+    };
     // Runs one by-key write of the session's own making, described as what, as part of the handle's write
-    // group; returns the rows it changed. The caller has entered.
-    int64_t GroupedWrite(const QString& sql, const std::vector<Variant>& values, const QString& what);
+    // group. The caller has entered.
+    WriteResult GroupedWrite(const QString& sql, const std::vector<Variant>& values, const QString& what);
 
     // How a query of one shape (see sql::ShapeOfNumbers) runs: its prepared text, and for each parameter the
     // number of the query that gives its value. Not usable when the shape keeps a number in the text

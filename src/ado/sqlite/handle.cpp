@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 
 namespace ado::sqlite {
@@ -106,11 +105,10 @@ Handle::~Handle() {
     groups_->Unregister(this);
     try {
         if (const std::optional<Error> lost = CommitGroup())
-            std::fprintf(stderr, "Writes were lost: %s\n", lost->Description().toLocal8Bit().constData());
+            TellOfWritesAtEnd(QStringLiteral("Writes were lost"), *lost);
     } catch (const Error& err) {
         // The group is lost as it would be at a crash; the next run redoes it.
-        std::fprintf(stderr, "Writes could not be committed: %s\n",
-                     err.Description().toLocal8Bit().constData());
+        TellOfWritesAtEnd(QStringLiteral("Writes could not be committed"), err);
     }
     statements_.clear();
     sqlite3_close_v2(db_);

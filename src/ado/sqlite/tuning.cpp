@@ -1,8 +1,8 @@
 #include "ado/sqlite/tuning.h"
 
-#include <QByteArray>
+#include "platform/application.h"
 
-#include <cstdio>
+#include <QByteArray>
 
 namespace ado::sqlite {
 
@@ -16,8 +16,10 @@ int Setting(const char* variable, int fallback) {
     const int value = qEnvironmentVariableIntValue(variable, &ok);
     if (ok && value >= 0)
         return value;
-    std::fprintf(stderr, "%s=%s is not a whole number of 0 or more; %d is used.\n", variable,
-                 qgetenv(variable).constData(), fallback);
+    platform::WriteErrorLine(QStringLiteral("%1=%2 is not a whole number of 0 or more; %3 is used.")
+                                 .arg(QString::fromUtf8(variable), qEnvironmentVariable(variable))
+                                 .arg(fallback),
+                             platform::Severity::Warning);
     return fallback;
 }
 

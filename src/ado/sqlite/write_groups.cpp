@@ -2,8 +2,7 @@
 
 #include "ado/sqlite/handle.h"
 #include "ado/sqlite/tuning.h"
-
-#include <cstdio>
+#include "platform/application.h"
 
 namespace ado::sqlite {
 
@@ -15,11 +14,11 @@ struct ProcessGroups {
     ~ProcessGroups() { groups->Shutdown(); }
 };
 
-void Tell(const char* what, const Error& err) {
-    std::fprintf(stderr, "%s: %s\n", what, err.Description().toLocal8Bit().constData());
-}
-
 }  // namespace
+
+void TellOfWritesAtEnd(const QString& what, const Error& err) {
+    platform::WriteErrorLine(what + QStringLiteral(": ") + err.Description());
+}
 
 std::shared_ptr<WriteGroups> WriteGroups::OfProcess() {
     static ProcessGroups process;
@@ -115,10 +114,10 @@ void WriteGroups::Shutdown() {
     try {
         CommitAll();
     } catch (const Error& err) {
-        Tell("Writes of the last moments could not be committed at exit", err);
+        TellOfWritesAtEnd(QStringLiteral("Writes of the last moments could not be committed at exit"), err);
     }
     if (loss_) {
-        Tell("Writes were lost", *loss_);
+        TellOfWritesAtEnd(QStringLiteral("Writes were lost"), *loss_);
         loss_.reset();
     }
 }

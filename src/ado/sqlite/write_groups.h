@@ -74,6 +74,10 @@ private:
     bool stopping_ = false;  // guarded by wakeLock_
 };
 
+// Writes what happened to writes that nobody is left to raise it to (the program is ending) to standard
+// error, as an error line.
+void TellOfWritesAtEnd(const QString& what, const Error& err);
+
 // One call into the engine: holds the groups' lock for its lifetime and keeps the groups alive.
 class EngineCall {
 public:
