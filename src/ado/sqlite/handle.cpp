@@ -254,7 +254,6 @@ Error Handle::Loss(const Error& failure) {
         total += count;
         kinds << QStringLiteral("%1 %2").arg(count).arg(what);
     }
-    groupWrites_.clear();
     const QString lost =
         total == 0 ? QStringLiteral(" The engine rolled back its group of writes with it, which held none.")
                    : QStringLiteral(
@@ -283,7 +282,6 @@ std::optional<Error> Handle::CommitGroup() {
         throw;
     }
     groupOpen_ = false;
-    groupWrites_.clear();
     return std::nullopt;
 }
 
