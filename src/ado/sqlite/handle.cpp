@@ -233,6 +233,7 @@ void Handle::JoinGroup(const QString& written) {
     groupOpen_ = true;
     groupStarted_ = std::chrono::steady_clock::now();
     groupWrites_.clear();
+    groups_->GroupOpened();
 }
 
 void Handle::CountGroupedWrite(const QString& what) {

@@ -4,6 +4,8 @@
 #include "ado/sqlite/tuning.h"
 #include "platform/application.h"
 
+#include <algorithm>
+
 namespace ado::sqlite {
 
 namespace {
@@ -84,10 +86,20 @@ void WriteGroups::RaiseLoss() {
     throw lost;
 }
 
+void WriteGroups::GroupOpened() {
+    {
+        const std::lock_guard wait(wakeLock_);
+        groupsOpen_ = true;
+    }
+    wake_.notify_all();
+}
+
 void WriteGroups::CommitWhileQuiet() {
     for (;;) {
         {
+            // Asleep while no group is open (a run waiting for its schedule), then one group age at a time.
             std::unique_lock wait(wakeLock_);
+            wake_.wait(wait, [this] { return stopping_ || groupsOpen_; });
             wake_.wait_for(wait, ProcessTuning().groupAge, [this] { return stopping_; });
             if (stopping_)
                 return;
@@ -99,6 +111,10 @@ void WriteGroups::CommitWhileQuiet() {
             // Another process holds a file's write lock: the groups stay open and the next round tries again;
             // the program's own next call reports a failure that lasts.
         }
+        const bool open = std::any_of(handles_.begin(), handles_.end(),
+                                      [](const Handle* handle) { return handle->GroupOpen(); });
+        const std::lock_guard wait(wakeLock_);
+        groupsOpen_ = open;
     }
 }
 

@@ -49,6 +49,8 @@ public:
     void CommitAll();
     // Commits the open group of every handle but except, like CommitAll.
     void CommitAllBut(const Handle* except);
+    // Wakes the committer, which sleeps while no group is open: a handle has opened one.
+    void GroupOpened();
     // Commits every group when the oldest is due. Raises like CommitAll.
     void CommitIfDue();
     // Keeps lost, the error of a group the engine rolled back, for the next call of any session.
@@ -71,7 +73,8 @@ private:
     std::thread committer_;
     std::mutex wakeLock_;
     std::condition_variable wake_;
-    bool stopping_ = false;  // guarded by wakeLock_
+    bool stopping_ = false;    // guarded by wakeLock_
+    bool groupsOpen_ = false;  // a group may be open; guarded by wakeLock_
 };
 
 // Writes what happened to writes that nobody is left to raise it to (the program is ending) to standard
