@@ -78,8 +78,7 @@ struct Recordset::Impl {
     QString source;
     std::unique_ptr<provider::Cursor> cursor;
     uint64_t cursorSession = 0;  // the connection's session number when the cursor was made
-    bool fingerprinted = false;  // the session can break, so the rows given are kept as fingerprints
-    std::vector<size_t> given;   // the fingerprint of each row given so far
+    std::vector<size_t> given;   // the fingerprint of each row given so far, where the session can break
     std::unordered_map<size_t, int64_t> toPassOver;  // after a new start: rows given before, by fingerprint
     std::vector<Variant> nextRow;
     int64_t rowsRead = 0;
@@ -99,8 +98,8 @@ struct Recordset::Impl {
 
     // The current row and its edit buffer
     std::vector<Variant> current;
-    bool currentUnread =
-        false;  // the row just added: read by its key when a value other than the key is asked
+    // The row just added: read by its key when a value other than the key is asked for.
+    bool currentUnread = false;
     std::vector<std::optional<Variant>> edits;
     bool adding = false;
 
@@ -148,7 +147,6 @@ struct Recordset::Impl {
         cursor.reset();
         cursor = session.Query(source);
         cursorSession = connection->SessionNumber();
-        fingerprinted = session.CanBreak();
     }
 
     // After the stream's session broke: the statement again, on the new session.
@@ -180,7 +178,7 @@ struct Recordset::Impl {
         if (cursorSession != connection->SessionNumber())
             RestartStream(session);
         while (cursor->Next(nextRow)) {
-            if (fingerprinted) {
+            if (session.CanBreak()) {
                 const size_t print = Fingerprint(nextRow);
                 if (GivenBefore(print))
                     continue;

@@ -120,17 +120,15 @@ int AskAtTerminal(const MessageBoxRequest& request) {
     const std::vector<Button> buttons = ButtonsOf(request.buttons);
     const Button& preset = buttons.front();
     const QString icon = IconName(request.buttons);
+    const QString heading =
+        icon.isEmpty() ? request.title : QStringLiteral("%1 (%2)").arg(request.title, icon);
     if (WritesToJournal() && !HasTerminal()) {
         // One entry of the journal per box: its title, its text and the answer taken.
-        WriteErrorLine(QStringLiteral("%1%2: %3 -> %4 (no terminal)")
-                           .arg(request.title, icon.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(icon),
-                                request.text, preset.name),
+        WriteErrorLine(QStringLiteral("%1: %2 -> %3 (no terminal)").arg(heading, request.text, preset.name),
                        SeverityOf(request.buttons));
         return preset.answer;
     }
-    WriteError(QStringLiteral("== %1%2 ==\n%3\n")
-                   .arg(request.title, icon.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(icon),
-                        TerminalText(request.text)));
+    WriteError(QStringLiteral("== %1 ==\n%2\n").arg(heading, TerminalText(request.text)));
     if (!HasTerminal()) {
         WriteError(QStringLiteral("-> %1 (no terminal)\n").arg(preset.name));
         return preset.answer;
