@@ -8,6 +8,7 @@
 #include "engine/add_blacklist_entry.h"
 #include "engine/entry_removal.h"
 #include "engine/offence_kind.h"
+#include "engine/pending_entries.h"
 #include "platform/screen.h"
 
 #include <array>
@@ -93,10 +94,10 @@ void ScanPhase(ado::Connection& connection, ado::Recordset& addRecordset, int32_
                ado::adOpenForwardOnly, ado::adLockReadOnly, -1);
     if (!scan->Eof()) {
         progress.SetPhase(texts.*source.caption);
+        PendingEntries entries(connection, addRecordset, texts.*source.note);
         int32_t counter = 0;
         while (!scan->Eof()) {
-            const int32_t clientId = scan->Fields(source.clientField).ToLong();
-            AddBlacklistEntry(connection, addRecordset, clientId, agencyId, texts.*source.note);
+            entries.Add(scan->Fields(source.clientField).ToLong(), agencyId);
             ++counter;
             if (counter % kProgressEvery == 0) {
                 progress.SetCounter(QStringLiteral("Processed ") + QString::number(counter) +
@@ -105,6 +106,7 @@ void ScanPhase(ado::Connection& connection, ado::Recordset& addRecordset, int32_
             platform::Screen::DoEvents();
             scan->MoveNext();
         }
+        entries.Finish();
     }
     data::AdoCloseRecordset(scan);
 }
