@@ -162,6 +162,8 @@ std::vector<ResultPtr> Link::RunFlight(const std::vector<PreparedCall>& calls) {
     for (const PreparedCall& call : calls) {
         if (!names.contains(call.key))
             names.insert(call.key, Prepare(call.key, call.text, call.types, call.statement));
+        else
+            ++prepared_[call.key].runs;  // each call counts towards the plan's renewal
     }
     if (!PQenterPipelineMode(connection_))
         throw Failure(nullptr, calls.front().statement);
