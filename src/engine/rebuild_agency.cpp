@@ -9,6 +9,7 @@
 #include "engine/entry_removal.h"
 #include "engine/offence_kind.h"
 #include "engine/pending_entries.h"
+#include "engine/retried_open.h"
 #include "platform/screen.h"
 
 #include <array>
@@ -104,7 +105,7 @@ void ScanPhase(ado::Connection& connection, ado::Recordset& addRecordset, int32_
                                     QStringLiteral(" entries"));
             }
             platform::Screen::DoEvents();
-            scan->MoveNext();
+            MoveNextRetried(*scan);
         }
         entries.Finish();
     }

@@ -104,7 +104,7 @@ void ScanPhase(const ClientRun& run, const ClientScan& source) {
             ++counter;
             run.shown.SetCounter(QStringLiteral("Processed ") + QString::number(counter) +
                                  QStringLiteral(" entries"));
-            scan->MoveNext();
+            MoveNextRetried(*scan);
         }
         entries.Finish();
     }

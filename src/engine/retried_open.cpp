@@ -30,4 +30,18 @@ void OpenRetried(ado::Recordset& recordset, const QString& source, ado::Connecti
     }
 }
 
+void MoveNextRetried(ado::Recordset& recordset) {
+    data::RetryBound bound({.name = QStringLiteral("move"), .subject = recordset.Source(), .dataSource = {}});
+    for (;;) {
+        try {
+            recordset.MoveNext();
+            return;
+        } catch (const platform::RuntimeError& error) {
+            if (!IsWaitedOut(error) || !bound.AllowsAnotherAttempt(error))
+                throw;
+        }
+        platform::Sleep(kRetryWaitMs);
+    }
+}
+
 }  // namespace engine
