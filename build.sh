@@ -5,6 +5,8 @@
 #   ./build.sh demo     build and run the queue processor on a sample database in a scratch folder
 #   ./build.sh screenshots  build and picture the program's windows on an X server into docs/screenshots
 #   ./build.sh bench [ARGS]  build, start a private PostgreSQL server, run build/bin/kestrane_bench ARGS, stop it
+#                        (the server flushes its log to disk as a production server does; BENCH_FSYNC=off
+#                        gives the figures of a server that does not)
 #   ./build.sh install PREFIX  build and install the programs, manual pages, units and examples under PREFIX
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -43,8 +45,10 @@ with_display() { xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"; }
 
 pg_bin() { ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1; }
 
-# Starts a private PostgreSQL server on a Unix socket in a temporary folder and exports where it is.
+# Starts a private PostgreSQL server on a Unix socket in a temporary folder and exports where it is. $1 is its
+# fsync setting: the tests run without the disk flushes, the bench with them.
 start_postgres() {
+    local fsync=${1:-off}
     local bin; bin=$(pg_bin)
     pg_dir=$(mktemp -d /tmp/kestrane-pg.XXXXXX)
     chmod 755 "$pg_dir"
@@ -59,14 +63,14 @@ local all kestrane_login scram-sha-256
 local all all trust
 HBA
     "${run[@]}" "$bin/pg_ctl" -D "$pg_dir/data" -l "$pg_dir/server.log" -w -t 60 start \
-        -o "-k $pg_dir -c listen_addresses='' -p 54329 -c fsync=off -c max_connections=200" >/dev/null
+        -o "-k $pg_dir -c listen_addresses='' -p 54329 -c fsync=$fsync -c max_connections=200" >/dev/null
     local me; me=$(id -un)
     "$bin/psql" -h "$pg_dir" -p 54329 -U postgres -d postgres -qAt \
         -c "CREATE ROLE \"$me\" SUPERUSER LOGIN" \
         -c "CREATE ROLE kestrane_login LOGIN PASSWORD 'kestrane-secret'" \
         -c "GRANT pg_write_all_data, pg_read_all_data TO kestrane_login" >/dev/null 2>&1 || true
     export KESTRANE_TEST_PG_HOST="$pg_dir" KESTRANE_TEST_PG_PORT=54329 KESTRANE_REQUIRE_PG=1
-    echo "PostgreSQL test server on $pg_dir (port 54329)"
+    echo "PostgreSQL test server on $pg_dir (port 54329, fsync=$fsync)"
 }
 
 stop_postgres() {
@@ -99,7 +103,7 @@ case "$command" in
         build
         trap stop_postgres EXIT
         # Without a server the bench runs the SQLite cases alone and says so.
-        start_postgres || true
+        start_postgres "${BENCH_FSYNC:-on}" || true
         "$(pg_bin)/pg_isready" -q -h "${pg_dir:-/nonexistent}" -p 54329 ||
             unset KESTRANE_TEST_PG_HOST KESTRANE_TEST_PG_PORT
         build/bin/kestrane_bench "${@:2}"

@@ -1,6 +1,7 @@
 // kestrane_bench: the speed and memory of the queue processor's rebuilds at three sizes, on both engines.
 #include "bench/bench_options.h"
 #include "bench/case_benchmark.h"
+#include "bench/direct_sql.h"
 #include "bench/summary.h"
 #include "bench/workspace.h"
 
@@ -33,6 +34,15 @@ int main(int argc, char** argv) {
         std::cout << "PostgreSQL cases skipped: no server (KESTRANE_TEST_PG_HOST is not set; "
                      "./build.sh bench starts one)."
                   << std::endl;
+    }
+    if (workspace.server) {
+        // What the server figures are worth: a server that does not flush its log to disk is not
+        // production's.
+        const auto settings =
+            bench::OpenServerDatabase(*workspace.server, "postgres")
+                ->Query("SELECT current_setting('fsync'), current_setting('synchronous_commit')");
+        std::cout << "PostgreSQL server: fsync=" << settings.at(0).at(0)
+                  << ", synchronous_commit=" << settings.at(0).at(1) << std::endl;
     }
     std::cout << "Datasets in " << workspace.dataRoot.string()
               << ". The program runs on a virtual clock: its fixed pauses are left out of the times."

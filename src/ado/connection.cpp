@@ -107,6 +107,35 @@ void Connection::Execute(const QString& sql, int64_t* recordsAffected, int /*opt
     }
 }
 
+bool Connection::CarriesLists() {
+    try {
+        return GetSession().CarriesLists();
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+std::vector<bool> Connection::HasRows(const std::vector<QString>& queries) {
+    provider::Session& session = GetSession();
+    try {
+        session.SetCommandTimeout(CommandTimeout);
+        return session.HasRows(queries);
+    } catch (const Error& err) {
+        throw Record(err);
+    }
+}
+
+void Connection::InsertAll(const QString& source, const std::vector<QString>& columns,
+                           const std::vector<std::vector<Variant>>& rows) {
+    provider::Session& session = GetSession();
+    try {
+        session.SetCommandTimeout(CommandTimeout);
+        session.InsertAll(session.UpdatableTable(source), columns, rows);
+    } catch (const Error& err) {
+        throw Record(err);
+    }
+}
+
 void Connection::BeginTrans() {
     Execute(QStringLiteral("BEGIN"));
     inTransaction_ = true;

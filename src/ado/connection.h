@@ -54,6 +54,15 @@ public:
     void CommitTrans();
     void RollbackTrans();
 
+    // Beyond ADO: lists of small statements in one flight, where the session carries them (a server; see
+    // provider::Session). CarriesLists is false when it does not, or when no session can be opened now; it
+    // never fails. HasRows and InsertAll raise ado::Error (also added to Errors) as Execute does; InsertAll
+    // writes into the base table of source, an updatable statement, all the rows or none.
+    bool CarriesLists();
+    std::vector<bool> HasRows(const std::vector<QString>& queries);
+    void InsertAll(const QString& source, const std::vector<QString>& columns,
+                   const std::vector<std::vector<Variant>>& rows);
+
     int State() const { return open_ ? adStateOpen : adStateClosed; }
     Errors& GetErrors() { return errors_; }
 

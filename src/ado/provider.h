@@ -50,12 +50,14 @@ enum class Reading { Streamed, Whole };
 //
 // When a write is seen, and kept (every provider keeps this contract):
 // - Every connection of the process sees a write as soon as the call that made it returns.
-// - Other processes see it once it is committed, and from then on it outlives a crash of the program. A
-//   statement's write (Execute, a query that writes) is committed when its call returns. A by-key write
-//   (Insert, Update, Delete) may wait in a group with the ones after it: the group is committed when it is a
-//   few tens of milliseconds old, before any statement's write, on Flush (a closing connection) and when the
-//   program ends.
-// - What is committed is always a prefix of what the process wrote: a killed program loses its last group.
+// - Other processes see it once it is committed, and from then on it outlives a crash of the program or of
+//   the server. A statement's write (Execute, a query that writes) is committed when its call returns, and
+//   so is a list's (InsertAll, all its rows at once). A by-key write (Insert, Update, Delete) may wait in a
+//   group with the ones after it: the group is committed when it is a few tens of milliseconds old, before
+//   any statement's write, on Flush (a closing connection) and when the program ends. (The server commits
+//   each by-key write when its call returns; the embedded files group them.)
+// - What is committed is always a prefix of what the process wrote: a killed program loses its last group;
+//   a write whose call failed with the connection lost may or may not be committed, and a reread tells.
 // - A group the engine rolls back after its writes returned (a full disk) is raised as ado::Error, naming the
 //   writes lost, by the next call of any session of the process. Nothing is lost without being raised.
 class Session {
@@ -81,6 +83,19 @@ public:
                            const std::vector<Variant>& values) = 0;
     // Deletes the row whose key is key. Returns the rows affected.
     virtual int64_t Delete(const TableKey& table, const Variant& key) = 0;
+
+    // Lists of work in one flight, for a caller that has many small statements ready at once.
+    // True when the session sends a list with one wait for all its answers (a server), so that gathering
+    // work into lists pays. Never fails.
+    virtual bool CarriesLists() const { return false; }
+    // Runs every query and tells, for each, whether it returns a row: the answers running them one by one
+    // would give. Raises ado::Error, naming the first query that fails.
+    virtual std::vector<bool> HasRows(const std::vector<QString>& queries);
+    // Inserts every row (values for columns, as Insert takes them) and commits them together: on success all
+    // are written and committed, when it raises ado::Error (naming the first row that failed) none is.
+    // ADODB_E_NOTSUPPORTED where the session does not CarryLists.
+    virtual void InsertAll(const TableKey& table, const std::vector<QString>& columns,
+                           const std::vector<std::vector<Variant>>& rows);
 
     // Makes writes of other connections visible to the next read (the Jet cache refresh).
     virtual void RefreshCache() = 0;

@@ -25,10 +25,6 @@ Registry& GetRegistry() {
 
 }  // namespace
 
-void Provider::CreateDatabase(const ConnectionString& /*connection*/) {
-    throw ObjectModelError(ADODB_E_NOTSUPPORTED);
-}
-
 void RegisterProvider(std::shared_ptr<Provider> provider) {
     Registry& registry = GetRegistry();
     const std::lock_guard lock(registry.mutex);

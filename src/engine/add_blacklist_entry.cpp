@@ -12,13 +12,16 @@
 
 namespace engine {
 
+QString DuplicateTest(int32_t clientId, int32_t agencyId) {
+    return QStringLiteral("SELECT TOP 1 ID FROM Blacklist WHERE Agency_ID = ") + QString::number(agencyId) +
+           QStringLiteral(" AND Client_ID = ") + QString::number(clientId);
+}
+
 void AddBlacklistEntry(ado::Connection& connection, ado::Recordset& addRecordset, int32_t clientId,
                        int32_t agencyId, const QString& notes) {
-    const QString duplicateTest = QStringLiteral("SELECT TOP 1 ID FROM Blacklist WHERE Agency_ID = ") +
-                                  QString::number(agencyId) + QStringLiteral(" AND Client_ID = ") +
-                                  QString::number(clientId);
     auto existing = std::make_unique<ado::Recordset>();
-    OpenRetried(*existing, duplicateTest, connection, ado::adOpenForwardOnly, ado::adLockReadOnly,
+    OpenRetried(*existing, DuplicateTest(clientId, agencyId), connection, ado::adOpenForwardOnly,
+                ado::adLockReadOnly,
                 {.wording = UnexpectedErrorWording::BlacklistEntry, .doEventsBetweenAttempts = false});
 
     if (existing->Eof()) {

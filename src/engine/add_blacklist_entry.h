@@ -13,6 +13,9 @@ namespace engine {
 // The add recordset that a rebuild opens once and hands to every AddBlacklistEntry call.
 inline const QString kAddRecordsetSource = QStringLiteral("SELECT * FROM Blacklist WHERE ID = -1");
 
+// The duplicate test: finds an entry of any kind for the pair.
+QString DuplicateTest(int32_t clientId, int32_t agencyId);
+
 // Adds an automatic Blacklist entry for the pair through addRecordset (open on "SELECT * FROM Blacklist WHERE
 // ID = -1", keyset, pessimistic) unless the pair has an entry of any kind, which the duplicate test finds
 // through connection; then lets pending window events run. A failing duplicate test ends the run with the

@@ -8,6 +8,8 @@
 #include "engine/add_blacklist_entry.h"
 #include "engine/entry_removal.h"
 #include "engine/offence_kind.h"
+#include "engine/pending_entries.h"
+#include "engine/retried_open.h"
 #include "platform/screen.h"
 
 #include <array>
@@ -93,18 +95,19 @@ void ScanPhase(ado::Connection& connection, ado::Recordset& addRecordset, int32_
                ado::adOpenForwardOnly, ado::adLockReadOnly, -1);
     if (!scan->Eof()) {
         progress.SetPhase(texts.*source.caption);
+        PendingEntries entries(connection, addRecordset, texts.*source.note);
         int32_t counter = 0;
         while (!scan->Eof()) {
-            const int32_t clientId = scan->Fields(source.clientField).ToLong();
-            AddBlacklistEntry(connection, addRecordset, clientId, agencyId, texts.*source.note);
+            entries.Add(scan->Fields(source.clientField).ToLong(), agencyId);
             ++counter;
             if (counter % kProgressEvery == 0) {
                 progress.SetCounter(QStringLiteral("Processed ") + QString::number(counter) +
                                     QStringLiteral(" entries"));
             }
             platform::Screen::DoEvents();
-            scan->MoveNext();
+            MoveNextRetried(*scan);
         }
+        entries.Finish();
     }
     data::AdoCloseRecordset(scan);
 }

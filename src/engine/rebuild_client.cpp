@@ -8,6 +8,7 @@
 #include "engine/add_blacklist_entry.h"
 #include "engine/entry_removal.h"
 #include "engine/offence_kind.h"
+#include "engine/pending_entries.h"
 #include "engine/retried_open.h"
 #include "platform/screen.h"
 
@@ -66,7 +67,7 @@ struct ClientRun {
 };
 
 // Adds an entry for the client at every active agency that refuses kind.
-void AddForRefusingAgencies(const ClientRun& run, OffenceKind kind) {
+void AddForRefusingAgencies(const ClientRun& run, PendingEntries& entries, OffenceKind kind) {
     const data::ConnectionSettings& settings = data::Settings();
     auto agencies = std::make_unique<ado::Recordset>();
     OpenRetried(*agencies,
@@ -74,8 +75,7 @@ void AddForRefusingAgencies(const ClientRun& run, OffenceKind kind) {
                     QStringLiteral(" AND Inactive = ") + settings.falseLiteral,
                 run.work, ado::adOpenForwardOnly, ado::adLockReadOnly, {});
     while (!agencies->Eof()) {
-        AddBlacklistEntry(run.check, run.addRecordset, run.clientId,
-                          agencies->Fields(QStringLiteral("ID")).ToLong(), QString());
+        entries.Add(run.clientId, agencies->Fields(QStringLiteral("ID")).ToLong());
         agencies->MoveNext();
     }
     data::AdoCloseRecordset(agencies);
@@ -94,17 +94,19 @@ void ScanPhase(const ClientRun& run, const ClientScan& source) {
     if (!scan->Eof()) {
         int32_t counter = 0;
         run.shown.SetPhase(source.caption);
+        PendingEntries entries(run.check, run.addRecordset, QString());
         while (!scan->Eof()) {
             for (OffenceKind kind : kOffenceKinds) {
                 const ado::Field& flag = scan->Fields(Texts(kind).chargeFlag);
                 if (!flag.IsNull() && flag.ToBool())
-                    AddForRefusingAgencies(run, kind);
+                    AddForRefusingAgencies(run, entries, kind);
             }
             ++counter;
             run.shown.SetCounter(QStringLiteral("Processed ") + QString::number(counter) +
                                  QStringLiteral(" entries"));
-            scan->MoveNext();
+            MoveNextRetried(*scan);
         }
+        entries.Finish();
     }
     data::AdoCloseRecordset(scan);
 }

@@ -5,6 +5,8 @@
 #include "platform/clock.h"
 #include "platform/screen.h"
 
+#include <optional>
+
 namespace engine {
 
 bool IsWaitedOut(const platform::RuntimeError& error) {
@@ -27,6 +29,22 @@ void OpenRetried(ado::Recordset& recordset, const QString& source, ado::Connecti
         platform::Sleep(kRetryWaitMs);
         if (options.doEventsBetweenAttempts)
             platform::Screen::DoEvents();
+    }
+}
+
+void MoveNextRetried(ado::Recordset& recordset) {
+    std::optional<data::RetryBound> bound;  // made at the first failure: a move seldom fails
+    for (;;) {
+        try {
+            recordset.MoveNext();
+            return;
+        } catch (const platform::RuntimeError& error) {
+            if (!bound)
+                bound.emplace(data::RetriedOperation{QStringLiteral("move"), recordset.Source(), {}});
+            if (!IsWaitedOut(error) || !bound->AllowsAnotherAttempt(error))
+                throw;
+        }
+        platform::Sleep(kRetryWaitMs);
     }
 }
 

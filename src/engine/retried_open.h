@@ -1,6 +1,6 @@
 #pragma once
-// Opening a recordset under the engine's error handling: passing conditions are waited out, anything else
-// ends the run with the "Unexpected error" message.
+// Opening and reading a recordset under the engine's error handling: passing conditions are waited out;
+// anything else ends the run with the "Unexpected error" message (an open) or reaches the caller (a move).
 
 #include "ado/connection.h"
 #include "ado/recordset.h"
@@ -29,5 +29,10 @@ struct RetriedOpenOptions {
 // is shown with EndWithUnexpectedError (throws platform::EndProgram).
 void OpenRetried(ado::Recordset& recordset, const QString& source, ado::Connection& connection,
                  int cursorType, int lockType, const RetriedOpenOptions& options);
+
+// Moves recordset (a scan) to its next row. A failure that IsWaitedOut (a server that went away in the middle
+// of the scan) is tried again as OpenRetried does, the recordset starting its statement again on the new
+// session; any other error, or the last one when the five minutes are up, reaches the caller.
+void MoveNextRetried(ado::Recordset& recordset);
 
 }  // namespace engine

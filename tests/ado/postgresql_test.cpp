@@ -450,6 +450,31 @@ TEST_F(ServerTest, OnePreparedStatementServesEveryValueOfAStatement) {
         QStringLiteral("1"));
 }
 
+TEST_F(ServerTest, AListsTestsAnswerInOrderAndItsInsertsAreWrittenWholeOrNotAtAll) {
+    connection_.Execute(
+        QStringLiteral("INSERT INTO Blacklist (Client_ID, Agency_ID, Notes) VALUES (2, 12, 'n')"));
+    const QString test =
+        QStringLiteral("SELECT TOP 1 ID FROM Blacklist WHERE Agency_ID = 12 AND Client_ID = %1");
+    const QString source = QStringLiteral("SELECT * FROM Blacklist WHERE ID = -1");
+    const std::vector<QString> columns{QStringLiteral("Client_ID"), QStringLiteral("Agency_ID"),
+                                       QStringLiteral("Notes")};
+    ASSERT_TRUE(connection_.CarriesLists());
+    EXPECT_EQ(connection_.HasRows({test.arg(1), test.arg(2), test.arg(3)}),
+              (std::vector<bool>{false, true, false}));
+
+    const ado::Error err = ErrorOf([&] {
+        connection_.InsertAll(source, columns, {{4, 12, "a"}, {"five", 12, "b"}, {6, 12, "c"}});
+    });
+    EXPECT_EQ(err.Number(), ado::DB_E_CANTCONVERTVALUE);
+    EXPECT_TRUE(err.Statement().startsWith(QStringLiteral("INSERT INTO blacklist")))
+        << err.Statement().toStdString();
+    EXPECT_EQ(Scalar(QStringLiteral("SELECT COUNT(*) FROM Blacklist")), QStringLiteral("1"));
+
+    connection_.InsertAll(source, columns, {{4, 12, "a"}, {5, 12, "b"}});
+    EXPECT_EQ(connection_.HasRows({test.arg(4), test.arg(5), test.arg(6)}),
+              (std::vector<bool>{true, true, false}));
+}
+
 TEST_F(ServerTest, AClosedConnectionIsReusedUnlessItWasLeftInATransaction) {
     const QString pid = Scalar(QStringLiteral("SELECT pg_backend_pid()"));
     connection_.Close();

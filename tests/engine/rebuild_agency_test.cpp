@@ -265,5 +265,52 @@ TEST_P(AgencyServerFailureTest, EndsTheRunWithTheUnexpectedErrorMessage) {
 INSTANTIATE_TEST_SUITE_P(Cases, AgencyServerFailureTest, ::testing::ValuesIn(kServerFailureCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// On the server a list whose flight fails, before the server ran it or after it committed (the answer lost on
+// the way back), is worked one by one: the same entries, none twice, nothing shown.
+struct ListFailureCase {
+    const char* name;
+    ado::faulty::Operation operation;
+    bool afterCall;
+};
+
+const ListFailureCase kListFailureCases[] = {
+    {"DuplicateTestsFail", ado::faulty::Operation::HasRows, false},
+    {"DuplicateTestsAnswerLost", ado::faulty::Operation::HasRows, true},
+    {"InsertsFail", ado::faulty::Operation::InsertAll, false},
+    {"InsertsAnswerLost", ado::faulty::Operation::InsertAll, true},
+};
+
+class AgencyListFailureTest : public EngineFixture, public ::testing::WithParamInterface<ListFailureCase> {
+protected:
+    void SetUp() override { UseDatabase(Engine::Server); }
+};
+
+TEST_P(AgencyListFailureTest, WorksTheListOneByOne) {
+    InsertAgency(1, kRefusesDrug);
+    InsertCharge(1, {1, 0, 0, 0});
+    for (int client = 1; client <= 300; ++client)
+        InsertCases(client, 1, client % 100 == 0 ? 2 : 1);  // two lists; some clients twice in one
+    InsertEntries({{7, 1, true, "By hand"}});
+    datatest::FaultyEngine faulty(datatest::kServerProvider);
+    ado::faulty::Fault fault;
+    fault.operation = GetParam().operation;
+    fault.afterCall = GetParam().afterCall;
+    faulty->Add(fault);
+
+    engine::RebuildAgencyDisqualifications(1, FromQueue(kRefusesDrug), messageWindow_);
+
+    EXPECT_EQ(faulty->Calls(GetParam().operation), 2);
+    EXPECT_EQ(Count(), 300);
+    EXPECT_TRUE(
+        Query(QStringLiteral("SELECT Client_ID FROM Blacklist GROUP BY Client_ID HAVING COUNT(*) > 1"))
+            .empty());
+    EXPECT_EQ(Entries(QStringLiteral("Manually_Entered = ") + T()),
+              (std::vector<Entry>{{7, 1, true, "By hand"}}));
+    EXPECT_TRUE(env_.Answers().Shown().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AgencyListFailureTest, ::testing::ValuesIn(kListFailureCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace enginetest

@@ -13,7 +13,19 @@
 
 namespace ado::faulty {
 
-enum class Operation { Open, Query, Execute, UpdatableTable, SelectByKey, Insert, Update, Delete, RefreshCache };
+enum class Operation {
+    Open,
+    Query,
+    Execute,
+    UpdatableTable,
+    SelectByKey,
+    Insert,
+    Update,
+    Delete,
+    RefreshCache,
+    HasRows,
+    InsertAll
+};
 
 struct Fault {
     Operation operation = Operation::Open;
@@ -22,6 +34,9 @@ struct Fault {
     QString description = QStringLiteral("Injected failure");
     int skip = 0;   // matching calls let through before the first failure
     int count = 1;  // failures in a row, then the fault is spent; -1 fails for ever
+    // The call runs first and then fails, as when its answer is lost on the way back (the connection broke
+    // after the engine did the work).
+    bool afterCall = false;
     // Only calls whose statement (or table name, or connection string for Open) this accepts are matched;
     // empty matches every call.
     std::function<bool(const QString&)> matches;
@@ -44,15 +59,16 @@ public:
     std::unique_ptr<provider::Session> Open(const ConnectionString& connection,
                                             const provider::OpenOptions& options) override;
 
-    // Raises the matching fault, if any, for a call of operation on subject. Used by the wrapped sessions.
-    void MaybeFail(Operation operation, const QString& subject);
+    // Raises the matching fault, if any, for a call of operation on subject, before the call or (afterCall)
+    // after it. Used by the wrapped sessions.
+    void MaybeFail(Operation operation, const QString& subject, bool afterCall = false);
 
 private:
     explicit FaultyProvider(std::shared_ptr<provider::Provider> inner) : inner_(std::move(inner)) {}
     std::shared_ptr<provider::Provider> inner_;
     mutable std::mutex mutex_;
     std::vector<Fault> faults_;
-    std::vector<int> calls_ = std::vector<int>(9, 0);
+    std::vector<int> calls_ = std::vector<int>(static_cast<size_t>(Operation::InsertAll) + 1, 0);
 };
 
 }  // namespace ado::faulty

@@ -187,15 +187,12 @@ std::unique_ptr<provider::Cursor> Session::SelectByKey(const provider::TableKey&
     return CursorOver(RunBuilt(sql, {ParameterText(key)}));
 }
 
-Variant Session::Insert(const provider::TableKey& table, const std::vector<QString>& columns,
-                        const std::vector<Variant>& values) {
+QString Session::InsertText(const provider::TableKey& table, const std::vector<QString>& columns) {
     QStringList names;
     QStringList placeholders;
-    ParameterValues parameters;
     for (size_t i = 0; i < columns.size(); ++i) {
         names << tables_.QuotedColumn(*link_, table, columns[i]);
         placeholders << u'$' + QString::number(i + 1);
-        parameters.push_back(ParameterText(values[i]));
     }
     // The key comes back with the insert: one round trip, not a second one to learn it.
     const QString returning = QStringLiteral(" RETURNING ") + QuoteIdentifier(table.keyColumn);
@@ -205,10 +202,60 @@ Variant Session::Insert(const provider::TableKey& table, const std::vector<QStri
                                       .arg(table.table, names.join(QStringLiteral(", ")),
                                            placeholders.join(QStringLiteral(", "))) +
                                   returning;
-    ResultPtr result = RunBuilt(sql, parameters);
+    return sql;
+}
+
+Variant Session::Insert(const provider::TableKey& table, const std::vector<QString>& columns,
+                        const std::vector<Variant>& values) {
+    ParameterValues parameters;
+    for (const Variant& value : values)
+        parameters.push_back(ParameterText(value));
+    ResultPtr result = RunBuilt(InsertText(table, columns), parameters);
     tables_.FollowIdentityAfterInsert(*link_, table, columns);
     std::vector<Variant> row;
     return CursorOver(std::move(result))->Next(row) ? row.at(0) : Variant::Null();
+}
+
+std::vector<bool> Session::HasRows(const std::vector<QString>& queries) {
+    std::vector<PreparedCall> calls;
+    calls.reserve(queries.size());
+    for (const QString& query : queries) {
+        const std::vector<QString> statements = sql::SplitBatch(sql::ToPostgres(query));
+        std::optional<PreparedCall> call =
+            statements.size() == 1 ? PreparedCallFor(statements.front(), query) : std::nullopt;
+        if (!call)
+            return provider::Session::HasRows(queries);  // one by one, as Query runs it
+        calls.push_back(std::move(*call));
+    }
+    if (TraceEnabled()) {
+        for (const QString& query : queries)
+            TraceStatement(kProviderName, query, sql::ToPostgres(query));
+    }
+    std::vector<bool> answers;
+    answers.reserve(calls.size());
+    for (const ResultPtr& result : link_->RunFlight(calls))
+        answers.push_back(PQntuples(result.get()) > 0);
+    return answers;
+}
+
+void Session::InsertAll(const provider::TableKey& table, const std::vector<QString>& columns,
+                        const std::vector<std::vector<Variant>>& rows) {
+    if (rows.empty())
+        return;
+    const QString sql = InsertText(table, columns);
+    const QByteArray text = sql.toUtf8();
+    std::vector<PreparedCall> calls;
+    calls.reserve(rows.size());
+    for (const std::vector<Variant>& values : rows) {
+        ParameterValues parameters;
+        for (const Variant& value : values)
+            parameters.push_back(ParameterText(value));
+        calls.push_back({text, text, std::vector<Oid>(columns.size(), 0), std::move(parameters), sql});
+        if (TraceEnabled())
+            TraceStatement(kProviderName, sql, sql);
+    }
+    link_->RunFlight(calls);
+    tables_.FollowIdentityAfterInsert(*link_, table, columns);
 }
 
 int64_t Session::Update(const provider::TableKey& table, const Variant& key,

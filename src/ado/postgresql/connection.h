@@ -38,6 +38,10 @@ public:
     int64_t Update(const provider::TableKey& table, const Variant& key, const std::vector<QString>& columns,
                    const std::vector<Variant>& values) override;
     int64_t Delete(const provider::TableKey& table, const Variant& key) override;
+    bool CarriesLists() const override { return true; }
+    std::vector<bool> HasRows(const std::vector<QString>& queries) override;
+    void InsertAll(const provider::TableKey& table, const std::vector<QString>& columns,
+                   const std::vector<std::vector<Variant>>& rows) override;
     void RefreshCache() override {}  // the server's readers see committed writes at once
     void SetCommandTimeout(int seconds) override { link_->SetStatementTimeout(seconds * 1000); }
     bool Reusable() override { return link_->Reusable(); }
@@ -48,6 +52,8 @@ private:
     // Translates sql and traces it; returns the statements of the batch.
     std::vector<QString> Translate(const QString& sql);
     ResultPtr RunBuilt(const QString& sql, const ParameterValues& values);
+    // "INSERT INTO table (columns) VALUES ($1, ...) RETURNING key".
+    QString InsertText(const provider::TableKey& table, const std::vector<QString>& columns);
 
     std::shared_ptr<Link> link_;
     TableCatalog tables_;

@@ -152,6 +152,79 @@ void Link::AwaitAnswer(std::chrono::steady_clock::time_point deadline, bool& can
     }
 }
 
+std::vector<ResultPtr> Link::RunFlight(const std::vector<PreparedCall>& calls) {
+    if (calls.empty())
+        return {};
+    ApplyStatementTimeout(calls.front().statement);
+    // Each statement is prepared once, before the flight: replanning one during it would take its name from
+    // the calls already sent.
+    QHash<QByteArray, QByteArray> names;
+    for (const PreparedCall& call : calls) {
+        if (!names.contains(call.key))
+            names.insert(call.key, Prepare(call.key, call.text, call.types, call.statement));
+        else
+            ++prepared_[call.key].runs;  // each call counts towards the plan's renewal
+    }
+    if (!PQenterPipelineMode(connection_))
+        throw Failure(nullptr, calls.front().statement);
+    for (const PreparedCall& call : calls) {
+        std::vector<const char*> pointers;
+        pointers.reserve(call.values.size());
+        for (const auto& value : call.values)
+            pointers.push_back(value ? value->constData() : nullptr);
+        if (!PQsendQueryPrepared(connection_, names.value(call.key).constData(),
+                                 static_cast<int>(pointers.size()), pointers.data(), nullptr, nullptr, 0)) {
+            broken_ = true;
+            throw Failure(nullptr, call.statement);
+        }
+    }
+    if (!PQpipelineSync(connection_))
+        throw Failure(nullptr, calls.front().statement);
+    std::vector<ResultPtr> results = ReadFlight(calls);
+    PQexitPipelineMode(connection_);
+    return results;
+}
+
+std::vector<ResultPtr> Link::ReadFlight(const std::vector<PreparedCall>& calls) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wantedTimeoutMs_) +
+                          std::chrono::milliseconds(kCancelGraceMs);
+    bool cancelled = false;
+    const auto next = [&]() {
+        AwaitAnswer(deadline, cancelled);
+        return ResultPtr(PQgetResult(connection_));
+    };
+    std::vector<ResultPtr> results;
+    results.reserve(calls.size());
+    ResultPtr failure;
+    const QString* failedStatement = &calls.front().statement;
+    for (const PreparedCall& call : calls) {
+        ResultPtr result = next();
+        if (!result || PQstatus(connection_) != CONNECTION_OK) {
+            broken_ = true;
+            throw Failure(nullptr, call.statement);
+        }
+        // Every call's answer ends with an empty one.
+        while (next()) {
+        }
+        if (Succeeded(result.get())) {
+            results.push_back(std::move(result));
+        } else if (!failure && PQresultStatus(result.get()) != PGRES_PIPELINE_ABORTED) {
+            failure = std::move(result);
+            failedStatement = &call.statement;
+        }
+    }
+    ResultPtr sync = next();
+    if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC) {
+        broken_ = true;
+        throw Failure(nullptr, *failedStatement);
+    }
+    if (failure) {
+        PQexitPipelineMode(connection_);
+        throw Failure(failure.get(), *failedStatement);
+    }
+    return results;
+}
+
 std::vector<ResultPtr> Link::RunSimple(const QByteArray& text, const QString& statement) {
     ApplyStatementTimeout(statement);
     std::vector<ResultPtr> results;

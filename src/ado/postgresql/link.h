@@ -26,6 +26,15 @@ using ResultPtr = std::unique_ptr<PGresult, ResultDeleter>;
 
 using ParameterValues = std::vector<std::optional<QByteArray>>;  // text format; nullopt is NULL
 
+// A statement to run prepared: key names it in the cache, statement is the program's text, for errors.
+struct PreparedCall {
+    QByteArray key;
+    QByteArray text;
+    std::vector<Oid> types;
+    ParameterValues values;
+    QString statement;
+};
+
 class Link {
 public:
     // Takes over an open connection.
@@ -41,6 +50,11 @@ public:
     // Returns the result. Raises ado::Error, naming statement.
     ResultPtr RunPrepared(const QByteArray& key, const QByteArray& text, const std::vector<Oid>& types,
                           const ParameterValues& values, const QString& statement);
+    // Sends every call in one flight (libpq's pipeline mode: one wait for all the answers), which the server
+    // runs as one transaction, and returns their results in order. Raises ado::Error naming the first call
+    // that failed; the server then ran none of the calls after it and kept nothing of the flight. The
+    // answers must fit the socket's buffers while they wait to be read: a few hundred small ones.
+    std::vector<ResultPtr> RunFlight(const std::vector<PreparedCall>& calls);
     // Runs one or more statements through the simple protocol and returns the result of each. Raises
     // ado::Error at the first statement that fails, naming statement.
     std::vector<ResultPtr> RunSimple(const QByteArray& text, const QString& statement);
@@ -72,6 +86,8 @@ private:
     QByteArray Prepare(const QByteArray& key, const QByteArray& text, const std::vector<Oid>& types,
                        const QString& statement);
     void Evict();
+    // Reads the answers of a flight of count calls; see RunFlight.
+    std::vector<ResultPtr> ReadFlight(const std::vector<PreparedCall>& calls);
     // Deallocates the prepared statement of that name on the server; a failure only leaves it there.
     void Deallocate(const QByteArray& name);
 

@@ -55,18 +55,19 @@ bool LocksRows(const std::vector<const Token*>& top) {
     return false;
 }
 
-ParameterValues ValuesOf(const ParameterizedStatement& statement) {
-    return ParameterValues(statement.values.begin(), statement.values.end());
+std::optional<PreparedCall> DataStatementCall(const std::vector<Token>& tokens, const QString& written) {
+    if (!IsDataStatement(tokens))
+        return std::nullopt;
+    ParameterizedStatement statement = ParameterizeLiterals(tokens);
+    return PreparedCall{statement.Key(), std::move(statement.text), std::move(statement.types),
+                        ParameterValues(statement.values.begin(), statement.values.end()), written};
 }
 
 // Runs a statement whole: a data statement prepared, anything else through the simple protocol.
 ResultPtr RunWhole(Link& link, const std::vector<Token>& tokens, const QString& sent,
                    const QString& written) {
-    if (IsDataStatement(tokens)) {
-        const ParameterizedStatement statement = ParameterizeLiterals(tokens);
-        return link.RunPrepared(statement.Key(), statement.text, statement.types, ValuesOf(statement),
-                                written);
-    }
+    if (const std::optional<PreparedCall> call = DataStatementCall(tokens, written))
+        return link.RunPrepared(call->key, call->text, call->types, call->values, written);
     std::vector<ResultPtr> results = link.RunSimple(sent.toUtf8(), written);
     if (results.empty())
         return ResultPtr(PQmakeEmptyPGresult(nullptr, PGRES_EMPTY_QUERY));
@@ -167,6 +168,10 @@ std::unique_ptr<provider::Cursor> RunQuery(const std::shared_ptr<Link>& link, co
     if (!close.isEmpty())
         link->ClosedAll();
     return std::make_unique<StreamCursor>(link, name, std::move(results.back()), written);
+}
+
+std::optional<PreparedCall> PreparedCallFor(const QString& sent, const QString& written) {
+    return DataStatementCall(sql::Tokenize(sent), written);
 }
 
 int64_t RunStatement(Link& link, const QString& sent, const QString& written) {

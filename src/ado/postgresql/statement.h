@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace ado::postgresql {
 
@@ -21,6 +22,10 @@ inline constexpr int kChunkRows = 256;
 // text, for errors. Raises ado::Error.
 std::unique_ptr<provider::Cursor> RunQuery(const std::shared_ptr<Link>& link, const QString& sent,
                                            const QString& written);
+
+// A data statement (in the server's dialect) as a prepared call with its number literals as parameters;
+// nullopt for any other statement. written is the program's text, for errors.
+std::optional<PreparedCall> PreparedCallFor(const QString& sent, const QString& written);
 
 // Runs one statement (in the server's dialect) and returns the rows it affected. Raises ado::Error.
 int64_t RunStatement(Link& link, const QString& sent, const QString& written);
