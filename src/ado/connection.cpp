@@ -96,15 +96,9 @@ void Connection::Close() {
 }
 
 void Connection::Execute(const QString& sql, int64_t* recordsAffected, int /*options*/) {
-    provider::Session& session = GetSession();
-    try {
-        session.SetCommandTimeout(CommandTimeout);
-        const int64_t affected = session.Execute(sql);
-        if (recordsAffected)
-            *recordsAffected = affected;
-    } catch (const Error& err) {
-        throw Record(err);
-    }
+    const int64_t affected = OnSession([&](provider::Session& session) { return session.Execute(sql); });
+    if (recordsAffected)
+        *recordsAffected = affected;
 }
 
 bool Connection::CarriesLists() {
@@ -116,24 +110,14 @@ bool Connection::CarriesLists() {
 }
 
 std::vector<bool> Connection::HasRows(const std::vector<QString>& queries) {
-    provider::Session& session = GetSession();
-    try {
-        session.SetCommandTimeout(CommandTimeout);
-        return session.HasRows(queries);
-    } catch (const Error& err) {
-        throw Record(err);
-    }
+    return OnSession([&](provider::Session& session) { return session.HasRows(queries); });
 }
 
 void Connection::InsertAll(const QString& source, const std::vector<QString>& columns,
                            const std::vector<std::vector<Variant>>& rows) {
-    provider::Session& session = GetSession();
-    try {
-        session.SetCommandTimeout(CommandTimeout);
+    OnSession([&](provider::Session& session) {
         session.InsertAll(session.UpdatableTable(source), columns, rows);
-    } catch (const Error& err) {
-        throw Record(err);
-    }
+    });
 }
 
 void Connection::BeginTrans() {

@@ -86,6 +86,18 @@ public:
 
 private:
     friend class Recordset;
+    // Runs call on the session with the command time-out in force; an error is recorded (see Record) and
+    // raised.
+    template <typename Call>
+    auto OnSession(Call call) {
+        provider::Session& session = GetSession();
+        try {
+            session.SetCommandTimeout(CommandTimeout);
+            return call(session);
+        } catch (const Error& err) {
+            throw Record(err);
+        }
+    }
     // A session from the pool when pooled is true and it has one, else a new one. Raises the open's error,
     // also in Errors.
     std::unique_ptr<provider::Session> OpenSession(bool pooled);

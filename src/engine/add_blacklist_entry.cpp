@@ -17,6 +17,18 @@ QString DuplicateTest(int32_t clientId, int32_t agencyId) {
            QStringLiteral(" AND Client_ID = ") + QString::number(clientId);
 }
 
+const std::vector<QString>& EntryColumns() {
+    static const std::vector<QString> columns{
+        QStringLiteral("Client_ID"),    QStringLiteral("Agency_ID"), QStringLiteral("Manually_Entered"),
+        QStringLiteral("Date_Created"), QStringLiteral("Notes"),     QStringLiteral("Created_By")};
+    return columns;
+}
+
+std::vector<ado::Variant> EntryValues(int32_t clientId, int32_t agencyId, const QString& notes,
+                                      const QDateTime& now) {
+    return {clientId, agencyId, false, now, notes, data::gCurrentUserId};
+}
+
 void AddBlacklistEntry(ado::Connection& connection, ado::Recordset& addRecordset, int32_t clientId,
                        int32_t agencyId, const QString& notes) {
     auto existing = std::make_unique<ado::Recordset>();
@@ -28,12 +40,9 @@ void AddBlacklistEntry(ado::Connection& connection, ado::Recordset& addRecordset
         // Beginning a row fails only on a read-only or closed recordset, which the rebuilds never pass; such
         // a failure has been told to the user and counted.
         static_cast<void>(data::AdoAutoAddRS(addRecordset));
-        addRecordset.Fields(QStringLiteral("Client_ID")) = clientId;
-        addRecordset.Fields(QStringLiteral("Agency_ID")) = agencyId;
-        addRecordset.Fields(QStringLiteral("Manually_Entered")) = false;
-        addRecordset.Fields(QStringLiteral("Date_Created")) = platform::Now();
-        addRecordset.Fields(QStringLiteral("Notes")) = notes;
-        addRecordset.Fields(QStringLiteral("Created_By")) = data::gCurrentUserId;
+        const std::vector<ado::Variant> values = EntryValues(clientId, agencyId, notes, platform::Now());
+        for (size_t i = 0; i < values.size(); ++i)
+            addRecordset.Fields(EntryColumns()[i]) = values[i];
         // A save that failed has been told to the user and counted (data/failed_writes.h); the rebuild goes
         // on.
         static_cast<void>(data::AdoUpdateRecord(addRecordset, true, data::Settings().accessFlag, true));

@@ -4,9 +4,11 @@
 #include "ado/connection.h"
 #include "ado/recordset.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 namespace engine {
 
@@ -15,6 +17,11 @@ inline const QString kAddRecordsetSource = QStringLiteral("SELECT * FROM Blackli
 
 // The duplicate test: finds an entry of any kind for the pair.
 QString DuplicateTest(int32_t clientId, int32_t agencyId);
+
+// The columns an automatic entry sets, and their values for the pair, made at now by the run's user.
+const std::vector<QString>& EntryColumns();
+std::vector<ado::Variant> EntryValues(int32_t clientId, int32_t agencyId, const QString& notes,
+                                      const QDateTime& now);
 
 // Adds an automatic Blacklist entry for the pair through addRecordset (open on "SELECT * FROM Blacklist WHERE
 // ID = -1", keyset, pessimistic) unless the pair has an entry of any kind, which the duplicate test finds

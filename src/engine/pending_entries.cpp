@@ -1,7 +1,6 @@
 // Adding a scan's entries a list at a time on a server.
 #include "engine/pending_entries.h"
 
-#include "data/current_ids.h"
 #include "engine/add_blacklist_entry.h"
 #include "platform/clock.h"
 
@@ -52,16 +51,10 @@ void PendingEntries::SendList() {
         std::vector<std::vector<ado::Variant>> rows;
         for (size_t i = 0; i < distinct.size(); ++i) {
             if (!found[i])
-                rows.push_back(
-                    {distinct[i].first, distinct[i].second, false, now, notes_, data::gCurrentUserId});
+                rows.push_back(EntryValues(distinct[i].first, distinct[i].second, notes_, now));
         }
-        if (!rows.empty()) {
-            connection_.InsertAll(
-                kAddRecordsetSource,
-                {QStringLiteral("Client_ID"), QStringLiteral("Agency_ID"), QStringLiteral("Manually_Entered"),
-                 QStringLiteral("Date_Created"), QStringLiteral("Notes"), QStringLiteral("Created_By")},
-                rows);
-        }
+        if (!rows.empty())
+            connection_.InsertAll(kAddRecordsetSource, EntryColumns(), rows);
         return;
     } catch (const ado::Error&) {
         // A failed flight kept nothing, or (its answer lost with the connection) only entries the duplicate

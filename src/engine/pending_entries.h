@@ -1,9 +1,9 @@
 #pragma once
 // The entries of one scan, added a list at a time where the connection carries lists (a server): the
-// duplicate tests of up to kListSize pairs go in one flight, then the new pairs' inserts in a
-// second one, committed together. Everywhere else, and whenever a flight fails, each client goes through
-// AddBlacklistEntry, whose error handling is the rebuild's. Either way each scanned client gets its
-// duplicate test against the table as it stands plus what the scan added, and each new pair one insert.
+// duplicate tests of up to kListSize pairs go in one flight, then the new pairs' inserts in a second one,
+// committed together. Everywhere else, and whenever a flight fails, each pair goes through AddBlacklistEntry,
+// whose error handling is the rebuild's. Either way each pair gets its duplicate test against the table as it
+// stands plus what the scan added, and each new pair one insert.
 
 #include "ado/connection.h"
 #include "ado/recordset.h"
@@ -17,10 +17,10 @@
 
 namespace engine {
 
-// Scanned clients gathered before their flights are sent. At a few hundred, the wait for the answers is
-// spread thin, and the answers still fit the connection's buffers. A list is sent sooner once its first
-// client has waited as long as the embedded files let a group of writes wait, so that other programs see the
-// entries as soon on the server as on the files.
+// Pairs gathered before their flights are sent. At a few hundred, the wait for the answers is spread thin,
+// and the answers still fit the connection's buffers. A list is sent sooner once its first pair has waited as
+// long as the embedded files let a group of writes wait, so that other programs see the entries as soon on
+// the server as on the files.
 inline constexpr size_t kListSize = 256;
 inline constexpr std::chrono::milliseconds kListAge{50};
 

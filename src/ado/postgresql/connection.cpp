@@ -219,8 +219,11 @@ Variant Session::Insert(const provider::TableKey& table, const std::vector<QStri
 std::vector<bool> Session::HasRows(const std::vector<QString>& queries) {
     std::vector<PreparedCall> calls;
     calls.reserve(queries.size());
+    std::vector<QString> sent;
+    sent.reserve(queries.size());
     for (const QString& query : queries) {
-        const std::vector<QString> statements = sql::SplitBatch(sql::ToPostgres(query));
+        sent.push_back(sql::ToPostgres(query));
+        const std::vector<QString> statements = sql::SplitBatch(sent.back());
         std::optional<PreparedCall> call =
             statements.size() == 1 ? PreparedCallFor(statements.front(), query) : std::nullopt;
         if (!call)
@@ -228,8 +231,8 @@ std::vector<bool> Session::HasRows(const std::vector<QString>& queries) {
         calls.push_back(std::move(*call));
     }
     if (TraceEnabled()) {
-        for (const QString& query : queries)
-            TraceStatement(kProviderName, query, sql::ToPostgres(query));
+        for (size_t i = 0; i < queries.size(); ++i)
+            TraceStatement(kProviderName, queries[i], sent[i]);
     }
     std::vector<bool> answers;
     answers.reserve(calls.size());

@@ -30,6 +30,15 @@ bool Succeeded(const PGresult* result) {
     }
 }
 
+// The values as libpq takes them: text, or a null pointer for NULL. They point into values.
+std::vector<const char*> ValuePointers(const ParameterValues& values) {
+    std::vector<const char*> pointers;
+    pointers.reserve(values.size());
+    for (const auto& value : values)
+        pointers.push_back(value ? value->constData() : nullptr);
+    return pointers;
+}
+
 bool IsMissingPreparedStatement(const PGresult* result) {
     const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
     return state && QByteArray(state) == "26000";
@@ -105,10 +114,7 @@ void Link::Deallocate(const QByteArray& name) {
 ResultPtr Link::RunPrepared(const QByteArray& key, const QByteArray& text, const std::vector<Oid>& types,
                             const ParameterValues& values, const QString& statement) {
     ApplyStatementTimeout(statement);
-    std::vector<const char*> pointers;
-    pointers.reserve(values.size());
-    for (const auto& value : values)
-        pointers.push_back(value ? value->constData() : nullptr);
+    const std::vector<const char*> pointers = ValuePointers(values);
 
     for (int attempt = 0;; ++attempt) {
         const QByteArray name = Prepare(key, text, types, statement);
@@ -168,21 +174,14 @@ std::vector<ResultPtr> Link::RunFlight(const std::vector<PreparedCall>& calls) {
     if (!PQenterPipelineMode(connection_))
         throw Failure(nullptr, calls.front().statement);
     for (const PreparedCall& call : calls) {
-        std::vector<const char*> pointers;
-        pointers.reserve(call.values.size());
-        for (const auto& value : call.values)
-            pointers.push_back(value ? value->constData() : nullptr);
+        const std::vector<const char*> pointers = ValuePointers(call.values);
         if (!PQsendQueryPrepared(connection_, names.value(call.key).constData(),
-                                 static_cast<int>(pointers.size()), pointers.data(), nullptr, nullptr, 0)) {
-            broken_ = true;
+                                 static_cast<int>(pointers.size()), pointers.data(), nullptr, nullptr, 0))
             throw Failure(nullptr, call.statement);
-        }
     }
     if (!PQpipelineSync(connection_))
         throw Failure(nullptr, calls.front().statement);
-    std::vector<ResultPtr> results = ReadFlight(calls);
-    PQexitPipelineMode(connection_);
-    return results;
+    return ReadFlight(calls);
 }
 
 std::vector<ResultPtr> Link::ReadFlight(const std::vector<PreparedCall>& calls) {
@@ -199,10 +198,8 @@ std::vector<ResultPtr> Link::ReadFlight(const std::vector<PreparedCall>& calls) 
     const QString* failedStatement = &calls.front().statement;
     for (const PreparedCall& call : calls) {
         ResultPtr result = next();
-        if (!result || PQstatus(connection_) != CONNECTION_OK) {
-            broken_ = true;
+        if (!result || PQstatus(connection_) != CONNECTION_OK)
             throw Failure(nullptr, call.statement);
-        }
         // Every call's answer ends with an empty one.
         while (next()) {
         }
@@ -214,14 +211,11 @@ std::vector<ResultPtr> Link::ReadFlight(const std::vector<PreparedCall>& calls) 
         }
     }
     ResultPtr sync = next();
-    if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC) {
-        broken_ = true;
+    if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC)
         throw Failure(nullptr, *failedStatement);
-    }
-    if (failure) {
-        PQexitPipelineMode(connection_);
+    PQexitPipelineMode(connection_);
+    if (failure)
         throw Failure(failure.get(), *failedStatement);
-    }
     return results;
 }
 

@@ -86,7 +86,7 @@ private:
     QByteArray Prepare(const QByteArray& key, const QByteArray& text, const std::vector<Oid>& types,
                        const QString& statement);
     void Evict();
-    // Reads the answers of a flight of count calls; see RunFlight.
+    // Reads the answers of a flight of calls and leaves pipeline mode; see RunFlight.
     std::vector<ResultPtr> ReadFlight(const std::vector<PreparedCall>& calls);
     // Deallocates the prepared statement of that name on the server; a failure only leaves it there.
     void Deallocate(const QByteArray& name);
