@@ -47,6 +47,9 @@ pg_bin() { ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1; }
 
 # Starts a private PostgreSQL server on a Unix socket in a temporary folder and exports where it is. $1 is its
 # fsync setting: the tests run without the disk flushes, the bench with them.
+# The test server's port; set KESTRANE_PG_PORT to run two checkouts' tests side by side.
+pg_port=${KESTRANE_PG_PORT:-54329}
+
 start_postgres() {
     local fsync=${1:-off}
     local bin; bin=$(pg_bin)
@@ -63,14 +66,14 @@ local all kestrane_login scram-sha-256
 local all all trust
 HBA
     "${run[@]}" "$bin/pg_ctl" -D "$pg_dir/data" -l "$pg_dir/server.log" -w -t 60 start \
-        -o "-k $pg_dir -c listen_addresses='' -p 54329 -c fsync=$fsync -c max_connections=200" >/dev/null
+        -o "-k $pg_dir -c listen_addresses='' -p $pg_port -c fsync=$fsync -c max_connections=200" >/dev/null
     local me; me=$(id -un)
-    "$bin/psql" -h "$pg_dir" -p 54329 -U postgres -d postgres -qAt \
+    "$bin/psql" -h "$pg_dir" -p $pg_port -U postgres -d postgres -qAt \
         -c "CREATE ROLE \"$me\" SUPERUSER LOGIN" \
         -c "CREATE ROLE kestrane_login LOGIN PASSWORD 'kestrane-secret'" \
         -c "GRANT pg_write_all_data, pg_read_all_data TO kestrane_login" >/dev/null 2>&1 || true
-    export KESTRANE_TEST_PG_HOST="$pg_dir" KESTRANE_TEST_PG_PORT=54329 KESTRANE_REQUIRE_PG=1
-    echo "PostgreSQL test server on $pg_dir (port 54329, fsync=$fsync)"
+    export KESTRANE_TEST_PG_HOST="$pg_dir" KESTRANE_TEST_PG_PORT=$pg_port KESTRANE_REQUIRE_PG=1
+    echo "PostgreSQL test server on $pg_dir (port $pg_port, fsync=$fsync)"
 }
 
 stop_postgres() {
@@ -104,7 +107,7 @@ case "$command" in
         trap stop_postgres EXIT
         # Without a server the bench runs the SQLite cases alone and says so.
         start_postgres "${BENCH_FSYNC:-on}" || true
-        "$(pg_bin)/pg_isready" -q -h "${pg_dir:-/nonexistent}" -p 54329 ||
+        "$(pg_bin)/pg_isready" -q -h "${pg_dir:-/nonexistent}" -p $pg_port ||
             unset KESTRANE_TEST_PG_HOST KESTRANE_TEST_PG_PORT
         build/bin/kestrane_bench "${@:2}"
         ;;
