@@ -7,11 +7,13 @@
 #include "platform/form.h"
 #include "platform/screen.h"
 #include "support/faulty_engine.h"
+#include "support/system_texts.h"
 
 namespace enginetest {
 namespace {
 
 using engine::ClientRebuildOptions;
+namespace texts = testsupport::texts;
 
 constexpr std::array<bool, 4> kRefusesDrug = {true, false, false, false};
 constexpr std::array<bool, 4> kRefusesSex = {false, true, false, false};
@@ -44,7 +46,7 @@ TEST_P(RebuildClientTest, FromTheQueueShowsOnlyTheWindowCaption) {
     Rebuild(10);
     recorder.Stop();
 
-    EXPECT_EQ(recorder.titles, QStringList{"Updating disqualifications. Please wait..."});
+    EXPECT_EQ(recorder.titles, QStringList{texts::kClientBegin});
     EXPECT_TRUE(recorder.captions.isEmpty());
     EXPECT_TRUE(recorder.statusTexts.isEmpty());
     EXPECT_TRUE(app::gfrmMessage.IsEmpty());
@@ -56,6 +58,7 @@ TEST_P(RebuildClientTest, FromTheQueueShowsOnlyTheWindowCaption) {
                                              {10, 5, false, ""}}));
 }
 
+// Progress without the window: the phases and counters, no title.
 TEST_P(RebuildClientTest, ShowsCaptionsAndCountersOnRequest) {
     InsertAgency(1, kRefusesDrug);
     InsertCharge(1, {1, 0, 0, 0});
@@ -64,15 +67,16 @@ TEST_P(RebuildClientTest, ShowsCaptionsAndCountersOnRequest) {
     InsertEntries(std::vector<Entry>(3, Entry{10, 2, false, "Old"}));
     MessageWindowRecorder recorder;
 
-    Rebuild(10, {.showProgress = true});
+    Rebuild(10, {.noMessageWindow = true, .showProgress = true});
     recorder.Stop();
 
-    QStringList captions = {"Updating Case entries...", "Updating Criminal History entries..."};
+    QStringList captions = {texts::kClientCases, texts::kClientHistory};
     QStringList statusTexts = {"Processed 1 entries", "Processed 2 entries", "Processed 1 entries"};
     if (engine() == Engine::Jet) {
-        captions.prepend("Removing disqualifications...");
+        captions.prepend(texts::kRemoving);
         statusTexts = QStringList{" 1 entries", " 2 entries", " 3 entries"} + statusTexts;
     }
+    EXPECT_TRUE(recorder.titles.isEmpty());
     EXPECT_EQ(recorder.captions, captions);
     EXPECT_EQ(recorder.statusTexts, statusTexts);
     EXPECT_EQ(Entries(), (std::vector<Entry>{{10, 1, false, ""}}));

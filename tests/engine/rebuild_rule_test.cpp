@@ -2,10 +2,10 @@
 // agency, or every client, leaves exactly the automatic entries that the rule of disqualification gives.
 #include "random_data.h"
 
-#include "engine/offence_kind.h"
 #include "engine/rebuild_agency.h"
 #include "engine/rebuild_client.h"
 #include "engine/rebuild_progress.h"
+#include "support/system_texts.h"
 
 #include <algorithm>
 #include <iostream>
@@ -63,8 +63,7 @@ std::map<Pair, QString> FirstPhaseNotes(const RandomData& data) {
     std::map<Pair, QString> notes;
     for (const AgencyRow& agency : data.agencies) {
         for (const bool cases : {true, false}) {
-            for (engine::OffenceKind kind : engine::kOffenceKinds) {
-                const size_t k = static_cast<size_t>(kind);
+            for (size_t k = 0; k < testsupport::texts::kKinds.size(); ++k) {
                 if (!agency.refuses[k])
                     continue;
                 for (const OffenceRow& row : cases ? data.cases : data.history) {
@@ -73,8 +72,8 @@ std::map<Pair, QString> FirstPhaseNotes(const RandomData& data) {
                         continue;
                     const Pair pair{row.clientId, agency.id};
                     if (manual.count(pair) == 0) {
-                        notes.emplace(pair,
-                                      cases ? engine::Texts(kind).caseNote : engine::Texts(kind).historyNote);
+                        const testsupport::texts::OffenceKind& kind = testsupport::texts::kKinds[k];
+                        notes.emplace(pair, cases ? kind.caseNote : kind.historyNote);
                     }
                 }
             }
