@@ -177,26 +177,54 @@ INSTANTIATE_TEST_SUITE_P(Cases, AgencyRemovalTest, ::testing::ValuesIn(kRemovalC
     return EngineName({info.param.engine, 0}) + std::to_string(info.param.automatic) + "Entries";
 });
 
-TEST_F(EngineFixture, AgencyRemovalOnTheServerDeletesFiveHundredAtATime) {
-    UseDatabase(Engine::Server);
-    if (IsSkipped() || HasFatalFailure())
-        return;
-    InsertEntries(std::vector<Entry>(1234, Entry{3, 7, false, "Old"}));
-    InsertEntries({{1, 7, true, "By hand"}, {1, 8, false, "Other agency"}});
+// On the server removal probes for a row and deletes in batches: 500 entries at a time for an agency, 1000 for
+// a client.
+struct BatchCase {
+    const char* name;
+    int entries;
+    QString probe;
+    QString batch;
+    int batches;
+};
+
+class ServerBatchRemovalTest : public EngineFixture, public ::testing::WithParamInterface<BatchCase> {
+protected:
+    void SetUp() override { UseDatabase(Engine::Server); }
+};
+
+TEST_P(ServerBatchRemovalTest, DeletesTheOwnersAutomaticEntriesInBatches) {
+    const BatchCase& c = GetParam();
+    const bool agency = c.name == std::string("Agency");
+    InsertEntries(std::vector<Entry>(c.entries, Entry{10, 7, false, "Old"}));
+    const std::vector<Entry> kept = {{10, 7, true, "By hand"}, agency ? Entry{10, 8, false, "Other agency"}
+                                                                      : Entry{11, 7, false, "Other client"}};
+    InsertEntries(kept);
     StatementTrace trace;
 
-    engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing), messageWindow_);
+    if (agency)
+        engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing), messageWindow_);
+    else
+        engine::RebuildClientDisqualifications(10, messageWindow_, {.noMessageWindow = true});
 
-    EXPECT_EQ(
-        trace.CountExactly("SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Agency_ID = 7 "
-                           "ORDER BY ID"),
-        4);
-    EXPECT_EQ(
-        trace.CountExactly("DELETE Blacklist FROM (SELECT TOP 500 * FROM Blacklist WHERE Agency_ID = 7 AND "
-                           "Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID"),
-        3);
-    EXPECT_EQ(Entries(), (std::vector<Entry>{{1, 7, true, "By hand"}, {1, 8, false, "Other agency"}}));
+    EXPECT_EQ(trace.CountExactly(c.probe), c.batches + 1);
+    EXPECT_EQ(trace.CountExactly(c.batch), c.batches);
+    EXPECT_EQ(Entries(), kept);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Owners, ServerBatchRemovalTest,
+    ::testing::Values(
+        BatchCase{"Agency", 1234,
+                  "SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Agency_ID = 7 ORDER BY ID",
+                  "DELETE Blacklist FROM (SELECT TOP 500 * FROM Blacklist WHERE Agency_ID = 7 AND "
+                  "Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID",
+                  3},
+        BatchCase{"Client", 2500,
+                  "SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Client_ID = 10 ORDER BY ID",
+                  "DELETE Blacklist FROM (SELECT TOP 1000 * FROM Blacklist WHERE Client_ID = 10 AND "
+                  "Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID",
+                  3}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The skip test: with no flag changed and no force, nothing at all happens.
 struct SkipCase {
@@ -315,18 +343,16 @@ struct ServerFailureCase {
     QString message;
 };
 
+const QString kEndsWith = "\rInjected failure\r\rUnexpected error. Application terminated.";
 const ServerFailureCase kServerFailureCases[] = {
     {"ProbeWithAnotherError", ado::faulty::Operation::Query, "SELECT TOP 1 ID FROM Blacklist",
-     ado::DB_E_ERRORSINCOMMAND, 0,
-     "Error: -2147217900\rInjected failure\r\rUnexpected error. Application terminated."},
+     ado::DB_E_ERRORSINCOMMAND, 0, "Error: -2147217900" + kEndsWith},
     {"ProbeLockedForFiveMinutes", ado::faulty::Operation::Query, "SELECT TOP 1 ID FROM Blacklist",
-     ado::E_FAIL_HR, 300'000,
-     "Error: -2147467259\rInjected failure\r\rUnexpected error. Application terminated."},
+     ado::E_FAIL_HR, 300'000, "Error: -2147467259" + kEndsWith},
     {"BatchLockedForFiveMinutes", ado::faulty::Operation::Execute, "DELETE Blacklist", ado::E_FAIL_HR,
-     300'000, "Error: -2147467259\rInjected failure\r\rUnexpected error. Application terminated."},
+     300'000, "Error: -2147467259" + kEndsWith},
     {"BatchWithAnotherErrorAtOnce", ado::faulty::Operation::Execute, "DELETE Blacklist",
-     ado::DB_E_ERRORSINCOMMAND, 0,
-     "Error: -2147217900\rInjected failure\r\rUnexpected error. Application terminated."},
+     ado::DB_E_ERRORSINCOMMAND, 0, "Error: -2147217900" + kEndsWith},
 };
 
 class AgencyServerFailureTest : public EngineFixture,

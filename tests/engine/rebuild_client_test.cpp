@@ -101,29 +101,6 @@ TEST_P(RebuildClientTest, SkipRemovalOnlyAddsMissingPairs) {
 INSTANTIATE_TEST_SUITE_P(Engines, RebuildClientTest, ::testing::Values(Engine::Jet, Engine::Server),
                          EngineName);
 
-TEST_F(EngineFixture, ClientRemovalOnTheServerDeletesAThousandAtATime) {
-    UseDatabase(Engine::Server);
-    if (IsSkipped() || HasFatalFailure())
-        return;
-    InsertEntries(std::vector<Entry>(2500, Entry{10, 7, false, "Old"}));
-    InsertEntries({{10, 7, true, "By hand"}, {11, 7, false, "Other client"}});
-    StatementTrace trace;
-    platform::Form owner;
-    app::MessageWindowProgress ownedWindow(&owner);
-
-    engine::RebuildClientDisqualifications(10, ownedWindow, {});
-
-    EXPECT_EQ(
-        trace.CountExactly("SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Client_ID = 10 "
-                           "ORDER BY ID"),
-        4);
-    EXPECT_EQ(
-        trace.CountExactly("DELETE Blacklist FROM (SELECT TOP 1000 * FROM Blacklist WHERE Client_ID = 10 AND "
-                           "Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID"),
-        3);
-    EXPECT_EQ(Entries(), (std::vector<Entry>{{10, 7, true, "By hand"}, {11, 7, false, "Other client"}}));
-}
-
 // The opens under the rebuild's handling: passing conditions are waited out, 250 ms and pending events at a
 // time, for up to five minutes; then, or on any other error, the message and the end of the run.
 struct FailingOpenCase {
