@@ -58,7 +58,8 @@ TEST_P(RebuildClientTest, FromTheQueueShowsOnlyTheWindowCaption) {
                                              {10, 5, false, ""}}));
 }
 
-// Progress without the window: the phases and counters, no title.
+// Progress without the window: the phases and counters go to the message window, which this call neither shows
+// nor unloads.
 TEST_P(RebuildClientTest, ShowsCaptionsAndCountersOnRequest) {
     InsertAgency(1, kRefusesDrug);
     InsertCharge(1, {1, 0, 0, 0});
@@ -77,6 +78,9 @@ TEST_P(RebuildClientTest, ShowsCaptionsAndCountersOnRequest) {
         statusTexts = QStringList{" 1 entries", " 2 entries", " 3 entries"} + statusTexts;
     }
     EXPECT_TRUE(recorder.titles.isEmpty());
+    ASSERT_FALSE(app::gfrmMessage.IsEmpty());
+    EXPECT_FALSE(app::gfrmMessage->Visible());
+    app::gfrmMessage.Reset();
     EXPECT_EQ(recorder.captions, captions);
     EXPECT_EQ(recorder.statusTexts, statusTexts);
     EXPECT_EQ(Entries(), (std::vector<Entry>{{10, 1, false, ""}}));
