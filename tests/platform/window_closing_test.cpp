@@ -1,35 +1,28 @@
-// Closing windows with real windows (offscreen): which other windows CloseForm unloads, and when it empties
-// the closing window's reference.
+// Closing real windows: which others CloseForm unloads, and when it empties the closing one's reference.
 #include "platform/window_closing.h"
 #include "platform/clock.h"
 #include "platform/form.h"
 #include "platform/screen.h"
 
-#include <QDateTime>
-#include <QString>
-
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <memory>
-#include <vector>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// A window whose unload event calls CloseForm with its own reference, as every window of the program does.
-// Each unload is recorded as "<name> unloaded (visible)" or "<name> unloaded (hidden)".
+// A window whose unload event calls CloseForm with its own reference, as every window of the program does,
+// and records "<name> unloaded (visible)" or "(hidden)".
 class TestWindow : public platform::Form {
 public:
     QString name;
     platform::FormRefBase* reference = nullptr;
-    std::vector<QString>* events = nullptr;
+    QStringList* events = nullptr;
 
 protected:
     void Form_Unload(int& cancel) override {
-        events->push_back(name + (Visible() ? u" unloaded (visible)"_s : u" unloaded (hidden)"_s));
+        *events << name + (Visible() ? u" unloaded (visible)"_s : u" unloaded (hidden)"_s);
         platform::CloseForm(*reference);
     }
 };
@@ -63,25 +56,23 @@ protected:
     platform::FormRef<TestWindow>& Reference(size_t index) { return *references_.at(index); }
 
     std::shared_ptr<platform::VirtualClock> clock_;
-    std::vector<QString> events_;
+    QStringList events_;
     std::vector<std::unique_ptr<platform::FormRef<TestWindow>>> references_;
 };
 
 struct CloseCase {
     const char* name;
     std::vector<bool> othersVisible;  // the other windows, loaded after the closing one, in load order
-    std::vector<QString> events;
+    const char* events;               // joined by "; "
     std::vector<bool> othersStillLoaded;
     bool referenceEmptied;
     int64_t sleptMs;
 };
-// Test names show the case by its name.
-void PrintTo(const CloseCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
 
 class CloseFormTest : public WindowClosingTest, public ::testing::WithParamInterface<CloseCase> {};
 
+// Catches hidden windows kept or visible ones unloaded, the reference emptied wrongly, pauses not 100 ms.
 TEST_P(CloseFormTest, UnloadsHiddenWindowsOnlyWhenTheClosingOneIsTheLastVisible) {
     const CloseCase& c = GetParam();
     TestWindow* closing = NewWindow(u"main"_s);
@@ -89,17 +80,13 @@ TEST_P(CloseFormTest, UnloadsHiddenWindowsOnlyWhenTheClosingOneIsTheLastVisible)
     std::vector<TestWindow*> others;
     for (size_t i = 0; i < c.othersVisible.size(); ++i) {
         TestWindow* other = NewWindow(u"other%1"_s.arg(i + 1));
-        if (c.othersVisible[i]) {
-            other->Show();
-        } else {
-            other->Load();
-        }
+        c.othersVisible[i] ? other->Show() : other->Load();
         others.push_back(other);
     }
 
     closing->Unload();
 
-    EXPECT_EQ(events_, c.events);
+    EXPECT_EQ(events_.join(u"; "_s), QString::fromUtf8(c.events));
     EXPECT_EQ(Reference(0).IsEmpty(), c.referenceEmptied);
     for (size_t i = 0; i < others.size(); ++i) {
         EXPECT_EQ(others[i]->IsLoaded(), c.othersStillLoaded[i]) << "other" << i + 1;
@@ -111,26 +98,18 @@ TEST_P(CloseFormTest, UnloadsHiddenWindowsOnlyWhenTheClosingOneIsTheLastVisible)
 INSTANTIATE_TEST_SUITE_P(
     Cases, CloseFormTest,
     ::testing::Values(
-        CloseCase{"OnlyWindow", {}, {u"main unloaded (visible)"_s}, {}, true, 100},
+        CloseCase{"OnlyWindow", {}, "main unloaded (visible)", {}, true, 100},
         // The hidden window is shown, then unloaded; its own CloseForm runs nested.
-        CloseCase{"OneHidden",
-                  {false},
-                  {u"main unloaded (visible)"_s, u"other1 unloaded (visible)"_s},
-                  {false},
-                  true,
+        CloseCase{"OneHidden", {false}, "main unloaded (visible); other1 unloaded (visible)", {false}, true,
                   200},
-        CloseCase{"OneVisible", {true}, {u"main unloaded (visible)"_s}, {true}, true, 100},
+        CloseCase{"OneVisible", {true}, "main unloaded (visible)", {true}, true, 100},
         // Only the first hidden window goes, and the closing window's reference is left as it was.
-        CloseCase{"TwoHidden",
-                  {false, false},
-                  {u"main unloaded (visible)"_s, u"other1 unloaded (visible)"_s},
-                  {false, true},
-                  false,
-                  200},
-        CloseCase{
-            "OneVisibleOneHidden", {true, false}, {u"main unloaded (visible)"_s}, {true, true}, true, 100}),
+        CloseCase{"TwoHidden", {false, false}, "main unloaded (visible); other1 unloaded (visible)",
+                  {false, true}, false, 200},
+        CloseCase{"OneVisibleOneHidden", {true, false}, "main unloaded (visible)", {true, true}, true, 100}),
     [](const ::testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
 
+// Catches a window, hidden or shown, left loaded or referenced.
 TEST_F(WindowClosingTest, UnloadAllFormsUnloadsEveryWindow) {
     NewWindow(u"first"_s)->Show();
     NewWindow(u"second"_s)->Load();
