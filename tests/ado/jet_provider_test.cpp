@@ -63,8 +63,10 @@ protected:
 
 // Catches a bad open (missing, not a database, held exclusively) misreported or changing files.
 TEST_F(JetProviderTest, OpeningFailsWithTheEnginesNumbersAndChangesNothing) {
-    const QString notes = FilePath(QStringLiteral("notes.mdb")), empty = FilePath(QStringLiteral("empty.mdb"));
-    const QByteArray text = QByteArray("These are the minutes of the meeting, not a database file at all.\n").repeated(40);
+    const QString notes = FilePath(QStringLiteral("notes.mdb")),
+                  empty = FilePath(QStringLiteral("empty.mdb"));
+    const QByteArray text =
+        QByteArray("These are the minutes of the meeting, not a database file at all.\n").repeated(40);
     for (const auto& [file, content] : {std::pair{notes, text}, std::pair{empty, QByteArray()}}) {
         QFile written(file);
         ASSERT_TRUE(written.open(QIODevice::WriteOnly));
@@ -76,12 +78,14 @@ TEST_F(JetProviderTest, OpeningFailsWithTheEnginesNumbersAndChangesNothing) {
         int32_t number;
         int32_t native;
     } cases[] = {
-        {JetString(FilePath(QStringLiteral("KS.mdb"))), ado::adModeUnknown, ado::E_FAIL_HR, ado::JET_FILE_NOT_FOUND},
+        {JetString(FilePath(QStringLiteral("KS.mdb"))), ado::adModeUnknown, ado::E_FAIL_HR,
+         ado::JET_FILE_NOT_FOUND},
         {JetString(notes), ado::adModeUnknown, ado::E_FAIL_HR, ado::JET_NOT_A_DATABASE},
         {JetString(notes), ado::adModeReadWrite, ado::E_FAIL_HR, ado::JET_NOT_A_DATABASE},
         {JetString(empty), ado::adModeUnknown, ado::E_FAIL_HR, ado::JET_NOT_A_DATABASE},
         {JetString(empty), ado::adModeReadWrite, ado::E_FAIL_HR, ado::JET_NOT_A_DATABASE},
-        {QStringLiteral("Provider=Nobody.Home.1;Data Source=x;"), ado::adModeUnknown, ado::ADODB_E_PROVIDERNOTFOUND, 0},
+        {QStringLiteral("Provider=Nobody.Home.1;Data Source=x;"), ado::adModeUnknown,
+         ado::ADODB_E_PROVIDERNOTFOUND, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.connectionString.toStdString());
@@ -109,10 +113,12 @@ TEST_F(JetProviderTest, OpeningFailsWithTheEnginesNumbersAndChangesNothing) {
 TEST_F(JetProviderTest, ColumnKindsFollowTheDeclaredTypes) {
     connection_.Execute(QStringLiteral(
         "CREATE TABLE Kinds (ID INTEGER PRIMARY KEY, a INT, b LONG, c COUNTER, d BOOLEAN, e BIT, f YESNO, "
-        "g REAL, h DOUBLE, i FLOAT, j DATETIME, k DATE, l TIMESTAMP, m TEXT, n VARCHAR(20), o CHAR(3), p MEMO, q)"));
-    connection_.Execute(QStringLiteral("INSERT INTO Kinds VALUES (1, 1, 2, 3, 1, 5, -1, 1.5, 2, 3, '2024-01-02 "
-                                       "03:04:05', '2024-01-02 00:00:00', '2024-01-02 03:04:05', 't', 'v', 'c', "
-                                       "'m', 4.25)"));
+        "g REAL, h DOUBLE, i FLOAT, j DATETIME, k DATE, l TIMESTAMP, m TEXT, n VARCHAR(20), o CHAR(3), p "
+        "MEMO, q)"));
+    connection_.Execute(
+        QStringLiteral("INSERT INTO Kinds VALUES (1, 1, 2, 3, 1, 5, -1, 1.5, 2, 3, '2024-01-02 "
+                       "03:04:05', '2024-01-02 00:00:00', '2024-01-02 03:04:05', 't', 'v', 'c', "
+                       "'m', 4.25)"));
     const QDateTime at(QDate(2024, 1, 2), QTime(3, 4, 5)), day(QDate(2024, 1, 2), QTime(0, 0));
     const std::pair<const char*, Variant> cases[] = {
         {"a", Variant(int32_t{1})}, {"b", Variant(int32_t{2})}, {"c", Variant(int32_t{3})},
@@ -188,7 +194,8 @@ TEST_F(JetProviderTest, NumbersOfAQueryAreBoundWithoutChangingItsMeaning) {
         {"SELECT 7 FROM [Court Charges] WHERE ID = 3", "7", "7"},
         {"SELECT COUNT(*) AS N FROM [Court Charges] WHERE ID < 3000000000", "N", "3"},
         {"SELECT Description FROM [Court Charges] WHERE ID = 3.0", "Description", "Fraud"},
-        {"SELECT Description FROM [Court Charges] WHERE Description = 'Arson' AND ID = 2", "Description", "Arson"},
+        {"SELECT Description FROM [Court Charges] WHERE Description = 'Arson' AND ID = 2", "Description",
+         "Arson"},
     };
     for (const auto& [sql, field, value] : cases) {
         ado::Recordset rows;
@@ -239,8 +246,9 @@ TEST_F(JetProviderTest, GroupedWritesAreSeenAtOnceInTheProcessAndCommittedWhenIt
     ASSERT_TRUE(child.waitForFinished(60000));
     ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
     QProcess reader;  // what another process sees of the file
-    reader.start(QStringLiteral("sqlite3"), {FilePath(QStringLiteral("test.mdb")),
-                                             QStringLiteral("SELECT group_concat(Description) FROM \"Court Charges\"")});
+    reader.start(QStringLiteral("sqlite3"),
+                 {FilePath(QStringLiteral("test.mdb")),
+                  QStringLiteral("SELECT group_concat(Description) FROM \"Court Charges\"")});
     ASSERT_TRUE(reader.waitForFinished(10000));
     EXPECT_EQ(reader.readAllStandardOutput().trimmed(), "Charge 0,Charge 1,Charge 2,Written last");
 }
@@ -312,7 +320,8 @@ TEST_F(JetProviderTest, AFullDatabaseFailsAWriteAndKeepsAPrefixOfTheWrites) {
         c.undo();
         add.Close();
         ado::Recordset kept;
-        kept.Open(QStringLiteral("SELECT COUNT(*) AS N, COALESCE(MAX(ID), 0) AS Last FROM [Court Charges]"), connection_);
+        kept.Open(QStringLiteral("SELECT COUNT(*) AS N, COALESCE(MAX(ID), 0) AS Last FROM [Court Charges]"),
+                  connection_);
         const int32_t count = kept.Fields(QStringLiteral("N")).ToLong();
         EXPECT_GT(written, 0);
         // Every write that returned is kept or named; the call that raised may have written into the group

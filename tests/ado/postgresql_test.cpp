@@ -20,6 +20,8 @@
 #include <functional>
 #include <map>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The error that action raises; a test failure when it raises none.
@@ -66,8 +68,8 @@ protected:
 
 // A login's connection string to catalog on the test server.
 QString Login(const QString& catalog, const char* password) {
-    return QStringLiteral("Provider=SQLOLEDB.1;Data Source=%1;Persist Security Info=False;Initial Catalog=%2;"
-                          "UID=kestrane_login;%3")
+    return u"Provider=SQLOLEDB.1;Data Source=%1;Persist Security Info=False;Initial Catalog=%2;"
+                          "UID=kestrane_login;%3"_s
         .arg(testsupport::ServerDataSource(), catalog, QString::fromUtf8(password));
 }
 
@@ -77,9 +79,9 @@ TEST_F(ServerTest, OpeningLogsInAsItsUserOrFailsWithTheServerProductsNumber) {
     ado::Connection login;
     login.Open(Login(catalog, "Pwd=kestrane-secret;"));
     ado::Recordset rs;
-    rs.Open(QStringLiteral("SELECT current_user"), login);
-    EXPECT_EQ(rs.FieldAt(0).ToString(), QStringLiteral("kestrane_login"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT current_user")), QString::fromLocal8Bit(getpwuid(geteuid())->pw_name));
+    rs.Open(u"SELECT current_user"_s, login);
+    EXPECT_EQ(rs.FieldAt(0).ToString(), u"kestrane_login"_s);
+    EXPECT_EQ(Scalar(u"SELECT current_user"_s), QString::fromLocal8Bit(getpwuid(geteuid())->pw_name));
     login.Close();
     ado::ClearConnectionPool();
 
@@ -91,18 +93,18 @@ TEST_F(ServerTest, OpeningLogsInAsItsUserOrFailsWithTheServerProductsNumber) {
     } cases[] = {
         {"no server on the socket folder",
          [&] {
-             return QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source=%1,54329;"
-                                   "Initial Catalog=%2;").arg(empty.path(), catalog);
+             return u"Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source=%1,54329;"
+                                   "Initial Catalog=%2;"_s.arg(empty.path(), catalog);
          },
          ado::SQL_SERVER_UNREACHABLE},
         {"wrong password", [&] { return Login(catalog, "Pwd=not-the-secret;"); }, ado::SQL_LOGIN_FAILED},
         {"no password for a login that needs one", [&] { return Login(catalog, ""); }, ado::SQL_LOGIN_FAILED},
-        {"missing catalog", [] { return Login(QStringLiteral("kt_no_such_catalog"), "Pwd=kestrane-secret;"); },
+        {"missing catalog", [] { return Login(u"kt_no_such_catalog"_s, "Pwd=kestrane-secret;"); },
          ado::SQL_NO_DATABASE},
         {"catalog taking no more connections",
          [&] {
-             testsupport::ServerConnection(QStringLiteral("postgres"))
-                 .Exec(QStringLiteral("ALTER DATABASE %1 CONNECTION LIMIT 0").arg(catalog));
+             testsupport::ServerConnection(u"postgres"_s)
+                 .Exec(u"ALTER DATABASE %1 CONNECTION LIMIT 0"_s.arg(catalog));
              return Login(catalog, "Pwd=kestrane-secret;");
          },
          ado::SQL_SERVER_UNREACHABLE},
@@ -128,16 +130,16 @@ TEST(ServerConnectionParameters, FollowTheConnectionString) {
         std::map<QByteArray, QByteArray> expected;  // keys that must be there with these values
         std::vector<QByteArray> absent;
     } cases[] = {
-        {QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source=dbhost;Persist Security "
-                        "Info=False;Initial Catalog=Kestrane;"),
+        {u"Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source=dbhost;Persist Security "
+                        "Info=False;Initial Catalog=Kestrane;"_s,
          {{"host", "dbhost"}, {"dbname", "Kestrane"}, {"user", me}}, {"port", "password"}},
-        {QStringLiteral("Provider=SQLOLEDB.1;Data Source=db.example.org,6543;Persist Security Info=False;"
-                        "Initial Catalog=Kestrane;UID=clerk;Pwd=se;cret;"),
+        {u"Provider=SQLOLEDB.1;Data Source=db.example.org,6543;Persist Security Info=False;"
+                        "Initial Catalog=Kestrane;UID=clerk;Pwd=se;cret;"_s,
          {{"host", "db.example.org"}, {"port", "6543"}, {"user", "clerk"}, {"password", "se"}}, {}},
-        {QStringLiteral("Data Source=/run/kestrane sockets,5433;Initial Catalog=k"),
+        {u"Data Source=/run/kestrane sockets,5433;Initial Catalog=k"_s,
          {{"host", "/run/kestrane sockets"}, {"port", "5433"}}, {}},
-        {QStringLiteral("Data Source=SERVER01\\SQLEXPRESS;UID=a;Pwd=b"), {{"host", "SERVER01"}}, {}},  // no instance
-        {QStringLiteral("Data Source=(local);Integrated Security=SSPI"), {}, {"host", "port", "password"}},
+        {u"Data Source=SERVER01\\SQLEXPRESS;UID=a;Pwd=b"_s, {{"host", "SERVER01"}}, {}},  // no instance
+        {u"Data Source=(local);Integrated Security=SSPI"_s, {}, {"host", "port", "password"}},
     };
     ado::provider::OpenOptions options;
     options.commandTimeoutSeconds = 18;
@@ -160,12 +162,12 @@ TEST(ServerConnectionParameters, FollowTheConnectionString) {
 
 // Catches a session lost during a statement not reported as lost, or not replaced for the next call.
 TEST_F(ServerTest, ASessionLostDuringAStatementRaisesEFailAndTheNextCallRunsOnANewOne) {
-    const QString pid = Scalar(QStringLiteral("SELECT pg_backend_pid()"));
+    const QString pid = Scalar(u"SELECT pg_backend_pid()"_s);
     const ado::Error err = ErrorOf(
-        [&] { connection_.Execute(QStringLiteral("SELECT pg_terminate_backend(pg_backend_pid())")); });
+        [&] { connection_.Execute(u"SELECT pg_terminate_backend(pg_backend_pid())"_s); });
     EXPECT_EQ(err.Number(), ado::E_FAIL_HR);
     EXPECT_EQ(err.NativeError(), ado::SQL_CONNECTION_LOST);
-    EXPECT_NE(Scalar(QStringLiteral("SELECT pg_backend_pid()")), pid);
+    EXPECT_NE(Scalar(u"SELECT pg_backend_pid()"_s), pid);
 }
 
 // Catches server states the tests cannot provoke mapped to numbers the callers retry or give up by wrongly.
@@ -179,8 +181,9 @@ TEST(ServerSqlStates, FollowTheTable) {
                  {"53200", false, ado::E_FAIL_HR, 0},    {"57P03", true, ado::E_FAIL_HR, 17},
                  {"57P01", true, ado::E_FAIL_HR, 17}};
     for (const auto& c : cases) {
-        const ado::postgresql::ErrorNumbers numbers = c.atConnect ? ado::postgresql::NumbersForConnectState(c.sqlState)
-                                                                  : ado::postgresql::NumbersForSqlState(c.sqlState);
+        using namespace ado::postgresql;
+        const ErrorNumbers numbers =
+            c.atConnect ? NumbersForConnectState(c.sqlState) : NumbersForSqlState(c.sqlState);
         EXPECT_EQ(numbers.hresult, c.number) << c.sqlState;
         EXPECT_EQ(numbers.nativeError, c.nativeError) << c.sqlState;
     }
@@ -191,40 +194,41 @@ TEST_F(ServerTest, ACommandTimeoutCoversEveryChunkOfAScanAndFollowsItsSetting) {
     connection_.CommandTimeout = 1;
     ado::Recordset slow;  // its first rows come at once, the rest take long
     const ado::Error scanned = ErrorOf([&] {
-        slow.Open(QStringLiteral("SELECT g, CASE WHEN g > 300 THEN pg_sleep(0.01) END AS s FROM "
-                                 "generate_series(1, 1000) g"),
+        slow.Open(u"SELECT g, CASE WHEN g > 300 THEN pg_sleep(0.01) END AS s FROM "
+                                 "generate_series(1, 1000) g"_s,
                   connection_);
         for (; !slow.Eof(); slow.MoveNext()) {
         }
     });
     EXPECT_EQ(scanned.Number(), ado::DB_E_ABORTLIMITREACHED);
     connection_.CommandTimeout = 7;
-    EXPECT_EQ(Scalar(QStringLiteral("SHOW statement_timeout")), QStringLiteral("7s"));
+    EXPECT_EQ(Scalar(u"SHOW statement_timeout"_s), u"7s"_s);
     connection_.CommandTimeout = 0;
-    EXPECT_EQ(Scalar(QStringLiteral("SHOW statement_timeout")), QStringLiteral("0"));
+    EXPECT_EQ(Scalar(u"SHOW statement_timeout"_s), u"0"_s);
 }
 
 // Catches the program's server batches (a given identity, a delete of the first rows) not run as meant.
 TEST_F(ServerTest, TheServerFormsOfTheProgramsBatchesRun) {
-    connection_.Execute(QStringLiteral(
-        "SET IDENTITY_INSERT Blacklist ON; INSERT INTO Blacklist (ID) VALUES (7); SET IDENTITY_INSERT Blacklist OFF"));
+    connection_.Execute(u"SET IDENTITY_INSERT Blacklist ON; INSERT INTO Blacklist (ID) VALUES (7); "
+                        "SET IDENTITY_INSERT Blacklist OFF"_s);
     connection_.Execute(
-        QStringLiteral("INSERT INTO Blacklist (Client_ID, Agency_ID, Manually_Entered) SELECT g, CASE WHEN g % 2 = 0 "
-                       "THEN 12 ELSE 13 END, CASE WHEN g % 10 = 0 THEN 1 ELSE 0 END FROM generate_series(1, 2000) g"));
+        u"INSERT INTO Blacklist (Client_ID, Agency_ID, Manually_Entered) SELECT g, CASE WHEN g % 2 = 0 "
+                       "THEN 12 ELSE 13 END, CASE WHEN g % 10 = 0 THEN 1 ELSE 0 END FROM "
+                       "generate_series(1, 2000) g"_s);
     // The rows numbered next follow the one given its number.
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT MIN(ID) FROM Blacklist")), QStringLiteral("7"));
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT MIN(ID) FROM Blacklist WHERE Client_ID IS NOT NULL")), QStringLiteral("8"));
+    EXPECT_EQ(Scalar(u"SELECT MIN(ID) FROM Blacklist"_s), u"7"_s);
+    EXPECT_EQ(Scalar(u"SELECT MIN(ID) FROM Blacklist WHERE Client_ID IS NOT NULL"_s), u"8"_s);
     int64_t affected = 0;
     connection_.Execute(
-        QStringLiteral("DELETE Blacklist FROM (SELECT TOP 500 * FROM Blacklist WHERE Agency_ID = 12 "
-                       "AND Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID"),
+        u"DELETE Blacklist FROM (SELECT TOP 500 * FROM Blacklist WHERE Agency_ID = 12 "
+                       "AND Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID"_s,
         &affected);
     EXPECT_EQ(affected, 500);
     // The 500 lowest of agency 12's 800 automatic entries went; its 200 manual ones and agency 13's stay.
-    const QString agency = QStringLiteral("SELECT %1 FROM Blacklist WHERE Agency_ID = 12 AND Manually_Entered = %2");
-    EXPECT_EQ(Scalar(agency.arg("COUNT(*)", "0")), QStringLiteral("300"));
-    EXPECT_EQ(Scalar(agency.arg("COUNT(*)", "1")), QStringLiteral("200"));
-    EXPECT_EQ(Scalar(agency.arg("MIN(Client_ID)", "0")), QStringLiteral("1252"));
+    const QString agency = u"SELECT %1 FROM Blacklist WHERE Agency_ID = 12 AND Manually_Entered = %2"_s;
+    EXPECT_EQ(Scalar(agency.arg("COUNT(*)", "0")), u"300"_s);
+    EXPECT_EQ(Scalar(agency.arg("COUNT(*)", "1")), u"200"_s);
+    EXPECT_EQ(Scalar(agency.arg("MIN(Client_ID)", "0")), u"1252"_s);
 }
 
 // ---- Streaming and prepared statements ----------------------------------------------------------------
@@ -232,51 +236,53 @@ TEST_F(ServerTest, TheServerFormsOfTheProgramsBatchesRun) {
 // Catches a scan read whole into memory or disturbed beside it, or statements prepared per value.
 TEST_F(ServerTest, AForwardOnlyScanStreamsWhileOnePreparedStatementServesEachStatementBesideIt) {
     const int rows = 200000;
-    connection_.Execute(QStringLiteral("INSERT INTO People (\"last name\") SELECT repeat('x', 300) || g FROM "
-                                       "generate_series(1, %1) g")
+    connection_.Execute(u"INSERT INTO People (\"last name\") SELECT repeat('x', 300) || g FROM "
+                                       "generate_series(1, %1) g"_s
                             .arg(rows));
     const int64_t before = ResidentBytes();
     int64_t peak = before;
     int read = 0;
     ado::Recordset scan;
-    scan.Open(QStringLiteral("SELECT * FROM People ORDER BY ID"), connection_);
+    scan.Open(u"SELECT * FROM People ORDER BY ID"_s, connection_);
     for (; !scan.Eof(); scan.MoveNext()) {
         if (++read % 20000 != 0)
             continue;
         // What the rebuilds do inside their scans: a duplicate test and an insert on the same connection.
         ado::Recordset test;
-        test.Open(QStringLiteral("SELECT TOP 1 ID FROM Blacklist WHERE Agency_ID = 1 AND Client_ID = %1").arg(read),
+        test.Open(u"SELECT TOP 1 ID FROM Blacklist WHERE Agency_ID = 1 AND Client_ID = %1"_s.arg(read),
                   connection_);
         EXPECT_TRUE(test.Eof());
         test.Close();
-        connection_.Execute(QStringLiteral("INSERT INTO Blacklist (Client_ID, Agency_ID) VALUES (%1, 1)").arg(read));
+        connection_.Execute(u"INSERT INTO Blacklist (Client_ID, Agency_ID) VALUES (%1, 1)"_s.arg(read));
         peak = std::max(peak, ResidentBytes());
     }
     EXPECT_EQ(read, rows);
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT COUNT(*) FROM Blacklist")), QString::number(rows / 20000));
+    EXPECT_EQ(Scalar(u"SELECT COUNT(*) FROM Blacklist"_s), QString::number(rows / 20000));
     // The rows weigh about 60 MB as text; a streamed scan holds a chunk of them at a time.
     EXPECT_LT(peak - before, 16 * 1024 * 1024) << "grew by " << (peak - before) / 1024 << " KiB";
-    for (const char* like : {"INSERT INTO Blacklist%", "SELECT ID FROM Blacklist WHERE Agency_ID = $1 AND Client_ID = $2 LIMIT $3"}) {
-        EXPECT_EQ(Scalar(QStringLiteral("SELECT COUNT(*) FROM pg_prepared_statements WHERE statement LIKE '%1'").arg(like)),
-                  QStringLiteral("1")) << like;
+    for (const char* like : {"INSERT INTO Blacklist%",
+                             "SELECT ID FROM Blacklist WHERE Agency_ID = $1 AND Client_ID = $2 LIMIT $3"}) {
+        EXPECT_EQ(Scalar(u"SELECT COUNT(*) FROM pg_prepared_statements WHERE statement LIKE '%1'"_s.arg(
+                      QString::fromUtf8(like))),
+                  u"1"_s) << like;
     }
 }
 
 // Catches a list's answers out of order, and a list of inserts written in part when one of them fails.
 TEST_F(ServerTest, AListsTestsAnswerInOrderAndItsInsertsAreWrittenWholeOrNotAtAll) {
-    connection_.Execute(QStringLiteral("INSERT INTO Blacklist (Client_ID, Agency_ID, Notes) VALUES (2, 12, 'n')"));
-    const QString test = QStringLiteral("SELECT TOP 1 ID FROM Blacklist WHERE Agency_ID = 12 AND Client_ID = %1");
-    const QString source = QStringLiteral("SELECT * FROM Blacklist WHERE ID = -1");
-    const std::vector<QString> columns{QStringLiteral("Client_ID"), QStringLiteral("Agency_ID"), QStringLiteral("Notes")};
+    connection_.Execute(u"INSERT INTO Blacklist (Client_ID, Agency_ID, Notes) VALUES (2, 12, 'n')"_s);
+    const QString test = u"SELECT TOP 1 ID FROM Blacklist WHERE Agency_ID = 12 AND Client_ID = %1"_s;
+    const QString source = u"SELECT * FROM Blacklist WHERE ID = -1"_s;
+    const std::vector<QString> columns{u"Client_ID"_s, u"Agency_ID"_s, u"Notes"_s};
     ASSERT_TRUE(connection_.CarriesLists());
     EXPECT_EQ(connection_.HasRows({test.arg(1), test.arg(2), test.arg(3)}),
               (std::vector<bool>{false, true, false}));
 
-    const ado::Error err =
-        ErrorOf([&] { connection_.InsertAll(source, columns, {{4, 12, "a"}, {"five", 12, "b"}, {6, 12, "c"}}); });
+    const ado::Error err = ErrorOf(
+        [&] { connection_.InsertAll(source, columns, {{4, 12, "a"}, {"five", 12, "b"}, {6, 12, "c"}}); });
     EXPECT_EQ(err.Number(), ado::DB_E_CANTCONVERTVALUE);
-    EXPECT_TRUE(err.Statement().startsWith(QStringLiteral("INSERT INTO blacklist"))) << err.Statement().toStdString();
-    EXPECT_EQ(Scalar(QStringLiteral("SELECT COUNT(*) FROM Blacklist")), QStringLiteral("1"));
+    EXPECT_TRUE(err.Statement().startsWith(u"INSERT INTO blacklist"_s)) << err.Statement().toStdString();
+    EXPECT_EQ(Scalar(u"SELECT COUNT(*) FROM Blacklist"_s), u"1"_s);
 
     connection_.InsertAll(source, columns, {{4, 12, "a"}, {5, 12, "b"}});
     EXPECT_EQ(connection_.HasRows({test.arg(4), test.arg(5), test.arg(6)}),
@@ -285,26 +291,26 @@ TEST_F(ServerTest, AListsTestsAnswerInOrderAndItsInsertsAreWrittenWholeOrNotAtAl
 
 // Catches a session not reused by the next opens, or reused mid-transaction or after the server ended it.
 TEST_F(ServerTest, AClosedConnectionsSessionIsReusedUnlessInATransactionOrEnded) {
-    const QString pid = Scalar(QStringLiteral("SELECT pg_backend_pid()"));
+    const QString pid = Scalar(u"SELECT pg_backend_pid()"_s);
     for (int i = 0; i < 3; ++i) {
         connection_.Close();
         connection_.Open(database_);
-        EXPECT_EQ(Scalar(QStringLiteral("SELECT pg_backend_pid()")), pid);
+        EXPECT_EQ(Scalar(u"SELECT pg_backend_pid()"_s), pid);
     }
-    connection_.Execute(QStringLiteral("BEGIN"));
+    connection_.Execute(u"BEGIN"_s);
     connection_.Close();
     connection_.Open(database_);
-    const QString afterTransaction = Scalar(QStringLiteral("SELECT pg_backend_pid()"));
+    const QString afterTransaction = Scalar(u"SELECT pg_backend_pid()"_s);
     EXPECT_NE(afterTransaction, pid);
 
     connection_.Close();
-    testsupport::ServerConnection admin(QStringLiteral("postgres"));
-    admin.Exec(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(afterTransaction));
-    const QString alive = QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE pid = %1").arg(afterTransaction);
-    for (int i = 0; i < 100 && admin.Exec(alive) != QStringLiteral("0"); ++i)
-        admin.Exec(QStringLiteral("SELECT pg_sleep(0.01)"));
+    testsupport::ServerConnection admin(u"postgres"_s);
+    admin.Exec(u"SELECT pg_terminate_backend(%1)"_s.arg(afterTransaction));
+    const QString alive = u"SELECT COUNT(*) FROM pg_stat_activity WHERE pid = %1"_s.arg(afterTransaction);
+    for (int i = 0; i < 100 && admin.Exec(alive) != u"0"_s; ++i)
+        admin.Exec(u"SELECT pg_sleep(0.01)"_s);
     connection_.Open(database_);
-    EXPECT_NE(Scalar(QStringLiteral("SELECT pg_backend_pid()")), afterTransaction);
+    EXPECT_NE(Scalar(u"SELECT pg_backend_pid()"_s), afterTransaction);
 }
 
 // ---- Literal parameters -------------------------------------------------------------------------------
@@ -316,10 +322,10 @@ TEST(ServerLiteralParameters, KeepTheStatementsMeaning) {
         const char* text;
         std::vector<Oid> types;
     } cases[] = {
-        {"SELECT ID FROM t WHERE a = 12 AND b = -1 LIMIT 1", "SELECT ID FROM t WHERE a = $1 AND b = -$2 LIMIT $3",
-         {23, 23, 23}},
-        {"SELECT * FROM t WHERE a = 3000000000 OR b = 1.5 OR c = 2e3", "SELECT * FROM t WHERE a = $1 OR b = $2 OR c = $3",
-         {20, 1700, 1700}},
+        {"SELECT ID FROM t WHERE a = 12 AND b = -1 LIMIT 1",
+         "SELECT ID FROM t WHERE a = $1 AND b = -$2 LIMIT $3", {23, 23, 23}},
+        {"SELECT * FROM t WHERE a = 3000000000 OR b = 1.5 OR c = 2e3",
+         "SELECT * FROM t WHERE a = $1 OR b = $2 OR c = $3", {20, 1700, 1700}},
         {"SELECT a, b FROM t WHERE c = 5 GROUP BY 1, 2 ORDER BY 2 LIMIT 3",
          "SELECT a, b FROM t WHERE c = $1 GROUP BY 1, 2 ORDER BY 2 LIMIT $2", {23, 23}},
         {"SELECT CAST(a AS numeric(10, 2)), b::varchar(5) FROM t WHERE c = 4",

@@ -62,7 +62,8 @@ TEST(TraceTest, EachStatementIsWrittenOnceAsWrittenAndAsSent) {
     ado::Recordset top;
     top.Open(QStringLiteral("SELECT TOP 1 ID FROM TracedA ORDER BY ID"), connection);
 
-    const std::pair<const char*, const char*> cases[] = {  // written, and what the sent text holds
+    const std::pair<const char*, const char*> cases[] = {
+        // written, and what the sent text holds
         {"CREATE TABLE TracedA", "CREATE TABLE TracedA"},
         {"INSERT INTO TracedA", "INSERT INTO TracedA"},
         {"SELECT * FROM TracedA\\nWHERE", "SELECT * FROM TracedA\\nWHERE"},

@@ -50,8 +50,10 @@ TEST(VariantTest, ConvertsAsTheRunTimeDoes) {
         {Variant("false"), Variant::Kind::Boolean, Variant(false), 0},
         {Variant("0"), Variant::Kind::Boolean, Variant(false), 0},
         {Variant("yes"), Variant::Kind::Boolean, Variant(), 13},
-        {Variant("2023-11-05 06:07:08"), Variant::Kind::Date, Variant(QDateTime(QDate(2023, 11, 5), {6, 7, 8})), 0},
-        {Variant("2023-11-05T06:07:08"), Variant::Kind::Date, Variant(QDateTime(QDate(2023, 11, 5), {6, 7, 8})), 0},
+        {Variant("2023-11-05 06:07:08"), Variant::Kind::Date,
+         Variant(QDateTime(QDate(2023, 11, 5), {6, 7, 8})), 0},
+        {Variant("2023-11-05T06:07:08"), Variant::Kind::Date,
+         Variant(QDateTime(QDate(2023, 11, 5), {6, 7, 8})), 0},
         {Variant("2023-11-05"), Variant::Kind::Date, Variant(QDateTime(QDate(2023, 11, 5), {0, 0})), 0},
         {Variant("not a date"), Variant::Kind::Date, Variant(), 13},
     };
@@ -91,14 +93,16 @@ TEST(VariantTest, WritesNumbersAndBooleansAsText) {
         EXPECT_EQ(value.ToString(), QString::fromLatin1(expected));
 }
 
-// Catches keys read with regard to case, blanks kept around keys and values, or a quoted semicolon ending one.
+// Catches keys read with regard to case, blanks kept around keys and values, or a quoted semicolon ending
+// one.
 TEST(ConnectionStringTest, ReadsKeysWithoutRegardToCaseAndQuotedValues) {
     const ado::ConnectionString text(QStringLiteral(
         "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/srv/ks/KS.mdb;Persist Security Info=False;User ID=;"
         "Password=;"));
-    const std::pair<const char*, const char*> cases[] = {
-        {"provider", "Microsoft.Jet.OLEDB.4.0"}, {"DATA SOURCE", "/srv/ks/KS.mdb"},
-        {"Persist Security Info", "False"},      {"User ID", ""}};
+    const std::pair<const char*, const char*> cases[] = {{"provider", "Microsoft.Jet.OLEDB.4.0"},
+                                                         {"DATA SOURCE", "/srv/ks/KS.mdb"},
+                                                         {"Persist Security Info", "False"},
+                                                         {"User ID", ""}};
     for (const auto& [key, value] : cases)
         EXPECT_EQ(text.Get(QString::fromLatin1(key)), QString::fromLatin1(value));
     EXPECT_TRUE(text.Has(QStringLiteral("password")));

@@ -226,9 +226,10 @@ TEST_F(FormTest, FailingEventProcedureLeavesTheLoopThatCalledItAndIsRaisedAfterI
         FailingButtonForm form(c.endsProgram);
         bool carriedOn = false;
         if (c.queued) {
-            QMetaObject::invokeMethod(&form, [&form] { form.cmdFail->click(), form.cmdFail->click(); },
-                                      Qt::QueuedConnection);
-            QMetaObject::invokeMethod(&form, [&carriedOn] { carriedOn = true; }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &form, [&form] { form.cmdFail->click(), form.cmdFail->click(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &form, [&carriedOn] { carriedOn = true; }, Qt::QueuedConnection);
         }
         std::string raised = "nothing";
         try {

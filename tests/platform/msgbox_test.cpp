@@ -56,8 +56,13 @@ TEST(MsgBoxWithoutDisplay, WritesTheBoxAndTakesTheDefaultOrTheTypedAnswer) {
         int answer;
         bool askedAgain;
     } cases[] = {
-        {"First line\rSecond line\r\nThird line", vbOKOnly + vbCritical, "Title", {},
-         {"Title (critical)", "First line\nSecond line\nThird line", "-> OK (no terminal)"}, vbOK, false},
+        {"First line\rSecond line\r\nThird line",
+         vbOKOnly + vbCritical,
+         "Title",
+         {},
+         {"Title (critical)", "First line\nSecond line\nThird line", "-> OK (no terminal)"},
+         vbOK,
+         false},
         {"Remove the entry?", vbYesNo + vbQuestion, "Question", {}, {"-> Yes (no terminal)"}, vbYes, false},
         {"Go on?", vbOKCancel, "", {}, {program, "-> OK (no terminal)"}, vbOK, false},
         {"a name in any case", vbOKCancel, "Question", "CANCEL\n", {}, vbCancel, false},
@@ -78,8 +83,8 @@ TEST(MsgBoxWithoutDisplay, WritesTheBoxAndTakesTheDefaultOrTheTypedAnswer) {
                                     QStringLiteral("--gtest_filter=MsgBoxChild.DISABLED_ShowsOneBox")};
         testsupport::ChildResult result;
         if (c.typed) {
-            result = testsupport::RunOnTerminal(QCoreApplication::applicationFilePath(), arguments, env,
-                                                *c.typed);
+            result =
+                testsupport::RunOnTerminal(QCoreApplication::applicationFilePath(), arguments, env, *c.typed);
             result.err = result.out;
         } else {
             QProcess child;
@@ -94,9 +99,11 @@ TEST(MsgBoxWithoutDisplay, WritesTheBoxAndTakesTheDefaultOrTheTypedAnswer) {
         const QRegularExpression answer(QStringLiteral("answer=(\\d+)"));
         EXPECT_EQ(answer.match(result.out).captured(1).toInt(), c.answer) << qPrintable(result.out);
         for (const QString& text : c.shown + QStringList{QString::fromUtf8(c.text).section(u'\r', 0, 0)})
-            EXPECT_TRUE(result.err.contains(text)) << qPrintable(text) << " missing in: " << qPrintable(result.err);
+            EXPECT_TRUE(result.err.contains(text))
+                << qPrintable(text) << " missing in: " << qPrintable(result.err);
         EXPECT_FALSE(result.err.contains(u'\r'));
-        EXPECT_EQ(result.err.contains(QStringLiteral("Please answer")), c.askedAgain) << qPrintable(result.err);
+        EXPECT_EQ(result.err.contains(QStringLiteral("Please answer")), c.askedAgain)
+            << qPrintable(result.err);
     }
 }
 

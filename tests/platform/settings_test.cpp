@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using platform::GetSetting;
@@ -24,15 +26,15 @@ protected:
     }
     void WriteFile(const QByteArray& text) const {
         ASSERT_TRUE(QDir().mkpath(platform::SettingsFolder()));
-        QFile file(SettingsFile(QStringLiteral("KS")));
+        QFile file(SettingsFile(u"KS"_s));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
     }
     QString Get(const char* section, const QString& key) const {
-        return GetSetting(QStringLiteral("KS"), QString::fromUtf8(section), key, QStringLiteral("default"));
+        return GetSetting(u"KS"_s, QString::fromUtf8(section), key, u"default"_s);
     }
     void Save(const char* section, const QString& key, const QString& value) const {
-        SaveSetting(QStringLiteral("KS"), QString::fromUtf8(section), key, value);
+        SaveSetting(u"KS"_s, QString::fromUtf8(section), key, value);
     }
 
     QTemporaryDir dir_;
@@ -41,46 +43,46 @@ protected:
 
 // Catches a value or key that the file's quoting, comments, sections, blanks or escapes change on the way.
 TEST_F(SettingsTest, OddKeysAndValuesReadBackExactly) {
-    const char* odd[] = {"a, b", "'x'", "\"q\"uote", "q\"", "\"", "\"\"", "=", "a=b=c", "#", "# not a comment",
-                         ";", "; nor this", "  both ends  ", " leading", "trailing ", "   ", "",
-                         "Ünïcødé ☃ 日本語", "line1\nline2", "cr\rand crlf\r\n", "tab\there", "C:\\KS\\Data\\",
-                         "\"a\\\"b\\n\"", "[not a section]"};
+    const char* odd[] = {"a, b", "'x'", "\"q\"uote", "q\"", "\"", "\"\"", "=", "a=b=c", "#",
+                         "[not a section]", "# not a comment", ";", "; nor this", "  both ends  ",
+                         " leading", "trailing ", "   ", "", "Ünïcødé ☃ 日本語", "line1\nline2",
+                         "cr\rand crlf\r\n", "tab\there", "C:\\KS\\Data\\", "\"a\\\"b\\n\""};
     int n = 0;
     for (const char* text : odd) {
-        Save("Data", QStringLiteral("Key %1").arg(n), QString::fromUtf8(text));
-        Save("Keys", QString::fromUtf8(text), QStringLiteral("value %1").arg(n++));
+        Save("Data", u"Key %1"_s.arg(n), QString::fromUtf8(text));
+        Save("Keys", QString::fromUtf8(text), u"value %1"_s.arg(n++));
     }
     n = 0;
     for (const char* text : odd) {
         SCOPED_TRACE(text);
-        EXPECT_EQ(Get("Data", QStringLiteral("Key %1").arg(n)), QString::fromUtf8(text));
-        EXPECT_EQ(Get("Keys", QString::fromUtf8(text)), QStringLiteral("value %1").arg(n++));
+        EXPECT_EQ(Get("Data", u"Key %1"_s.arg(n)), QString::fromUtf8(text));
+        EXPECT_EQ(Get("Keys", QString::fromUtf8(text)), u"value %1"_s.arg(n++));
     }
 }
 
 // Catches plain values quoted, padded ones not, and the wrong file name or folder.
 TEST_F(SettingsTest, PlainValuesAreWrittenRawInTheApplicationsFile) {
-    Save("Data", QStringLiteral("KS Data Path"), QStringLiteral("/srv/ks/"));
-    Save("Data", QStringLiteral("List"), QStringLiteral("a, 'b', c\"d"));
-    Save("Data", QStringLiteral("Padded"), QStringLiteral(" x"));
-    EXPECT_EQ(ReadFile(QStringLiteral("KS")),
-              QStringLiteral("[Data]\nKS Data Path=/srv/ks/\nList=a, 'b', c\"d\nPadded=\" x\"\n"));
-    SaveSetting(QStringLiteral("Halvermoor Software"), QStringLiteral("Settings"),
-                QStringLiteral("Use Local Data"), QStringLiteral("True"));
-    EXPECT_EQ(SettingsFile(QStringLiteral("Halvermoor Software")),
-              dir_.path() + QStringLiteral("/Kestrane/Halvermoor Software.ini"));
-    EXPECT_EQ(ReadFile(QStringLiteral("Halvermoor Software")),
-              QStringLiteral("[Settings]\nUse Local Data=True\n"));
+    Save("Data", u"KS Data Path"_s, u"/srv/ks/"_s);
+    Save("Data", u"List"_s, u"a, 'b', c\"d"_s);
+    Save("Data", u"Padded"_s, u" x"_s);
+    EXPECT_EQ(ReadFile(u"KS"_s),
+              u"[Data]\nKS Data Path=/srv/ks/\nList=a, 'b', c\"d\nPadded=\" x\"\n"_s);
+    SaveSetting(u"Halvermoor Software"_s, u"Settings"_s,
+                u"Use Local Data"_s, u"True"_s);
+    EXPECT_EQ(SettingsFile(u"Halvermoor Software"_s),
+              dir_.path() + u"/Kestrane/Halvermoor Software.ini"_s);
+    EXPECT_EQ(ReadFile(u"Halvermoor Software"_s),
+              u"[Settings]\nUse Local Data=True\n"_s);
     const ScopedEnvironment home("HOME", dir_.path().toUtf8()), noConfigHome("XDG_CONFIG_HOME", std::nullopt);
-    EXPECT_EQ(SettingsFile(QStringLiteral("KS")), dir_.path() + QStringLiteral("/.config/Kestrane/KS.ini"));
+    EXPECT_EQ(SettingsFile(u"KS"_s), dir_.path() + u"/.config/Kestrane/KS.ini"_s);
 }
 
 // Catches case-sensitive names, blanks or quotes kept, comments read as keys, and a missing file created.
 TEST_F(SettingsTest, HandWrittenFileReadsAsMeant) {
-    EXPECT_EQ(Get("Data", QStringLiteral("KS Data Path")), QStringLiteral("default"));
-    EXPECT_EQ(GetSetting(QStringLiteral("KS"), QStringLiteral("Data"), QStringLiteral("KS Data Path")),
+    EXPECT_EQ(Get("Data", u"KS Data Path"_s), u"default"_s);
+    EXPECT_EQ(GetSetting(u"KS"_s, u"Data"_s, u"KS Data Path"_s),
               QString());
-    EXPECT_FALSE(QFile::exists(SettingsFile(QStringLiteral("KS"))));
+    EXPECT_FALSE(QFile::exists(SettingsFile(u"KS"_s)));
     WriteFile(
         "\xEF\xBB\xBF; Kestrane settings\r\n# written by hand\r\n[ Data ]\r\n"
         "KS Data Path = /srv/ks/   \r\n  Users = \"a, b\"  \r\nWindows Path = \"C:\\KS\\Data\"\r\n"
@@ -91,16 +93,16 @@ TEST_F(SettingsTest, HandWrittenFileReadsAsMeant) {
         const char* key;
         QString expected;
     } cases[] = {
-        {"Data", "KS Data Path", QStringLiteral("/srv/ks/")},
-        {"data", "ks data path", QStringLiteral("/srv/ks/")},
-        {"DATA", "USERS", QStringLiteral("a, b")},
-        {"Data", "Windows Path", QStringLiteral("C:\\KS\\Data")},
-        {"Data", "Half quoted", QStringLiteral("\"open")},
+        {"Data", "KS Data Path", u"/srv/ks/"_s},
+        {"data", "ks data path", u"/srv/ks/"_s},
+        {"DATA", "USERS", u"a, b"_s},
+        {"Data", "Windows Path", u"C:\\KS\\Data"_s},
+        {"Data", "Half quoted", u"\"open"_s},
         {"Data", "Empty", QString()},
-        {"Data", "; an indented comment", QStringLiteral("default")},
-        {"Other", "KS Data Path", QStringLiteral("/other/")},
-        {"Data", "Missing", QStringLiteral("default")},
-        {"Missing", "KS Data Path", QStringLiteral("default")},
+        {"Data", "; an indented comment", u"default"_s},
+        {"Other", "KS Data Path", u"/other/"_s},
+        {"Data", "Missing", u"default"_s},
+        {"Missing", "KS Data Path", u"default"_s},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Get(c.section, QString::fromUtf8(c.key)), c.expected) << c.section << "/" << c.key;
@@ -111,28 +113,28 @@ TEST_F(SettingsTest, SecondWriteKeepsTheRestOfTheFile) {
     WriteFile(
         "; Kestrane settings\n[Data]\n# the shared folder\nKS Data Path = /old/\nOther = kept\n\n"
         "; the next section\n[Settings]\nColour=blue\n");
-    Save("data", QStringLiteral("ks data path"), QStringLiteral("/new/"));
-    Save("Data", QStringLiteral("Added"), QStringLiteral("yes"));
-    Save("Fresh", QStringLiteral("Key"), QStringLiteral("v"));
+    Save("data", u"ks data path"_s, u"/new/"_s);
+    Save("Data", u"Added"_s, u"yes"_s);
+    Save("Fresh", u"Key"_s, u"v"_s);
     EXPECT_EQ(
-        ReadFile(QStringLiteral("KS")),
-        QStringLiteral("; Kestrane settings\n[Data]\n# the shared folder\nKS Data Path=/new/\nOther = kept\n"
-                       "Added=yes\n\n; the next section\n[Settings]\nColour=blue\n\n[Fresh]\nKey=v\n"));
-    EXPECT_EQ(Get("Data", QStringLiteral("KS Data Path")), QStringLiteral("/new/"));
+        ReadFile(u"KS"_s),
+        u"; Kestrane settings\n[Data]\n# the shared folder\nKS Data Path=/new/\nOther = kept\n"
+                       "Added=yes\n\n; the next section\n[Settings]\nColour=blue\n\n[Fresh]\nKey=v\n"_s);
+    EXPECT_EQ(Get("Data", u"KS Data Path"_s), u"/new/"_s);
 }
 
 // Catches a store that cannot be written failing silently or with another error.
 TEST_F(SettingsTest, UnwritableStoreRaisesPathFileAccessError) {
-    QFile blocker(dir_.filePath(QStringLiteral("not-a-folder")));
+    QFile blocker(dir_.filePath(u"not-a-folder"_s));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const ScopedEnvironment configHome("XDG_CONFIG_HOME", blocker.fileName().toUtf8());
     try {
-        Save("Data", QStringLiteral("Key"), QStringLiteral("v"));
+        Save("Data", u"Key"_s, u"v"_s);
         FAIL() << "no error raised";
     } catch (const platform::RuntimeError& error) {
         EXPECT_EQ(error.Number(), 75);
-        EXPECT_EQ(error.Description(), QStringLiteral("Path/File access error"));
+        EXPECT_EQ(error.Description(), u"Path/File access error"_s);
     }
 }
 

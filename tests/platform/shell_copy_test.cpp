@@ -141,8 +141,8 @@ TEST_F(ShellCopyTest, ABusySourceOrTargetRaisesPermissionDenied) {
 // Catches the plain copy statement raising other errors than 53 and 76, or not copying.
 TEST_F(ShellCopyTest, ThePlainCopyRaisesTheStatementsErrors) {
     Write(Source(), "data");
-    const std::tuple<QString, const char*, int> cases[] = {{env_.Dir() + QStringLiteral("/cd/none.mdb"), "/x.mdb", 53},
-                                                           {Source(), "/no/folder/x.mdb", 76}};
+    const std::tuple<QString, const char*, int> cases[] = {
+        {env_.Dir() + QStringLiteral("/cd/none.mdb"), "/x.mdb", 53}, {Source(), "/no/folder/x.mdb", 76}};
     for (const auto& [source, target, number] : cases) {
         try {
             FileCopy(source, env_.Dir() + QString::fromUtf8(target));

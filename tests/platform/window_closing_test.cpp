@@ -1,8 +1,8 @@
 // Closing real windows: which others CloseForm unloads, and when it empties the closing one's reference.
 #include "platform/window_closing.h"
-#include "platform/clock.h"
 #include "platform/form.h"
 #include "platform/screen.h"
+#include "support/program_environment.h"
 
 #include <gtest/gtest.h>
 
@@ -29,10 +29,6 @@ protected:
 
 class WindowClosingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        clock_ = std::make_shared<platform::VirtualClock>(QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
-        platform::SetClock(clock_);
-    }
     void TearDown() override {
         for (platform::Form* form : std::vector<platform::Form*>(platform::Screen::Forms())) {
             if (form->IsLoaded())
@@ -41,7 +37,6 @@ protected:
         for (auto& reference : references_)
             reference->Reset();
         platform::Screen::DoEvents();
-        platform::SetClock(nullptr);
     }
 
     // A new window reached through its own program-wide reference.
@@ -55,7 +50,7 @@ protected:
     }
     platform::FormRef<TestWindow>& Reference(size_t index) { return *references_.at(index); }
 
-    std::shared_ptr<platform::VirtualClock> clock_;
+    testsupport::ProgramEnvironment env_;  // a virtual clock, among others
     QStringList events_;
     std::vector<std::unique_ptr<platform::FormRef<TestWindow>>> references_;
 };
@@ -68,7 +63,9 @@ struct CloseCase {
     bool referenceEmptied;
     int64_t sleptMs;
 };
-void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CloseCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CloseFormTest : public WindowClosingTest, public ::testing::WithParamInterface<CloseCase> {};
 
@@ -92,7 +89,7 @@ TEST_P(CloseFormTest, UnloadsHiddenWindowsOnlyWhenTheClosingOneIsTheLastVisible)
         EXPECT_EQ(others[i]->IsLoaded(), c.othersStillLoaded[i]) << "other" << i + 1;
         EXPECT_EQ(Reference(i + 1).IsEmpty(), !c.othersStillLoaded[i]) << "other" << i + 1;
     }
-    EXPECT_EQ(clock_->TotalSleptMs(), c.sleptMs);
+    EXPECT_EQ(env_.Clock().TotalSleptMs(), c.sleptMs);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -100,12 +97,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CloseCase{"OnlyWindow", {}, "main unloaded (visible)", {}, true, 100},
         // The hidden window is shown, then unloaded; its own CloseForm runs nested.
-        CloseCase{"OneHidden", {false}, "main unloaded (visible); other1 unloaded (visible)", {false}, true,
-                  200},
+        CloseCase{
+            "OneHidden", {false}, "main unloaded (visible); other1 unloaded (visible)", {false}, true, 200},
         CloseCase{"OneVisible", {true}, "main unloaded (visible)", {true}, true, 100},
         // Only the first hidden window goes, and the closing window's reference is left as it was.
-        CloseCase{"TwoHidden", {false, false}, "main unloaded (visible); other1 unloaded (visible)",
-                  {false, true}, false, 200},
+        CloseCase{"TwoHidden",
+                  {false, false},
+                  "main unloaded (visible); other1 unloaded (visible)",
+                  {false, true},
+                  false,
+                  200},
         CloseCase{"OneVisibleOneHidden", {true, false}, "main unloaded (visible)", {true, true}, true, 100}),
     [](const ::testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
 
