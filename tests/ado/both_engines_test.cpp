@@ -125,7 +125,8 @@ TEST_P(EngineTest, ValuesComeBackAsWrittenInTheirFieldsKinds) {
     EXPECT_EQ(Scalar(QStringLiteral("SELECT COUNT(*) FROM Items WHERE Flag = 1")), QStringLiteral("1"));
 }
 
-// Catches a forward-only recordset that moves back, writes, miscounts, or an empty one not at both ends.
+// Catches a forward-only recordset that moves back, writes or miscounts, an empty one not at both ends, a
+// field name matched by case or in part, and recordsets left open when their connection closes.
 TEST_P(EngineTest, ForwardOnlyRecordsetsReadInOrderAndOnlyForward) {
     AddItems({"a", "b", "c", "d"});
     ado::Recordset rows;
@@ -156,6 +157,15 @@ TEST_P(EngineTest, ForwardOnlyRecordsetsReadInOrderAndOnlyForward) {
     OpenKeyset(none, QStringLiteral("SELECT * FROM Items WHERE ID = -1"));
     EXPECT_TRUE(none.Eof() && none.Bof());
     EXPECT_EQ(none.RecordCount(), 0);
+    ado::Recordset named;  // fields by name in any case, never by a part of it
+    named.Open(QStringLiteral("SELECT * FROM Items"), connection_);
+    for (const char* name : {"Name", "NAME", "name", "nAmE"})
+        EXPECT_EQ(named.Fields(name).ToString(), QStringLiteral("a")) << name;
+    for (const char* name : {"Nam", "Names", ""})
+        EXPECT_EQ(ErrorOf([&] { named.Fields(name); }).Number(), ado::ADODB_E_ITEMNOTFOUND) << name;
+    connection_.Close();  // closes its recordsets
+    EXPECT_EQ(named.State(), ado::adStateClosed);
+    EXPECT_EQ(named.ActiveConnection(), nullptr);
 }
 
 // Catches a keyset write kept for later, a delete that miscounts, an added row not current with its key.
@@ -221,20 +231,6 @@ TEST_P(EngineTest, TheKeysetIsTheRowsAtOpeningLessTheDeletedOnes) {
     }
     EXPECT_EQ(deleted, 3);
     EXPECT_TRUE(NamesSeenByAnotherConnection().isEmpty());
-}
-
-// Catches a field name matched by case or in part, and recordsets left open when their connection closes.
-TEST_P(EngineTest, FieldsAreFoundByNameInAnyCaseAndCloseWithTheirConnection) {
-    AddItems({"a"});
-    ado::Recordset rows;
-    rows.Open(QStringLiteral("SELECT * FROM Items"), connection_);
-    for (const char* name : {"Name", "NAME", "name", "nAmE"})
-        EXPECT_EQ(rows.Fields(name).ToString(), QStringLiteral("a")) << name;
-    for (const char* name : {"Nam", "Names", ""})
-        EXPECT_EQ(ErrorOf([&] { rows.Fields(name); }).Number(), ado::ADODB_E_ITEMNOTFOUND) << name;
-    connection_.Close();
-    EXPECT_EQ(rows.State(), ado::adStateClosed);
-    EXPECT_EQ(rows.ActiveConnection(), nullptr);
 }
 
 // Catches a statement error's wrong numbers or statement, missing from Errors, or a session that stops.

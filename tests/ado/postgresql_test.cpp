@@ -160,16 +160,6 @@ TEST(ServerConnectionParameters, FollowTheConnectionString) {
 
 // ---- Statements and their errors ----------------------------------------------------------------------
 
-// Catches a session lost during a statement not reported as lost, or not replaced for the next call.
-TEST_F(ServerTest, ASessionLostDuringAStatementRaisesEFailAndTheNextCallRunsOnANewOne) {
-    const QString pid = Scalar(u"SELECT pg_backend_pid()"_s);
-    const ado::Error err = ErrorOf(
-        [&] { connection_.Execute(u"SELECT pg_terminate_backend(pg_backend_pid())"_s); });
-    EXPECT_EQ(err.Number(), ado::E_FAIL_HR);
-    EXPECT_EQ(err.NativeError(), ado::SQL_CONNECTION_LOST);
-    EXPECT_NE(Scalar(u"SELECT pg_backend_pid()"_s), pid);
-}
-
 // Catches server states the tests cannot provoke mapped to numbers the callers retry or give up by wrongly.
 TEST(ServerSqlStates, FollowTheTable) {
     const struct {
@@ -289,18 +279,20 @@ TEST_F(ServerTest, AListsTestsAnswerInOrderAndItsInsertsAreWrittenWholeOrNotAtAl
               (std::vector<bool>{true, true, false}));
 }
 
-// Catches a session not reused by the next opens, or reused mid-transaction or after the server ended it.
+// Catches a session not reused by the next opens, reused mid-transaction or once the server ended it, and a
+// session lost during a statement not reported as lost or not replaced for the next call.
 TEST_F(ServerTest, AClosedConnectionsSessionIsReusedUnlessInATransactionOrEnded) {
-    const QString pid = Scalar(u"SELECT pg_backend_pid()"_s);
+    const auto backend = [&] { return Scalar(u"SELECT pg_backend_pid()"_s); };
+    const QString pid = backend();
     for (int i = 0; i < 3; ++i) {
         connection_.Close();
         connection_.Open(database_);
-        EXPECT_EQ(Scalar(u"SELECT pg_backend_pid()"_s), pid);
+        EXPECT_EQ(backend(), pid);
     }
     connection_.Execute(u"BEGIN"_s);
     connection_.Close();
     connection_.Open(database_);
-    const QString afterTransaction = Scalar(u"SELECT pg_backend_pid()"_s);
+    const QString afterTransaction = backend();
     EXPECT_NE(afterTransaction, pid);
 
     connection_.Close();
@@ -310,7 +302,13 @@ TEST_F(ServerTest, AClosedConnectionsSessionIsReusedUnlessInATransactionOrEnded)
     for (int i = 0; i < 100 && admin.Exec(alive) != u"0"_s; ++i)
         admin.Exec(u"SELECT pg_sleep(0.01)"_s);
     connection_.Open(database_);
-    EXPECT_NE(Scalar(u"SELECT pg_backend_pid()"_s), afterTransaction);
+    const QString afterEnd = backend();
+    EXPECT_NE(afterEnd, afterTransaction);
+
+    const ado::Error lost = ErrorOf([&] { connection_.Execute(u"SELECT pg_terminate_backend(pg_backend_pid())"_s); });
+    EXPECT_EQ(lost.Number(), ado::E_FAIL_HR);
+    EXPECT_EQ(lost.NativeError(), ado::SQL_CONNECTION_LOST);
+    EXPECT_NE(backend(), afterEnd);
 }
 
 // ---- Literal parameters -------------------------------------------------------------------------------
