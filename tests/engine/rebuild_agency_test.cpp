@@ -310,6 +310,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, FailedDeleteTest,
                                            FailedDeleteCase{"Client", false, texts::kClientRemoveFailed}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// On the embedded files each delete and each new entry refreshes the engine's cache, so that other
+// workstations see the change at once.
+TEST_F(EngineFixture, OnTheFilesEachWriteRefreshesTheCache) {
+    UseDatabase(Engine::Jet);
+    InsertAgency(7, kRefusesDrug);
+    InsertCharge(1, {1, 0, 0, 0});
+    InsertCases(10, 1);
+    InsertEntries(std::vector<Entry>(2, Entry{3, 7, false, "Old"}));
+    datatest::FaultyEngine faulty;
+
+    engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesDrug), messageWindow_);
+
+    EXPECT_EQ(faulty->Calls(ado::faulty::Operation::RefreshCache), 3);
+    EXPECT_EQ(AutomaticPairs(), (PairSet{{10, 7}}));
+}
+
 // The agency rebuild opens its add recordset and its scans once: a failure ends the rebuild at once.
 class AgencyOpenFailureTest : public EngineFixture, public ::testing::WithParamInterface<const char*> {
 protected:
