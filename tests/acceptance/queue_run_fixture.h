@@ -12,10 +12,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
+
+// gtest shows a text as text.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace acceptance {
 

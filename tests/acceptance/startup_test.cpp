@@ -1,6 +1,7 @@
 // Whole runs of the program on databases made with kestrane-admin, on a virtual clock that starts at
 // 2030-01-07 08:00:00: for each state of the schedule and of this workstation's registration, the status lines,
 // the seconds the run holds and waits, the exit status, and what the run leaves in the schedule and the log.
+#include "acceptance/queue_run_fixture.h"
 #include "ado/connection.h"
 #include "ado/provider.h"
 #include "data/connection_settings.h"
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
 
@@ -169,13 +171,12 @@ TEST_P(StartupOutcomeTest, EndsWithItsOwnStatusLinesHoldsAndSummary) {
     QStringList lines = result.OutLines();
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.takeLast(), c.summary) << result.out.toStdString();
-    ASSERT_EQ(lines.size(), c.lines.size()) << result.out.toStdString();
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (c.lines[i].endsWith(u"since "_s))
-            EXPECT_TRUE(lines[i].startsWith(c.lines[i])) << lines[i].toStdString();
-        else
-            EXPECT_EQ(lines[i], c.lines[i]);
+    QStringList expected = c.lines;
+    for (qsizetype i = 0; i < std::min(lines.size(), expected.size()); ++i) {
+        if (expected[i].endsWith(u"since "_s) && lines[i].startsWith(expected[i]))
+            expected[i] = lines[i];  // the time the holder took the data
     }
+    EXPECT_EQ(lines, expected);
     EXPECT_FALSE(result.err.contains(u"Run-time error"_s)) << result.err.toStdString();
     if (c.data != Data::None)
         EXPECT_EQ(Left(), c.left);
