@@ -67,7 +67,8 @@ public:
             }
         } while (ReadSome(deadline));
         EXPECT_FALSE(deadline.hasExpired()) << "the program did not end; it wrote: " << output_.toStdString();
-        return process_.waitForFinished(1000) && process_.exitStatus() == QProcess::NormalExit
+        process_.waitForFinished(1000);  // false when it had already ended
+        return process_.state() == QProcess::NotRunning && process_.exitStatus() == QProcess::NormalExit
                    ? process_.exitCode()
                    : -1;
     }
