@@ -18,6 +18,7 @@ struct WindowCase {
     const char* name;
     platform::Form* (*get)();  // creates the window when needed
     QSize design;              // pixels
+    friend void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }  // names in test lists
 };
 template <class Window, platform::FormRef<Window>& reference>
 platform::Form* Get() {
@@ -53,17 +54,15 @@ TEST_P(WindowSizeTest, NeverSmallerThanItsDesignSizeInTheNormalState) {
         EXPECT_EQ(window.size(), design.expandedTo(design + change)) << change.width();
     }
     // The message window's status bar follows the bottom edge (315 twips high).
-    if (auto* message = qobject_cast<app::frmMessage*>(&window))
+    if (auto* message = qobject_cast<app::frmMessage*>(&window)) {
         EXPECT_EQ(message->stsBar->geometry(), QRect(0, design.height() - 21, design.width() + 100, 21));
+    }
 }
 
 const WindowCase kWindows[] = {
     {"MessageWindow", Get<app::frmMessage, app::gfrmMessage>, {421, 76}},
     {"DataPathDialog", Get<setup::GetDataPath, setup::gGetDataPath>, {520, 344}},
-    {"LaptopWindow",
-
-     Get<localrefresh::frmSetupLaptop, localrefresh::gfrmSetupLaptop>,
-     {400, 240}},
+    {"LaptopWindow", Get<localrefresh::frmSetupLaptop, localrefresh::gfrmSetupLaptop>, {400, 240}},
 };
 INSTANTIATE_TEST_SUITE_P(Windows, WindowSizeTest, ::testing::ValuesIn(kWindows),
                          [](const ::testing::TestParamInfo<WindowCase>& info) { return info.param.name; });

@@ -25,7 +25,6 @@
 
 using namespace Qt::StringLiterals;
 
-// Failures show texts as text.
 static void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
@@ -43,8 +42,8 @@ const QString kLists = u"KS_lists.mdb"_s;
 const QStringList kAll = {kMain, kUsers, kSands, kLists};
 const QString kJet = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s;
 
-// A message box as the refresh shows it: the window's progress text at the time, the buttons, and the text up
-// to its first empty line.
+// A message box as the refresh shows it: the progress text at the time, the buttons, the text to its first
+// gap.
 QString Box(const QString& progress, int buttons, const QString& text) {
     return progress + u" | "_s + QString::number(buttons) + u" | "_s + text.section(u"\n\n"_s, 0, 0);
 }
@@ -70,9 +69,11 @@ protected:
         SaveSetting(u"KS"_s, u"Data"_s, u"KS Data Path"_s, local_);
         SaveSetting(u"KS"_s, u"Data"_s, u"Remote KS Data Path"_s, remote_);
     }
-    void TearDown() override {
-        ::close(holder_);
-        // A window whose refresh ended the program is still loaded: it closes now without copying again.
+    void TearDown() override { CloseWindow(); }
+
+    // Frees a held file. A window whose refresh ended the program is still loaded: it closes without copying.
+    void CloseWindow() {
+        ::close(std::exchange(holder_, -1));
         if (!gfrmSetupLaptop.IsEmpty() && gfrmSetupLaptop->IsLoaded()) {
             gfrmSetupLaptop->chkCopy->setChecked(false);
             gfrmSetupLaptop->Unload();
@@ -121,17 +122,15 @@ protected:
 };
 
 TEST_F(SetupLaptopTest, ShowsTheFoldersWithTheirSeparatorAndSetsTheDataPathAndTheSystemDatabase) {
-    struct Case {
-        QString stored;   // the local folder; the remote one is stored + "/remote"
-        QString sibling;  // the sibling product's folder, empty for none
-        QString shown;
-        QString systemFile;
-    };
+    // The local folder stored (the remote one: + "/remote"), the sibling's, the folder shown, the system DB.
+    // clang-format off
+    struct Case { QString stored, sibling, shown, systemFile; };
     const Case cases[] = {
         {u"/srv/ks"_s, u"/srv/zo"_s, u"/srv/ks/"_s, u"/srv/zo/HVSYS.MDB"_s},
         {u"/srv/ks/"_s, QString(), u"/srv/ks/"_s, u"/old/zo/HVSYS.MDB"_s},
         {QString(), QString(), u"/"_s, u"/old/zo/HVSYS.MDB"_s},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored.toStdString());
         data::ConnectionSettings& settings = data::Settings();
@@ -163,15 +162,9 @@ TEST_F(SetupLaptopTest, ShowsTheFoldersWithTheirSeparatorAndSetsTheDataPathAndTh
 // The choice at the terminal form, or the close box, and what it leaves in the settings and the folders; the
 // window opens with the refresh checked.
 TEST_F(SetupLaptopTest, TheChoiceAtTheTerminalOrTheCloseBoxSetsTheSettings) {
-    struct Case {
-        const char* what;
-        const char* typed;  // nullptr: the close box, with Local chosen
-        bool ok;
-        bool local;
-        bool refreshed;
-        bool askedAgain;
-    };
+    // What was typed (nullptr: the close box, with Local chosen), and what came of it.
     // clang-format off
+    struct Case { const char* what; const char* typed; bool ok, local, refreshed, askedAgain; };
     const Case cases[] = {
         {"local with a refresh", "local\nyes\n", true, true, true, false},
         {"first letters in any case", "L\nN\n", true, true, false, false},
@@ -233,9 +226,8 @@ TEST_F(SetupLaptopTest, TheChoiceAtTheTerminalOrTheCloseBoxSetsTheSettings) {
 const QString kMainStep = u"Copying Main Data Base..."_s;
 const QString kUsersStep = u"Copying Users Data Base..."_s;
 const QString kComplete = u"Refresh Complete"_s;
-QString Replace(const QString& progress, const QString& name) {
-    return Box(progress, vbYesNo + vbQuestion,
-               u"This folder already contains a file named '"_s + name + u"'."_s);
+QString Replace(const QString& step, const QString& name) {
+    return Box(step, vbYesNo + vbQuestion, u"This folder already contains a file named '"_s + name + u"'."_s);
 }
 const QString kCopyFailed = Box(kUsersStep, vbOKCancel + vbInformation,
                                 u"Copy failed with a code of 2. Press OK to do it the old fashioned way."_s);
@@ -243,52 +235,13 @@ const QString kInUse = Box(kMainStep, vbOKCancel + vbCritical,
                            u"File cannot be copied because it is in use.\nMake sure everyone has exitted "
                            u"KSProcessDisqualificationsQueue then press OK or press Cancel to exit."_s);
 
-struct RefreshCase {
-    const char* name;
-    QStringList remote;  // the files in each folder before
-    QStringList local;
-    bool busyMain;  // another program holds the remote main file; the first box frees it, unless the run ends
-    std::deque<int> answers;
-    QStringList boxes;  // "<local>" and "<remote>" stand for the folders
-    QString origins;    // of the local files afterwards
-    QString progress;
-    bool ends;  // the program ends
-};
-
-class RefreshTest : public SetupLaptopTest, public ::testing::WithParamInterface<RefreshCase> {};
-
-TEST_P(RefreshTest, CopiesSkipsOrGivesUpAsThePersonAnswers) {
-    const RefreshCase& c = GetParam();
-    MakeFiles(remote_, c.remote, u"remote"_s);
-    MakeFiles(local_, c.local, u"local"_s);
-    if (c.busyMain) {
-        // Through an open file description of its own, which the copy's own opening and closing cannot drop.
-        holder_ = ::open(QFile::encodeName(remote_ + kMain).constData(), O_RDWR | O_CLOEXEC);
-        struct flock lock {};
-        lock.l_type = F_WRLCK;
-        ASSERT_EQ(::fcntl(holder_, F_OFD_SETLK, &lock), 0);
-    }
-    if (!c.ends)
-        answers_->onBox = [this] { ::close(std::exchange(holder_, -1)); };
-    for (int answer : c.answers)
-        answers_->Push(answer);
-    frmSetupLaptop& window = OpenWindow(true, true);
-
-    if (c.ends)
-        EXPECT_THROW(window.cmdOK_Click(), EndProgram);
-    else
-        window.cmdOK_Click();
-
-    EXPECT_EQ(answers_->shown.replaceInStrings(local_, u"<local>"_s).replaceInStrings(remote_, u"<remote>"_s),
-              c.boxes);
-    EXPECT_EQ(Origins(local_), c.origins);
-    EXPECT_EQ(window.lblProgress->Caption(), c.progress);
-    EXPECT_EQ(window.IsLoaded(), c.ends);
-    EXPECT_EQ(Screen::MousePointer(), c.ends ? vbHourglass : vbDefault);
-    EXPECT_TRUE(data::Settings().useLocalData);
-}
-
+// A refresh to the local folder: the files in each folder before, whether another program holds the remote
+// main file (the first box frees it, unless the program ends), the answers, the boxes ("<local>" and
+// "<remote>" stand for the folders), the local files' origins afterwards, the progress, and the program's
+// end.
 // clang-format off
+struct RefreshCase { const char* name; QStringList remote, local; bool busyMain; std::deque<int> answers;
+                     QStringList boxes; QString origins, progress; bool ends; };
 const RefreshCase kRefreshCases[] = {
     {"ReplacesTheThreeLocalCopiesInOrder", kAll, kAll, false, {},
      {Replace(kMainStep, kMain), Replace(kUsersStep, kUsers), Replace(u"Copying Select and Sort Data Base..."_s, kSands)},
@@ -310,8 +263,44 @@ const RefreshCase kRefreshCases[] = {
      u"missing/missing/missing/missing"_s, kMainStep, true},
 };
 // clang-format on
-INSTANTIATE_TEST_SUITE_P(Cases, RefreshTest, ::testing::ValuesIn(kRefreshCases),
-                         [](const ::testing::TestParamInfo<RefreshCase>& info) { return info.param.name; });
+
+// Catches a refresh that copies the wrong file, in the wrong order, or goes on or stops against the answers.
+TEST_F(SetupLaptopTest, TheRefreshCopiesSkipsOrGivesUpAsThePersonAnswers) {
+    for (const RefreshCase& c : kRefreshCases) {
+        SCOPED_TRACE(c.name);
+        EmptyFolders();
+        answers_ = std::make_shared<RefreshAnswerer>();
+        SetMessageBoxAnswerer(answers_);
+        MakeFiles(remote_, c.remote, u"remote"_s);
+        MakeFiles(local_, c.local, u"local"_s);
+        if (c.busyMain) {
+            // An open file description of its own, whose lock the copy's own open and close cannot drop.
+            holder_ = ::open(QFile::encodeName(remote_ + kMain).constData(), O_RDWR | O_CLOEXEC);
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            ASSERT_EQ(::fcntl(holder_, F_OFD_SETLK, &lock), 0);
+        }
+        if (!c.ends)
+            answers_->onBox = [this] { ::close(std::exchange(holder_, -1)); };
+        for (int answer : c.answers)
+            answers_->Push(answer);
+        frmSetupLaptop& window = OpenWindow(true, true);
+
+        if (c.ends)
+            EXPECT_THROW(window.cmdOK_Click(), EndProgram);
+        else
+            window.cmdOK_Click();
+
+        EXPECT_EQ(
+            answers_->shown.replaceInStrings(local_, u"<local>"_s).replaceInStrings(remote_, u"<remote>"_s),
+            c.boxes);
+        EXPECT_EQ(Origins(local_), c.origins);
+        EXPECT_EQ(window.lblProgress->Caption(), c.progress);
+        EXPECT_EQ(window.IsLoaded(), c.ends);
+        EXPECT_EQ(Screen::MousePointer(), c.ends ? vbHourglass : vbDefault);
+        CloseWindow();
+    }
+}
 
 // Catches a refresh that copies a database while an idle pooled session of the program still holds writes.
 TEST_F(SetupLaptopTest, RefreshCopiesWhatThisProgramJustWrote) {

@@ -18,27 +18,18 @@ using namespace Qt::StringLiterals;
 // The product's three files that the drive search looks for.
 const QStringList kProductFiles = {u"KS.mdb"_s, u"KS_USERS.mdb"_s, u"KS_sands.mdb"_s};
 
-struct TestDrive {
-    QString root;  // below the test's folder; "<root>" in the texts below stands for it
-    int type;
-    QStringList productFolders;  // below the root ("" is the root), each holding the three files
-    QStringList otherFiles;      // below the root
-    int emptyFolders = 0;        // folders f000, f001, ... at the root's level
-};
-
-struct Box {
-    QString text;
-    int buttons;
-};
-
-struct SearchCase {
-    const char* name;
-    std::vector<TestDrive> drives;
-    std::deque<int> answers;
-    std::vector<Box> boxes;
-    QString dataPath;  // txtDataPath afterwards
-    QString drive;     // Drive1 afterwards, when a folder was selected
-};
+// A drive below the test's folder ("<root>" in the texts stands for its folder): its type, the folders below
+// it
+// ("" is the root) that hold the three product files, other files below it, and how many empty folders f000,
+// f001, ... it has at its root.
+// clang-format off
+struct TestDrive { QString root; int type; QStringList productFolders, otherFiles; int emptyFolders = 0; };
+struct Box { QString text; int buttons; };
+// The drives, the answers, the boxes, and txtDataPath and Drive1 afterwards (Drive1 when a folder was chosen).
+struct SearchCase { const char* name; std::vector<TestDrive> drives; std::deque<int> answers; std::vector<Box> boxes;
+                    QString dataPath, drive; };
+void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }  // test names show the case by its name
+// clang-format on
 
 QString Question(const QString& folder, const QString& drive) {
     return u"Found one copy at "_s + folder + u" on drive "_s + drive + u".\r\rUse this database location?"_s;

@@ -70,15 +70,13 @@ TEST_F(GetDataPathTest, TheDataPathIsAFolderOnlyWhileItHoldsTheWantedFile) {
     EXPECT_EQ(dialog.txtDataPath->text(), Folder(u"d"_s));
 }
 
-// What OK leaves in the settings, for each kind of file the dialog was asked for.
-struct OkCase {
-    const char* name;
-    QString dbFile;
-    QString dbApp;                // empty: KS
-    QStringList productSettings;  // "key=value" in the product's Data section
-    QString main;                 // the main connection string afterwards; "<DIR>" stands for the folder
-    bool system;                  // only the system database's settings change
-};
+// What OK leaves in the settings, for each kind of file the dialog was asked for: the file, the product
+// (empty: KS), "key=value" settings in the product's Data section, the main connection string afterwards
+// ("<DIR>" stands for the folder), and whether only the system database's settings change.
+// clang-format off
+struct OkCase { const char* name; QString dbFile, dbApp; QStringList productSettings; QString main; bool system; };
+void PrintTo(const OkCase& c, std::ostream* os) { *os << c.name; }  // test names show the case by its name
+// clang-format on
 
 const QString kBefore = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/before/KS.mdb;"_s;
 const QString kAccess =

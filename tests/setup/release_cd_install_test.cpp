@@ -178,21 +178,18 @@ TEST_F(ReleaseCdTest, AnInstallElsewhereLeadsToTheDialogAgainWhereOkTakesTheInst
     EXPECT_EQ(StoredPath(u"KS"_s), productFolder_);
 }
 
-// What the install does after each answer. The texts show "<cd>" for the medium's drive, "<ks>" and "<zo>"
-// for the product's and the system database's folders.
-struct InstallCase {
-    const char* name;
-    QStringList present;  // files in the fixed tree before, below "Halvermoor Software/"
-    QStringList missing;  // files of the medium that are not on it
-    bool busyMain;        // another program holds the medium's KS.MDB; the answer to the second box frees it
-    std::deque<int> answers;
-    QStringList boxes;      // each text up to its first empty line
-    QStringList settings;   // data path, main, users and system database files, stored KS and ZO paths
-    QStringList installed;  // the files of the fixed tree afterwards
-    bool loaded;            // the dialog afterwards
-    int pointer;
-    bool ends = false;  // the program ends
-};
+// What the install does after each answer: the files in the fixed tree before (below "Halvermoor Software/"),
+// the files missing from the medium, whether another program holds the medium's KS.MDB (the answer to the
+// third box frees it, unless the program ends), the answers, the boxes, the settings (data path, main, users
+// and system database files, stored KS and ZO paths), the files of the fixed tree afterwards, whether the
+// dialog is still loaded, the mouse pointer, and whether the program ends. "<cd>" stands for the medium's
+// drive,
+// "<ks>" and "<zo>" for the product's and the system database's folders.
+// clang-format off
+struct InstallCase { const char* name; QStringList present, missing; bool busyMain; std::deque<int> answers;
+                     QStringList boxes, settings, installed; bool loaded; int pointer; bool ends = false; };
+void PrintTo(const InstallCase& c, std::ostream* os) { *os << c.name; }  // test names show the case by its name
+// clang-format on
 
 const QString kSystemSource =
     u"<cd>KSProcessDisqualificationsQueue Release/ZO Initialized Data Files/HVSYS.MDB"_s;
@@ -340,16 +337,14 @@ TEST_F(ReleaseCdTest, OnADisplayCancelOnABusyFileEndsTheProgramFromTheDialogsLoo
     EXPECT_FALSE(QFileInfo::exists(productFolder_ + u"KS.mdb"_s));
 }
 
-// Which CD-ROM drive holds the release files.
-struct MediumCase {
-    const char* name;
-    std::vector<platform::Drive> drives;  // below the test's folder, after the fixed drive "c"
-    QStringList burnt;                    // drives holding the release files
-    QStringList otherCase;                // drives whose release folder and files are named in another case
-    std::deque<int> answers;              // after the insert question
-    QStringList boxes;                    // after the insert question
-    QString installedFrom;                // the drive whose files were installed, empty for none
-};
+// Which CD-ROM drive holds the release files: the drives after the fixed drive "c", those holding the release
+// files, those whose release folder and files are named in another case, the answers and the boxes after the
+// insert question, and the drive whose files were installed (empty for none).
+// clang-format off
+struct MediumCase { const char* name; std::vector<platform::Drive> drives; QStringList burnt, otherCase;
+                    std::deque<int> answers; QStringList boxes; QString installedFrom; };
+void PrintTo(const MediumCase& c, std::ostream* os) { *os << c.name; }
+// clang-format on
 
 const QString kAccessError = u"Error: 75\r\rPath/File access error"_s;
 

@@ -22,11 +22,13 @@ using testsupport::ChildResult;
 using testsupport::Engine;
 using testsupport::QueryRows;
 
+// A refused command line ("|" between the arguments; "PWFILE" stands for a file holding a password with a
+// ";"), its status, and a part of its standard error.
 struct Refusal {
     const char* name;
-    QStringList arguments;  // "PWFILE" stands for a file holding a password with a ";"
+    QString arguments;
     int status;
-    QString message;  // part of standard error
+    QString message;
 };
 
 // The commands that reach the main database, which take the workstation's own catalog on the server.
@@ -34,41 +36,38 @@ const QStringList kMainCommands{u"enqueue"_s, u"schedule"_s, u"show"_s, u"genera
 
 // clang-format off
 const Refusal kRefusals[] = {
-    {"NoCommand", {}, 64, u"COMMAND"_s},
-    {"UnknownCommand", {u"rebuild"_s}, 64, u"unknown command \"rebuild\""_s},
-    {"InitWithoutLocation", {u"init"_s}, 64, u"Give --data-path"_s},
-    {"ConfigureNothing", {u"configure"_s}, 64, u"Nothing to configure"_s},
-    {"UnknownDatasourceType", {u"configure"_s, u"--datasource-type"_s, u"Foo"_s}, 64, u"not \"Foo\""_s},
-    {"SemicolonInDataPath", {u"configure"_s, u"--data-path"_s, u"/srv/a;b"_s}, 64, u"a \";\""_s},
-    {"SemicolonInPassword", {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks"_s, u"--password-file"_s,
-     u"PWFILE"_s}, 64, u"The password cannot hold a \";\""_s},
-    {"PasswordOnTheCommandLine", {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks"_s, u"--password"_s,
-     u"x"_s}, 64, u"--password-file"_s},
-    {"UnreadablePasswordFile", {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks"_s,
-     u"--password-file"_s, u"/nonexistent/pw"_s}, 66, u"Cannot read the password file"_s},
-    {"EmptyWorkstationSetting", {u"configure"_s, u"--workstation"_s, u""_s}, 64, u"must not be empty"_s},
-    {"EmptyUser", {u"add-user"_s, u""_s}, 64, u"NAME must not be empty"_s},
-    {"BlankWorkstation", {u"add-workstation"_s, u"  "_s}, 64, u"NAME must not be empty"_s},
-    {"UnknownOption", {u"add-workstation"_s, u"WS"_s, u"--active"_s}, 64, u"Unknown option"_s},
-    {"SecondUser", {u"add-user"_s, u"planner"_s}, 65, u"\"planner\" is already registered with ID 1"_s},
-    {"SecondWorkstation", {u"add-workstation"_s, u"WS-01"_s}, 65, u"already registered"_s},
-    {"ScheduleBothTimes", {u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"5"_s, u"--at"_s,
-     u"2030-01-01 10:00:00"_s}, 64, u"one of --at or --in"_s},
-    {"ScheduleBadTime", {u"schedule"_s, u"--user"_s, u"1"_s, u"--at"_s, u"tomorrow"_s}, 64, u"--at must read"_s},
-    {"ClearWithUser", {u"schedule"_s, u"--clear"_s, u"--user"_s, u"1"_s}, 64, u"--clear takes"_s},
-    {"ScheduleUserZero", {u"schedule"_s, u"--user"_s, u"0"_s, u"--in"_s, u"0"_s}, 64,
-     u"User 0 means that nothing is scheduled"_s},
-    {"ScheduleInThePast", {u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"-5"_s}, 64,
-     u"--in must be a whole number from 0 up"_s},
-    {"ScheduleUnknownUser", {u"schedule"_s, u"--user"_s, u"999"_s, u"--in"_s, u"0"_s}, 65, u"There is no user 999"_s},
-    {"EnqueueNegativeId", {u"enqueue"_s, u"client"_s, u"-5"_s}, 64, u"-5 is not an ID"_s},
-    {"EnqueueZero", {u"enqueue"_s, u"agency"_s, u"0"_s}, 64, u"ID must be a whole number from 1 up"_s},
-    {"EnqueueUnknownAgency", {u"enqueue"_s, u"agency"_s, u"999"_s}, 65, u"There is no agency 999"_s},
-    {"EnqueueUnknownClient", {u"enqueue"_s, u"client"_s, u"4711"_s}, 65, u"There is no client 4711"_s},
-    {"ShowLastNegative", {u"show"_s, u"log"_s, u"--last"_s, u"-1"_s}, 64, u"--last must be"_s},
-    {"ShowUnknownFormat", {u"show"_s, u"queue"_s, u"--format"_s, u"xml"_s}, 64, u"not \"xml\""_s},
-    {"GenerateNoClients", {u"generate"_s, u"--clients"_s, u"0"_s}, 64, u"--clients must be"_s},
-    {"GenerateOverData", {u"generate"_s}, 65, u"already holds rows"_s},
+    {"NoCommand", u""_s, 64, u"COMMAND"_s},
+    {"UnknownCommand", u"rebuild"_s, 64, u"unknown command \"rebuild\""_s},
+    {"InitWithoutLocation", u"init"_s, 64, u"Give --data-path"_s},
+    {"InitOverTheData", u"init|WHERE"_s, 65, u"already exists"_s},
+    {"ConfigureNothing", u"configure"_s, 64, u"Nothing to configure"_s},
+    {"UnknownDatasourceType", u"configure|--datasource-type|Foo"_s, 64, u"not \"Foo\""_s},
+    {"SemicolonInDataPath", u"configure|--data-path|/srv/a;b"_s, 64, u"a \";\""_s},
+    {"SemicolonInPassword", u"configure|--server|db1|--login|ks|--password-file|PWFILE"_s, 64,
+     u"The password cannot hold a \";\""_s},
+    {"PasswordOnTheCommandLine", u"configure|--server|db1|--login|ks|--password|x"_s, 64, u"--password-file"_s},
+    {"UnreadablePasswordFile", u"configure|--server|db1|--login|ks|--password-file|/nonexistent/pw"_s, 66,
+     u"Cannot read the password file"_s},
+    {"EmptyWorkstationSetting", u"configure|--workstation|"_s, 64, u"must not be empty"_s},
+    {"EmptyUser", u"add-user|"_s, 64, u"NAME must not be empty"_s},
+    {"BlankWorkstation", u"add-workstation|  "_s, 64, u"NAME must not be empty"_s},
+    {"UnknownOption", u"add-workstation|WS|--active"_s, 64, u"Unknown option"_s},
+    {"SecondUser", u"add-user|planner"_s, 65, u"\"planner\" is already registered with ID 1"_s},
+    {"SecondWorkstation", u"add-workstation|WS-01"_s, 65, u"already registered"_s},
+    {"ScheduleBothTimes", u"schedule|--user|1|--in|5|--at|2030-01-01 10:00:00"_s, 64, u"one of --at or --in"_s},
+    {"ScheduleBadTime", u"schedule|--user|1|--at|tomorrow"_s, 64, u"--at must read"_s},
+    {"ClearWithUser", u"schedule|--clear|--user|1"_s, 64, u"--clear takes"_s},
+    {"ScheduleUserZero", u"schedule|--user|0|--in|0"_s, 64, u"User 0 means that nothing is scheduled"_s},
+    {"ScheduleInThePast", u"schedule|--user|1|--in|-5"_s, 64, u"--in must be a whole number from 0 up"_s},
+    {"ScheduleUnknownUser", u"schedule|--user|999|--in|0"_s, 65, u"There is no user 999"_s},
+    {"EnqueueNegativeId", u"enqueue|client|-5"_s, 64, u"-5 is not an ID"_s},
+    {"EnqueueZero", u"enqueue|agency|0"_s, 64, u"ID must be a whole number from 1 up"_s},
+    {"EnqueueUnknownAgency", u"enqueue|agency|999"_s, 65, u"There is no agency 999"_s},
+    {"EnqueueUnknownClient", u"enqueue|client|4711"_s, 65, u"There is no client 4711"_s},
+    {"ShowLastNegative", u"show|log|--last|-1"_s, 64, u"--last must be"_s},
+    {"ShowUnknownFormat", u"show|queue|--format|xml"_s, 64, u"not \"xml\""_s},
+    {"GenerateNoClients", u"generate|--clients|0"_s, 64, u"--clients must be"_s},
+    {"GenerateOverData", u"generate"_s, 65, u"already holds rows"_s},
 };
 // clang-format on
 
@@ -81,8 +80,13 @@ TEST_P(AdminEngineTest, EachRefusalExitsWithItsStatusAndChangesNothing) {
     for (const Refusal& refusal : kRefusals) {
         SCOPED_TRACE(refusal.name);
         QStringList arguments;
-        for (const QString& argument : refusal.arguments)
-            arguments << (argument == u"PWFILE"_s ? password.fileName() : argument);
+        for (const QString& argument :
+             refusal.arguments.isEmpty() ? QStringList() : refusal.arguments.split(u'|'))
+            arguments << (argument == u"PWFILE"_s  ? QStringList{password.fileName()}
+                          : argument != u"WHERE"_s ? QStringList{argument}
+                          : GetParam() == Engine::Jet
+                              ? QStringList{u"--data-path"_s, dataPath_}
+                              : QStringList{u"--server"_s, testsupport::ServerDataSource()} + Catalog());
         if (!arguments.isEmpty() && kMainCommands.contains(arguments.first()))
             arguments += Catalog();
         const QStringList before = Snapshot();

@@ -135,68 +135,60 @@ void EditSettings(const Workstation& workstation, const QByteArray& before, cons
 }
 
 TEST(AdminDoctorFaultTest, EachFaultFailsItsCheckWithWhatToDo) {
-    struct Fault {
-        const char* name;
-        Engine engine;
-        std::function<void(Workstation&)> make;
-        QString line;  // the start of the check's line, then a part of it
-        QString part;
-        bool runHolds = false;  // a processor run holds the data while doctor looks
-    };
+    // Faults made together on a workstation of an engine where their checks do not meet, and for each the
+    // start of its check's line and a part of it; a processor run may hold the data while doctor looks.
     // clang-format off
-    const Fault faults[] = {
-        {"PasswordOthersCanRead", Engine::Jet, [](Workstation& w) {
+    struct Faults { Engine engine; std::function<void(Workstation&)> make; std::vector<std::pair<QString, QString>> lines;
+                    bool runHolds = false; };
+    const Faults groups[] = {
+        {Engine::Jet, [](Workstation& w) {
+             w.AdminOk({u"enqueue"_s, u"agency"_s, u"999"_s, u"--force"_s});
              EditSettings(w, "[Data]\n", "[Data]\nServer Password=s3cret\n");
              QFile::setPermissions(w.configHome_ + u"/Kestrane/KS.ini"_s,
                                    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
-         }, u"FAIL  settings:"_s, u"other users can read it: chmod 600"_s},
-        {"TypeInTheWrongCase", Engine::Jet,
-         [](Workstation& w) { EditSettings(w, "Datasource Type=Access", "Datasource Type=access"); },
-         u"FAIL  settings:"_s, u"\"access\", which the processor takes for the server"_s},
-        {"MainFileMissing", Engine::Jet, [](Workstation& w) { QFile::remove(w.dataPath_ + u"KS.mdb"_s); },
-         u"FAIL  main database:"_s, u"the file does not exist"_s},
-        {"FieldMissing", Engine::Jet,
-         [](Workstation& w) { w.Execute(w.MainString(), u"ALTER TABLE Blacklist DROP COLUMN Date_Created"_s); },
-         u"FAIL  tables:"_s, u"Blacklist.Date_Created is missing"_s},
-        {"FieldOfTheWrongType", Engine::Server, [](Workstation& w) {
+             w.Execute(w.MainString(), u"ALTER TABLE Blacklist DROP COLUMN Date_Created"_s);
+             w.Execute(w.UsersString(), u"UPDATE [Application Workstation List] SET Active = 0"_s);
+             w.Execute(w.UsersString(), u"DELETE FROM [Application User List]"_s);
+         }, {{u"FAIL  settings:"_s, u"other users can read it: chmod 600"_s},
+             {u"FAIL  tables:"_s, u"Blacklist.Date_Created is missing"_s},
+             {u"FAIL  workstation:"_s, u"\"WS-01\" is registered (ID 1) but not active"_s},
+             {u"FAIL  schedule:"_s, u"user 1, who is not in [Application User List]"_s},
+             {u"FAIL  queue:"_s, u"1 of 3 queued requests name what does not exist: agency 999 (request 3)"_s},
+             {u"FAIL  run:"_s, u"process %1 on "_s.arg(QCoreApplication::applicationPid())}}, true},
+        {Engine::Jet, [](Workstation& w) {
+             w.AdminOk({u"configure"_s, u"--workstation"_s, u"WS-09"_s});
+             EditSettings(w, "Datasource Type=Access", "Datasource Type=access");
+         }, {{u"FAIL  settings:"_s, u"\"access\", which the processor takes for the server"_s},
+             {u"FAIL  workstation:"_s, u"kestrane-admin add-workstation \"WS-09\""_s}}},
+        {Engine::Jet, [](Workstation& w) { QFile::remove(w.dataPath_ + u"KS.mdb"_s); },
+         {{u"FAIL  main database:"_s, u"the file does not exist"_s}}},
+        {Engine::Server, [](Workstation& w) {
              testsupport::ServerConnection(w.catalog_)
                  .Exec(u"ALTER TABLE parameters ALTER COLUMN next_disqualifications_rebuild TYPE text"_s);
-         }, u"FAIL  tables:"_s, u"Parameters.Next_Disqualifications_Rebuild holds text, not a date and time"_s},
-        {"WorkstationInactive", Engine::Jet,
-         [](Workstation& w) { w.Execute(w.UsersString(), u"UPDATE [Application Workstation List] SET Active = 0"_s); },
-         u"FAIL  workstation:"_s, u"\"WS-01\" is registered (ID 1) but not active"_s},
-        {"WorkstationNotRegistered", Engine::Jet,
-         [](Workstation& w) { w.AdminOk({u"configure"_s, u"--workstation"_s, u"WS-09"_s}); },
-         u"FAIL  workstation:"_s, u"kestrane-admin add-workstation \"WS-09\""_s},
-        {"RequesterMissing", Engine::Jet,
-         [](Workstation& w) { w.Execute(w.UsersString(), u"DELETE FROM [Application User List]"_s); },
-         u"FAIL  schedule:"_s, u"user 1, who is not in [Application User List]"_s},
-        {"RequestForAMissingAgency", Engine::Jet,
-         [](Workstation& w) { w.AdminOk({u"enqueue"_s, u"agency"_s, u"999"_s, u"--force"_s}); },
-         u"FAIL  queue:"_s, u"1 of 3 queued requests name what does not exist: agency 999 (request 3)"_s},
-        {"ARunHoldsTheData", Engine::Jet, [](Workstation&) {}, u"FAIL  run:"_s,
-         u"process %1 on "_s.arg(QCoreApplication::applicationPid()), true},
+         }, {{u"FAIL  tables:"_s, u"Parameters.Next_Disqualifications_Rebuild holds text, not a date and time"_s}}},
     };
     // clang-format on
-    for (const Fault& fault : faults) {
-        SCOPED_TRACE(fault.name);
-        if (fault.engine == Engine::Server && !testsupport::ServerAvailable() &&
+    for (const Faults& faults : groups) {
+        SCOPED_TRACE(faults.lines[0].second.toStdString());
+        if (faults.engine == Engine::Server && !testsupport::ServerAvailable() &&
             !qEnvironmentVariableIsSet("KESTRANE_REQUIRE_PG"))
             continue;
         Workstation workstation;
-        workstation.SetUpWorkstation(fault.engine);
-        fault.make(workstation);
+        workstation.SetUpWorkstation(faults.engine);
+        faults.make(workstation);
         data::ConnectionSettings settings;
         settings.dataPath = workstation.dataPath_;
         settings.accessFlag = true;
         std::optional<data::RunGuard> run;
-        if (fault.runHolds)
+        if (faults.runHolds)
             run.emplace(settings);
         const QStringList lines = Doctor(workstation, 1);
-        const auto line = std::find_if(lines.begin(), lines.end(),
-                                       [&](const QString& text) { return text.startsWith(fault.line); });
-        ASSERT_NE(line, lines.end()) << lines.join(u'\n').toStdString();
-        EXPECT_TRUE(line->contains(fault.part)) << line->toStdString();
+        for (const auto& [start, part] : faults.lines) {
+            const auto line = std::find_if(lines.begin(), lines.end(),
+                                           [&](const QString& text) { return text.startsWith(start); });
+            ASSERT_NE(line, lines.end()) << start.toStdString() << "\n" << lines.join(u'\n').toStdString();
+            EXPECT_TRUE(line->contains(part)) << line->toStdString();
+        }
     }
 }
 

@@ -5,7 +5,6 @@
 #include "ado/recordset.h"
 #include "platform/settings.h"
 #include "support/query_rows.h"
-#include "support/server_connection.h"
 #include "support/terminal_process.h"
 
 #include <QDir>
@@ -21,7 +20,6 @@ namespace {
 
 using admintest::AdminTest;
 using testsupport::ChildResult;
-using testsupport::Engine;
 using testsupport::QueryRows;
 using Rows = std::vector<QStringList>;
 
@@ -72,40 +70,34 @@ TEST_F(AdminTest, ConfigureWritesTheSettingsTheProgramReads) {
     passwordFile.write("s3cret=,\"x\"\nsecond line\n");
     passwordFile.close();
     const QString missing = u"<missing>"_s;
-    struct Case {
-        const char* name;
-        QStringList arguments;  // "DATA" stands for the data folder, "PWFILE" for the password file
-        std::vector<std::pair<QString, QString>> expected;  // KS's "Data" section; "DATA/" is dataPath_
-    };
+    // The arguments ("|" between them; "DATA" is the data folder, "PWFILE" the password file), and settings
+    // of KS's "Data" section afterwards ("DATA/" is the data folder with its "/").
     // clang-format off
-    const Case cases[] = {
-        {"Files", {u"--data-path"_s, u"DATA"_s},
-         {{u"Datasource Type"_s, u"Access"_s}, {u"KS Data Path"_s, u"DATA/"_s}, {u"Server Name"_s, missing}}},
-        {"ServerIntegrated", {u"--data-path"_s, u"DATA"_s, u"--server"_s, u"db1,5433"_s},
-         {{u"Datasource Type"_s, u"SQL Server"_s}, {u"KS Data Path"_s, u"DATA/"_s}, {u"Server Name"_s, u"db1,5433"_s},
-          {u"Trusted Connection"_s, u"Yes"_s}, {u"Server User ID"_s, missing}}},
-        {"ServerLoginPasswordFile", {u"--server"_s, u"db1"_s, u"--login"_s, u"ks_app"_s, u"--password-file"_s, u"PWFILE"_s},
-         {{u"Datasource Type"_s, u"SQL Server"_s}, {u"Trusted Connection"_s, u"No"_s},
-          {u"Server User ID"_s, u"ks_app"_s}, {u"Server Password"_s, u"s3cret=,\"x\""_s}, {u"KS Data Path"_s, missing}}},
+    const std::pair<QString, QStringList> cases[] = {
+        {u"--data-path|DATA"_s, {u"Datasource Type=Access"_s, u"KS Data Path=DATA/"_s, u"Server Name=<missing>"_s}},
+        {u"--data-path|DATA|--server|db1,5433"_s, {u"Datasource Type=SQL Server"_s, u"KS Data Path=DATA/"_s,
+         u"Server Name=db1,5433"_s, u"Trusted Connection=Yes"_s, u"Server User ID=<missing>"_s}},
+        {u"--server|db1|--login|ks_app|--password-file|PWFILE"_s, {u"Datasource Type=SQL Server"_s,
+         u"Trusted Connection=No"_s, u"Server User ID=ks_app"_s, u"Server Password=s3cret=,\"x\""_s,
+         u"KS Data Path=<missing>"_s}},
         // Without a terminal and without a file no password is stored: libpq's own files give it.
-        {"ServerLoginNoPassword", {u"--server"_s, u"db1"_s, u"--login"_s, u"ks_app"_s},
-         {{u"Trusted Connection"_s, u"No"_s}, {u"Server Password"_s, u""_s}}},
-        {"ExplicitType", {u"--data-path"_s, u"DATA"_s, u"--datasource-type"_s, u"SQL Server"_s},
-         {{u"Datasource Type"_s, u"SQL Server"_s}}},
-        {"WorkstationOnly", {u"--workstation"_s, u"O'Brien's PC"_s}, {{u"Datasource Type"_s, missing}}},
+        {u"--server|db1|--login|ks_app"_s, {u"Trusted Connection=No"_s, u"Server Password="_s}},
+        {u"--data-path|DATA|--datasource-type|SQL Server"_s, {u"Datasource Type=SQL Server"_s}},
+        {u"--workstation|O'Brien's PC"_s, {u"Datasource Type=<missing>"_s}},
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [line, expected] : cases) {
+        SCOPED_TRACE(line.toStdString());
         QFile::remove(configHome_ + u"/Kestrane/KS.ini"_s);
         QStringList arguments{u"configure"_s};
-        for (const QString& argument : c.arguments) {
+        for (const QString& argument : line.split(u'|')) {
             arguments << (argument == u"DATA"_s     ? temp_.filePath(u"data"_s)
                           : argument == u"PWFILE"_s ? passwordFile.fileName()
                                                     : argument);
         }
         AdminOk(arguments);
-        for (const auto& [key, value] : c.expected) {
+        for (const QString& setting : expected) {
+            const QString key = setting.section(u'=', 0, 0), value = setting.section(u'=', 1);
             EXPECT_EQ(platform::GetSetting(u"KS"_s, u"Data"_s, key, missing),
                       value == u"DATA/"_s ? dataPath_ : value)
                 << key.toStdString();
@@ -179,10 +171,10 @@ TEST_F(AdminTest, ScheduleLeavesTheScheduleInTheParametersRowAndAddsTheRowWhenMi
     AdminOk({u"init"_s, u"--data-path"_s, dataPath_});
     AdminOk({u"add-user"_s, u"planner"_s, u"--data-path"_s, dataPath_});
     const QString main = JetString(dataPath_ + u"KS.mdb"_s);
+    // The arguments, then the requester and the time (yyyy-MM-dd HH:mm:ss, or "Null") in the row afterwards.
     struct Case {
         QStringList arguments;
-        QString requestedBy;
-        QString time;  // yyyy-MM-dd HH:mm:ss, or "Null"
+        QString requestedBy, time;
         bool rowMissing = false;
     };
     const Case cases[] = {
@@ -205,18 +197,6 @@ TEST_F(AdminTest, ScheduleLeavesTheScheduleInTheParametersRowAndAddsTheRowWhenMi
         EXPECT_EQ(rows[0].mid(0, 2), (QStringList{u"1"_s, c.requestedBy}));
         EXPECT_EQ(c.time == u"Null"_s ? rows[0][2] : ScheduledTime(main), c.time);
     }
-}
-
-TEST_F(AdminTest, ServerInitCreatesTheCatalogAndASecondOneLeavesItAsItIs) {
-    KESTRANE_REQUIRE_SERVER();
-    SetUpWorkstation(Engine::Server);
-    EXPECT_EQ(ScheduledTime(MainString()), u"2030-01-01 09:00:00"_s);
-
-    const ChildResult again =
-        Admin(QStringList{u"init"_s, u"--server"_s, testsupport::ServerDataSource()} + Catalog());
-    EXPECT_EQ(again.exitCode, 65);
-    EXPECT_TRUE(again.err.contains(u"already exists"_s)) << again.err.toStdString();
-    EXPECT_EQ(ParametersRows(MainString()).size(), 1u);
 }
 
 }  // namespace
