@@ -2,10 +2,11 @@
 
 #include "ado/connection.h"
 #include "ado/provider.h"
+#include "ado/recordset.h"
 #include "support/child_process.h"
-#include "support/query_rows.h"
 #include "support/server_connection.h"
 
+#include <QDateTime>
 #include <QDir>
 
 using namespace Qt::StringLiterals;
@@ -60,6 +61,33 @@ QString QueueRunFixture::Admin(const QStringList& arguments) {
     return result.out;
 }
 
+void QueueRunFixture::Enqueue(const Requests& requests) {
+    ado::Connection connection;
+    connection.Open(MainString());
+    ado::Recordset queue;
+    queue.Open(u"SELECT * FROM Disqualifications_Queue WHERE ID = -1"_s, connection, ado::adOpenKeyset,
+               ado::adLockPessimistic);
+    QDateTime created(QDate(2026, 3, 1), QTime(9, 0));
+    for (const auto& [tableName, id] : requests) {
+        queue.AddNew();
+        queue(u"Table_Name"_s) = ado::Variant(tableName);
+        queue(u"Table_ID"_s) = ado::Variant(id);
+        queue(u"Creation_Date"_s) = ado::Variant(created);
+        queue.Update();
+        created = created.addSecs(1);
+    }
+    queue.Close();
+    connection.Close();
+    Admin({u"schedule"_s, u"--user"_s, user_, u"--in"_s, u"0"_s});
+}
+
+void QueueRunFixture::QueueAgencies(int first, int last) {
+    Requests requests;
+    for (int agency = first; agency <= last; ++agency)
+        requests.push_back({u"Agencies"_s, agency});
+    Enqueue(requests);
+}
+
 QString QueueRunFixture::MainString() const {
     if (GetParam() == Engine::Server) {
         return u"Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source="_s + server_ +
@@ -72,20 +100,22 @@ QString QueueRunFixture::UsersString() const {
     return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + dataPath_ + u"KS_users.mdb;"_s;
 }
 
-std::vector<QStringList> QueueRunFixture::Rows(const QString& connectionString, const QString& sql,
-                                               const QStringList& fields) const {
-    return testsupport::QueryRows(connectionString, sql, fields);
-}
-
 Pairs QueueRunFixture::PairsOf(const QString& sql) const {
     Pairs pairs;
-    for (const QStringList& row : Rows(MainString(), sql, {u"Client_ID"_s, u"Agency_ID"_s}))
+    for (const QStringList& row : QueryRows(MainString(), sql, {u"Client_ID"_s, u"Agency_ID"_s}))
         pairs.insert({row[0].toInt(), row[1].toInt()});
     return pairs;
 }
 
+Pairs QueueRunFixture::Expected(const QString& ruleSql) const {
+    Pairs expected = PairsOf(ruleSql);
+    for (const auto& pair : PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 1"_s))
+        expected.erase(pair);
+    return expected;
+}
+
 std::vector<QStringList> QueueRunFixture::DuplicatePairs() const {
-    return Rows(MainString(),
+    return QueryRows(MainString(),
                 u"SELECT Client_ID, Agency_ID, COUNT(*) AS N FROM Blacklist GROUP BY Client_ID, Agency_ID "
                 u"HAVING COUNT(*) > 1"_s,
                 {u"Client_ID"_s, u"Agency_ID"_s, u"N"_s});

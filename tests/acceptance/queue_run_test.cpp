@@ -1,8 +1,8 @@
-// Whole runs of the program that work a queue off, on the embedded files and on the server: the final
-// Blacklist against the rule of disqualification computed by one set-based query, the queue, the schedule and
-// the activity log; a run killed in the middle, then started again; two runs started at once; and a run whose
-// writes the database refuses.
+// Whole runs that work a queue off, on the embedded files and on the server: the Blacklist against the rule
+// computed by one set-based query, the queue, the schedule and the log; a run killed in the middle; two runs
+// started at once; a run whose writes the database refuses.
 #include "acceptance/queue_run_fixture.h"
+#include "ado/connection.h"
 #include "data/run_guard.h"
 #include "support/child_process.h"
 #include "support/server_connection.h"
@@ -30,27 +30,26 @@ using acceptance::kProgram;
 using acceptance::Pairs;
 using testsupport::ChildResult;
 using testsupport::Engine;
+using testsupport::QueryRows;
 
 constexpr int kClients = 120;
 constexpr int kAgencies = 12;
 
 // Clients barred from agencies by the charges of their cases and criminal history, whatever the agency's
-// Inactive: what rebuilding every agency last leaves as automatic entries (less the pairs entered by hand).
+// Inactive.
 const QString kRuleQuery =
-    u"SELECT DISTINCT f.Client_ID, a.ID AS Agency_ID FROM ("
-    u"SELECT Cases.[People ID] AS Client_ID, [Court Charges].Drug_Related AS D, [Court Charges].Sex_Crime AS "
-    u"S, "
-    u"[Court Charges].Theft_Related AS T, [Court Charges].Violent_Crime AS V FROM Cases INNER JOIN "
-    u"[Court Charges] ON Cases.[Court Charge] = [Court Charges].ID UNION ALL "
-    u"SELECT [Client Criminal History].[Client ID], [Court Charges].Drug_Related, [Court Charges].Sex_Crime, "
-    u"[Court Charges].Theft_Related, [Court Charges].Violent_Crime FROM [Client Criminal History] INNER JOIN "
-    u"[Court Charges] ON [Client Criminal History].[Court Charge ID] = [Court Charges].ID) AS f, Agencies AS "
-    u"a "
-    u"WHERE (a.No_Drug_Offenders = 1 AND f.D = 1) OR (a.No_Sex_Offenders = 1 AND f.S = 1) OR "
-    u"(a.No_Theft_Offenders = 1 AND f.T = 1) OR (a.No_Violent_Offenders = 1 AND f.V = 1)"_s;
+    u"SELECT DISTINCT f.Client_ID, a.ID AS Agency_ID FROM (SELECT Cases.[People ID] AS Client_ID, "
+    u"[Court Charges].Drug_Related AS D, [Court Charges].Sex_Crime AS S, [Court Charges].Theft_Related AS T, "
+    u"[Court Charges].Violent_Crime AS V FROM Cases INNER JOIN [Court Charges] ON Cases.[Court Charge] = "
+    u"[Court Charges].ID UNION ALL SELECT [Client Criminal History].[Client ID], [Court Charges].Drug_Related, "
+    u"[Court Charges].Sex_Crime, [Court Charges].Theft_Related, [Court Charges].Violent_Crime FROM "
+    u"[Client Criminal History] INNER JOIN [Court Charges] ON [Client Criminal History].[Court Charge ID] = "
+    u"[Court Charges].ID) AS f, Agencies AS a WHERE (a.No_Drug_Offenders = 1 AND f.D = 1) OR "
+    u"(a.No_Sex_Offenders = 1 AND f.S = 1) OR (a.No_Theft_Offenders = 1 AND f.T = 1) OR "
+    u"(a.No_Violent_Offenders = 1 AND f.V = 1)"_s;
 
-// A run's standard output through a FIFO of one page that only the test reads: once the FIFO is full the run
-// blocks at its next status line, holding what it holds, until the test reads on.
+// A run whose standard output is a FIFO of one page that only the test reads: once it is full the run blocks at
+// its next status line, holding what it holds, until the test reads on.
 class HeldRun {
 public:
     HeldRun(const QString& fifo, const QProcessEnvironment& environment) {
@@ -91,9 +90,7 @@ public:
         ReadUntil(QByteArray("\x01"));  // no line holds it: reads until the output closes
         if (process.state() != QProcess::NotRunning && !process.waitForFinished(60000))
             return -1;
-        if (process.exitStatus() != QProcess::NormalExit)
-            return -1;
-        return process.exitCode();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
     QStringList OutLines() const { return QString::fromLocal8Bit(out).split(u'\n', Qt::SkipEmptyParts); }
 
@@ -113,78 +110,77 @@ protected:
         MakeDataSet(u"run"_s, {kClients, kAgencies, 20261205});
     }
 
-    // Every client, some with a Table_Name that differs from "Agencies" only in case, then every agency, then
-    // an agency that does not exist: rebuilding every agency last leaves exactly the rule.
+    // Every client, some with a Table_Name that differs from "Agencies" only in case, every agency, agency 1
+    // again, and an agency that does not exist: rebuilding every agency last leaves exactly the rule.
     void QueueEverything() {
-        for (int client = 1; client <= kClients; ++client) {
-            if (client % 10 == 0)
-                Admin({u"enqueue"_s, u"client"_s, QString::number(client), u"--table-name"_s, u"agencies"_s});
-            else
-                Admin({u"enqueue"_s, u"client"_s, QString::number(client)});
-        }
-        for (int agency = 1; agency <= kAgencies; ++agency)
-            Admin({u"enqueue"_s, u"agency"_s, QString::number(agency)});
-        Admin({u"enqueue"_s, u"agency"_s, u"999"_s, u"--force"_s});
+        acceptance::Requests requests;
+        for (int client = 1; client <= kClients; ++client)
+            requests.push_back({client % 10 == 0 ? u"agencies"_s : u"People"_s, client});
+        for (int agency : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 1, 999})
+            requests.push_back({u"Agencies"_s, agency});
+        Enqueue(requests);
+    }
+    std::vector<QStringList> Main(const QString& sql, const QStringList& fields) const {
+        return QueryRows(MainString(), sql, fields);
+    }
+    std::vector<QStringList> Log() const {
+        return QueryRows(UsersString(), u"SELECT * FROM [Activity Log] ORDER BY ID"_s,
+                         {u"Notes"_s, u"User ID"_s, u"Updated By"_s});
     }
 };
 
 TEST_P(QueueRunTest, WorksTheWholeQueueOffAndLeavesTheRule) {
+    constexpr int kRequests = kClients + kAgencies + 1;  // processed: agency 999 stays queued
     const Pairs manualBefore = PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 1"_s);
     QueueEverything();
+    // Ten minutes of waiting show once.
     Admin({u"schedule"_s, u"--user"_s, user_, u"--in"_s, u"600"_s});
 
     const ChildResult run = testsupport::RunBinary(kProgram, {}, testsupport::ChildEnvironment(config_));
-    // The request for the agency that does not exist stays queued.
     ASSERT_EQ(run.exitCode, 65) << run.err.toStdString();
     const QStringList lines = run.OutLines();
     ASSERT_GE(lines.size(), 4);
     EXPECT_TRUE(lines[0].startsWith(u"Waiting for "_s)) << lines[0].toStdString();
-    EXPECT_TRUE(lines.contains(u"There are %1 item(s) in the queue."_s.arg(kClients + kAgencies + 1)));
-    EXPECT_TRUE(lines.contains(u"Total of %1 processed."_s.arg(kClients + kAgencies)));
-    EXPECT_FALSE(lines.contains(u"Total of %1 processed."_s.arg(kClients + kAgencies + 1)));
-    // Ten minutes of waiting show once; the last line sums the run up.
     EXPECT_EQ(lines.filter(u"Waiting for "_s).size(), 1);
+    EXPECT_TRUE(lines.contains(u"There are %1 item(s) in the queue."_s.arg(kRequests + 1)));
+    EXPECT_TRUE(lines.contains(u"Total of %1 processed."_s.arg(kRequests)));
+    EXPECT_FALSE(lines.contains(u"Total of %1 processed."_s.arg(kRequests + 1)));
     EXPECT_TRUE(lines.last().startsWith(
         u"Summary: %1 request(s) processed; 1 left in the queue because their agency does not exist; took "_s
-            .arg(kClients + kAgencies)))
+            .arg(kRequests)))
         << lines.last().toStdString();
 
-    // The automatic entries are the rule less the pairs entered by hand; manual entries are untouched; no
-    // pair has two entries.
-    Pairs expected = PairsOf(kRuleQuery);
-    for (const auto& pair : manualBefore)
-        expected.erase(pair);
-    EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), expected);
+    // The automatic entries are the rule less the manual pairs, made by the scheduling user; manual entries are
+    // untouched; no pair has two entries.
+    EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), Expected(kRuleQuery));
     EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 1"_s), manualBefore);
+    EXPECT_EQ(Main(u"SELECT DISTINCT Created_By FROM Blacklist WHERE Manually_Entered = 0"_s, {u"Created_By"_s}),
+              std::vector<QStringList>{{user_}});
     EXPECT_TRUE(DuplicatePairs().empty());
 
     // Only the request for the missing agency is left; the schedule is cleared.
-    const auto queue =
-        Rows(MainString(), u"SELECT * FROM Disqualifications_Queue"_s, {u"Table_Name"_s, u"Table_ID"_s});
-    ASSERT_EQ(queue.size(), 1u);
-    EXPECT_EQ(queue[0], (QStringList{u"Agencies"_s, u"999"_s}));
-    EXPECT_EQ(Rows(MainString(), u"SELECT * FROM [Parameters] WHERE ID = 1"_s,
+    EXPECT_EQ(Main(u"SELECT * FROM Disqualifications_Queue"_s, {u"Table_Name"_s, u"Table_ID"_s}),
+              (std::vector<QStringList>{{u"Agencies"_s, u"999"_s}}));
+    EXPECT_EQ(Main(u"SELECT * FROM [Parameters] WHERE ID = 1"_s,
                    {u"Next_Rebuild_Requested_By"_s, u"Next_Disqualifications_Rebuild"_s}),
               (std::vector<QStringList>{{u"Null"_s, u"Null"_s}}));
 
-    // The activity log: the start, one line per agency request, the end, all for the scheduling user.
-    const auto log = Rows(UsersString(), u"SELECT * FROM [Activity Log] ORDER BY ID"_s,
-                          {u"Notes"_s, u"User ID"_s, u"Updated By"_s});
-    ASSERT_EQ(log.size(), static_cast<size_t>(kAgencies + 2));
+    // The log: the start, a line for each agency request (agency 1 twice), the end, all for the scheduling user.
+    const auto log = Log();
+    ASSERT_EQ(log.size(), static_cast<size_t>(kAgencies + 3));
     EXPECT_TRUE(log.front()[0].startsWith(u"KSProcessDisqualificationsQueue began at "_s));
     EXPECT_TRUE(log.back()[0].startsWith(u"KSProcessDisqualificationsQueue finished at "_s));
-    const auto names = Rows(MainString(), u"SELECT * FROM Agencies ORDER BY ID"_s, {u"Name"_s});
-    for (int agency = 0; agency < kAgencies; ++agency)
-        EXPECT_EQ(log[agency + 1][0], u"Disqualications rebuild for agency "_s + names[agency][0]);
-    for (const QStringList& line : log) {
-        EXPECT_EQ(line[1], user_);
-        EXPECT_EQ(line[2], u"* SYSTEM *"_s);
-    }
+    auto names = Main(u"SELECT * FROM Agencies ORDER BY ID"_s, {u"Name"_s});
+    names.push_back(names.front());
+    for (int line = 1; line <= kAgencies + 1; ++line)
+        EXPECT_EQ(log[line][0], u"Disqualications rebuild for agency "_s + names[line - 1][0]);
+    for (const QStringList& line : log)
+        EXPECT_EQ(line.mid(1), (QStringList{user_, u"* SYSTEM *"_s}));
 }
 
+// The next run after a kill, scheduled by a user no longer in the user list, finishes the work as user 0.
 TEST_P(QueueRunTest, ARunKilledInTheMiddleIsFinishedByTheNextOne) {
     QueueEverything();
-    Admin({u"schedule"_s, u"--user"_s, user_, u"--in"_s, u"0"_s});
 
     // The real clock: the run is killed while it works, after a few requests.
     QProcess run;
@@ -198,28 +194,33 @@ TEST_P(QueueRunTest, ARunKilledInTheMiddleIsFinishedByTheNextOne) {
     run.kill();
     run.waitForFinished();
 
-    // The schedule is still set and the rest of the queue is waiting: the next run finishes the work.
-    EXPECT_EQ(Rows(MainString(), u"SELECT * FROM [Parameters] WHERE ID = 1"_s,
-                   {u"Next_Rebuild_Requested_By"_s})[0][0],
-              user_);
+    // The schedule is still set and the rest of the queue is waiting.
+    EXPECT_EQ(Main(u"SELECT * FROM [Parameters] WHERE ID = 1"_s, {u"Next_Rebuild_Requested_By"_s}),
+              std::vector<QStringList>{{user_}});
+    ado::Connection main;
+    main.Open(MainString());
+    main.Execute(u"UPDATE [Parameters] SET Next_Rebuild_Requested_By = 4242 WHERE ID = 1"_s);
+    main.Close();
     const ChildResult again = testsupport::RunBinary(kProgram, {}, testsupport::ChildEnvironment(config_));
     ASSERT_EQ(again.exitCode, 65) << again.err.toStdString();
 
-    Pairs expected = PairsOf(kRuleQuery);
-    for (const auto& pair : PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 1"_s))
-        expected.erase(pair);
-    EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), expected);
-    EXPECT_EQ(Rows(MainString(), u"SELECT * FROM Disqualifications_Queue"_s, {u"Table_ID"_s}).size(), 1u);
+    EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), Expected(kRuleQuery));
+    EXPECT_EQ(Main(u"SELECT * FROM Disqualifications_Queue"_s, {u"Table_ID"_s}).size(), 1u);
+    EXPECT_EQ(Main(u"SELECT DISTINCT Created_By FROM Blacklist WHERE Manually_Entered = 0"_s, {u"Created_By"_s}),
+              std::vector<QStringList>{{u"0"_s}});
+    // The killed run logged its start only; every line of the next run is user 0's.
+    const auto log = Log();
+    ASSERT_EQ(log.size(), static_cast<size_t>(kAgencies + 4));
+    EXPECT_EQ(log[0][1], user_);
+    for (size_t line = 1; line < log.size(); ++line)
+        EXPECT_EQ(log[line][1], u"0"_s) << log[line][0].toStdString();
 }
 
 // Two processors on the same data: started together, and the second while the first waits for its scheduled
-// time. The first run's output is held, so it is still at work when the second asks for the data. On the
-// embedded files both share the data folder; on the server the second has a data folder of its own (another
-// workstation) and meets the first at the catalog.
+// time, the first's output held so that it is still at work. On the server the second has a data folder of its
+// own (another workstation) and meets the first at the catalog.
 TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
-    Pairs expected = PairsOf(kRuleQuery);
-    for (const auto& pair : PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 1"_s))
-        expected.erase(pair);
+    const Pairs expected = Expected(kRuleQuery);
     const QString lockFile = dataPath_ + u"KS_queue.lock"_s;
     const QProcessEnvironment here = testsupport::ChildEnvironment(config_);
     QProcessEnvironment elsewhere = here;
@@ -248,18 +249,16 @@ TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
     }
     const auto logLines = [&] {
         QStringList notes;
-        for (const QString& users : usersFiles) {
+        for (const QString& users : usersFiles)
             for (const QStringList& row :
-                 Rows(users, u"SELECT * FROM [Activity Log] ORDER BY ID"_s, {u"Notes"_s}))
+                 QueryRows(users, u"SELECT * FROM [Activity Log] ORDER BY ID"_s, {u"Notes"_s}))
                 notes << row[0];
-        }
         return notes;
     };
 
     for (const bool whileTheFirstWaits : {false, true}) {
         SCOPED_TRACE(whileTheFirstWaits ? "second started while the first waits" : "started together");
-        for (int agency = 1; agency <= kAgencies; ++agency)
-            Admin({u"enqueue"_s, u"agency"_s, QString::number(agency)});
+        QueueAgencies(1, kAgencies);
         // Ten days ahead on the virtual clock: a "Waiting for" line an hour, more than the FIFO takes.
         Admin({u"schedule"_s, u"--user"_s, user_, u"--in"_s, u"864000"_s});
         const qsizetype logBefore = logLines().size();
@@ -308,7 +307,7 @@ TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
         ASSERT_EQ(winner.Finish(), 0) << winner.process.readAllStandardError().toStdString();
         EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), expected);
         EXPECT_TRUE(DuplicatePairs().empty());
-        EXPECT_TRUE(Rows(MainString(), u"SELECT * FROM Disqualifications_Queue"_s, {u"Table_ID"_s}).empty());
+        EXPECT_TRUE(Main(u"SELECT * FROM Disqualifications_Queue"_s, {u"Table_ID"_s}).empty());
         const QStringList log = logLines().mid(logBefore);
         ASSERT_EQ(log.size(), kAgencies + 2) << log.join(u'\n').toStdString();
         EXPECT_TRUE(log.front().startsWith(u"KSProcessDisqualificationsQueue began at "_s));
@@ -318,39 +317,28 @@ TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
     }
 }
 
-// A write the database refuses (a trigger stands for it: no Blacklist row for one client) is shown as the
-// system shows it and the run goes on; the run then ends with 74 and a last line that counts the failures.
+// A write the database refuses (a trigger: no Blacklist row for one client) is shown as the system shows it and
+// the run goes on; it ends with 74 and a line that counts the failures.
 TEST_P(QueueRunTest, FailedWritesEndTheRunWith74AndACount) {
-    Pairs expected = PairsOf(kRuleQuery);
-    for (const auto& pair : PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 1"_s))
-        expected.erase(pair);
+    Pairs expected = Expected(kRuleQuery);
     ASSERT_FALSE(expected.empty());
     const int32_t refused = expected.begin()->first;
     if (GetParam() == Engine::Server) {
         testsupport::ServerConnection(u"Kestrane"_s)
-            .Exec(
-                u"CREATE FUNCTION refuse_client() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-                u"IF NEW.client_id = %1 THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$; "
-                u"CREATE TRIGGER refuse_client BEFORE INSERT ON blacklist FOR EACH ROW "
-                u"EXECUTE FUNCTION refuse_client()"_s.arg(refused));
+            .Exec(u"CREATE FUNCTION refuse_client() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                  u"IF NEW.client_id = %1 THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$; "
+                  u"CREATE TRIGGER refuse_client BEFORE INSERT ON blacklist FOR EACH ROW "
+                  u"EXECUTE FUNCTION refuse_client()"_s.arg(refused));
     } else {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open((dataPath_ + u"KS.mdb"_s).toUtf8().constData(), &db), SQLITE_OK);
-        EXPECT_EQ(
-            sqlite3_exec(db,
-                         u"CREATE TRIGGER refuse_client BEFORE INSERT ON Blacklist WHEN NEW.Client_ID = %1 "
-                         u"BEGIN SELECT RAISE(ABORT, 'refused'); END"_s.arg(refused)
-                             .toUtf8()
-                             .constData(),
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
+        const QString trigger = u"CREATE TRIGGER refuse_client BEFORE INSERT ON Blacklist WHEN NEW.Client_ID = %1 "
+                                u"BEGIN SELECT RAISE(ABORT, 'refused'); END"_s.arg(refused);
+        EXPECT_EQ(sqlite3_exec(db, trigger.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     }
-    for (auto it = expected.begin(); it != expected.end();)
-        it = it->first == refused ? expected.erase(it) : std::next(it);
-    for (int agency = 1; agency <= kAgencies; ++agency)
-        Admin({u"enqueue"_s, u"agency"_s, QString::number(agency)});
-    Admin({u"schedule"_s, u"--user"_s, user_, u"--in"_s, u"0"_s});
+    std::erase_if(expected, [&](const auto& pair) { return pair.first == refused; });
+    QueueAgencies(1, kAgencies);
 
     const ChildResult run = testsupport::RunBinary(kProgram, {}, testsupport::ChildEnvironment(config_));
 
@@ -361,7 +349,7 @@ TEST_P(QueueRunTest, FailedWritesEndTheRunWith74AndACount) {
     EXPECT_EQ(run.OutLines().at(run.OutLines().size() - 2),
               u"%1 write(s) failed in this run: 0 update(s), 0 delete(s), %1 add(s)."_s.arg(failures));
     EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), expected);
-    const auto log = Rows(UsersString(), u"SELECT * FROM [Activity Log] ORDER BY ID"_s, {u"Notes"_s});
+    const auto log = Log();
     ASSERT_FALSE(log.empty());
     EXPECT_TRUE(log.back()[0].startsWith(u"KSProcessDisqualificationsQueue finished at "_s));
 }

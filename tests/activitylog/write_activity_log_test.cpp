@@ -7,6 +7,7 @@
 #include "data/connect_database.h"
 #include "data/connection_settings.h"
 #include "platform/settings.h"
+#include "support/faulty_engine.h"
 #include "support/product_schema.h"
 #include "support/program_environment.h"
 
@@ -116,5 +117,44 @@ TEST(WriteActivityLog, WithoutTheTableRaisesAndWritesNothing) {
     EXPECT_THROW(activitylog::WriteActivityLog(QStringLiteral("lost")), ado::Error);
     EXPECT_EQ(env.Clock().TotalSleptMs(), 1000);
 }
+
+// A save that fails is told to the person as any record update's is: a lock asks whether to try again (OK
+// writes the row), another error says the update failed and the log goes on without its row.
+struct FailedSaveCase {
+    const char* name;
+    int32_t hresult;
+    QString shown;
+    int buttons;
+    size_t rows;
+};
+
+class WriteActivityLogFailedSave : public ::testing::TestWithParam<FailedSaveCase> {};
+
+TEST_P(WriteActivityLogFailedSave, TellsThePersonAndGoesOn) {
+    const FailedSaveCase& c = GetParam();
+    UsersDatabase db;
+    datatest::FaultyEngine faulty;
+    faulty.Fail(ado::faulty::Operation::Insert, c.hresult, 1);
+
+    activitylog::WriteActivityLog(QStringLiteral("Rebuild began at 09:00:00."));
+
+    ASSERT_EQ(db.env.Answers().Shown().size(), 1u);
+    EXPECT_EQ(db.env.Answers().Shown()[0].text, c.shown);
+    EXPECT_EQ(db.env.Answers().Shown()[0].buttons, c.buttons);
+    EXPECT_EQ(ReadLog(data::Settings().usersConnectionString).size(), c.rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WriteActivityLogFailedSave,
+    ::testing::Values(
+        FailedSaveCase{"Locked", -2147217887,
+                       "Error: -2147217887: Injected failure\n\nContact your System Administrator about performing "
+                       "this function.Then click OK to continue or click Cancel to quit.",
+                       65, 1},
+        FailedSaveCase{"Refused", -2147217900,
+                       "Error -2147217900 during record update.Injected failure\n\n** Update Failed **\nContact "
+                       "your System Administrator if this continues.",
+                       16, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -17,7 +17,7 @@ using ado::faulty::FaultyProvider;
 using ado::faulty::Operation;
 
 class ConnectionPoolTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         connectionString_ = testsupport::NewJetDatabase(dir_.path());
@@ -42,30 +42,34 @@ class ConnectionPoolTest : public ::testing::Test {
     std::shared_ptr<platform::VirtualClock> clock_;
 };
 
-TEST_F(ConnectionPoolTest, ReopeningTheSameStringReusesTheSession) {
+// Catches a closed session not reused by the same string, reused by another, or reused mid-transaction.
+TEST_F(ConnectionPoolTest, ReopeningTheSameStringReusesTheSessionUnlessLeftInATransaction) {
     for (int i = 0; i < 3; ++i)
         OpenAndClose(connectionString_);
     EXPECT_EQ(faulty_->Calls(Operation::Open), 1);
     OpenAndClose(testsupport::NewJetDatabase(dir_.path(), QStringLiteral("other.mdb")));
     EXPECT_EQ(faulty_->Calls(Operation::Open), 2);
+    ado::Connection connection;
+    connection.Open(connectionString_);
+    connection.Execute(QStringLiteral("BEGIN"));
+    connection.Close();
+    OpenAndClose(connectionString_);
+    EXPECT_EQ(faulty_->Calls(Operation::Open), 3);
 }
 
+// Catches an idle session kept past a minute, or dropped before.
 TEST_F(ConnectionPoolTest, ASessionIdleForAMinuteIsDropped) {
-    const struct {
-        int64_t idleMs;
-        int opens;
-    } cases[] = {{59'000, 1}, {61'000, 2}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.idleMs);
+    for (const auto& [idleMs, opens] : {std::pair{59'000, 1}, std::pair{61'000, 2}}) {
         ado::ClearConnectionPool();
         const int before = faulty_->Calls(Operation::Open);
         OpenAndClose(connectionString_);
-        clock_->Advance(c.idleMs);
+        clock_->Advance(idleMs);
         OpenAndClose(connectionString_);
-        EXPECT_EQ(faulty_->Calls(Operation::Open) - before, c.opens);
+        EXPECT_EQ(faulty_->Calls(Operation::Open) - before, opens) << idleMs;
     }
 }
 
+// Catches more (or fewer) than eight idle sessions kept per string.
 TEST_F(ConnectionPoolTest, AtMostEightSessionsWaitPerString) {
     const auto openTen = [&] {
         std::vector<std::unique_ptr<ado::Connection>> open;
@@ -81,34 +85,21 @@ TEST_F(ConnectionPoolTest, AtMostEightSessionsWaitPerString) {
     EXPECT_EQ(faulty_->Calls(Operation::Open), 12);
 }
 
-TEST_F(ConnectionPoolTest, ASessionLeftInATransactionIsNotReused) {
-    {
-        ado::Connection connection;
-        connection.Open(connectionString_);
-        connection.Execute(QStringLiteral("BEGIN"));
-        connection.Close();
-    }
-    OpenAndClose(connectionString_);
-    EXPECT_EQ(faulty_->Calls(Operation::Open), 2);
-}
-
-TEST(FaultyProviderTest, FailsTheChosenCalls) {
+// Catches the tests' fault injection failing other calls than chosen, or staying once uninstalled.
+TEST(FaultyProviderTest, FailsTheChosenCallsUntilUninstalled) {
     const struct {
-        const char* name;
         int skip;
         int count;
         const char* expected;  // one letter per call: F failed, . ran
-    } cases[] = {
-        {"the first call", 0, 1, "F...."},
-        {"the third call", 2, 1, "..F.."},
-        {"two in a row", 1, 2, ".FF.."},
-        {"for ever", 1, -1, ".FFFF"},
-    };
+    } cases[] = {{0, 1, "F...."}, {2, 1, "..F.."}, {1, 2, ".FF.."}, {1, -1, ".FFFF"}};
     QTemporaryDir dir;
     const QString connectionString = testsupport::NewJetDatabase(dir.path());
+    ado::provider::RegisterBuiltInProviders();
+    const auto real = ado::provider::FindProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto faulty = FaultyProvider::Install(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        SCOPED_TRACE(c.expected);
+        const auto faulty = FaultyProvider::Install(QStringLiteral("microsoft.jet.oledb.4.0"));
+        EXPECT_EQ(ado::provider::FindProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0")), faulty);
         ado::faulty::Fault fault;
         fault.operation = Operation::Execute;
         fault.nativeError = ado::JET_LOCKED;
@@ -135,16 +126,8 @@ TEST(FaultyProviderTest, FailsTheChosenCalls) {
         EXPECT_EQ(seen, QString::fromLatin1(c.expected));
         connection.Close();
         faulty->Uninstall();
+        EXPECT_EQ(ado::provider::FindProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0")), real);
     }
-}
-
-TEST(FaultyProviderTest, UninstallPutsTheRealProviderBack) {
-    ado::provider::RegisterBuiltInProviders();
-    const auto real = ado::provider::FindProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
-    const auto faulty = FaultyProvider::Install(QStringLiteral("microsoft.jet.oledb.4.0"));
-    EXPECT_EQ(ado::provider::FindProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0")), faulty);
-    faulty->Uninstall();
-    EXPECT_EQ(ado::provider::FindProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0")), real);
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
-// A server restart under open connections, on a server of the test's own, stopped the clean way and as a
-// crash: while the server is away every call says so (the session is lost, then the server cannot be
-// reached), and once it is back the same call goes through on a new session with the right rows.
+// A restart, clean or a crash, of a server of the test's own under open connections.
 #include "ado/connection.h"
 #include "ado/recordset.h"
-
 #include "support/private_server.h"
 
 #include <gtest/gtest.h>
@@ -49,8 +46,8 @@ QString Scalar(ado::Connection& connection, const QString& sql) {
     return rs.FieldAt(0).ToString();
 }
 
-void OpenRowTwo(Moment& m) {
-    m.rs.Open(QStringLiteral("SELECT * FROM t WHERE id = 2"), m.connection, ado::adOpenKeyset,
+void OpenRow(Moment& m, int id) {
+    m.rs.Open(QStringLiteral("SELECT * FROM t WHERE id = %1").arg(id), m.connection, ado::adOpenKeyset,
               ado::adLockPessimistic);
 }
 
@@ -82,7 +79,7 @@ const std::vector<RestartCase> kCases = {
              ++each[g % kValues];
          EXPECT_EQ(m.scanned, each);
      }},
-    {"BeforeAKeysetUpdate", OpenRowTwo,
+    {"BeforeAKeysetUpdate", [](Moment& m) { OpenRow(m, 2); },
      [](Moment& m) {
          m.rs.Move(0);
          m.rs(QStringLiteral("v")) = Variant(int32_t{-2});
@@ -91,7 +88,7 @@ const std::vector<RestartCase> kCases = {
      [](Moment& m) {
          EXPECT_EQ(Scalar(m.connection, QStringLiteral("SELECT v FROM t WHERE id = 2")), "-2");
      }},
-    {"BeforeAKeysetDelete", OpenRowTwo,
+    {"BeforeAKeysetDelete", [](Moment& m) { OpenRow(m, 2); },
      [](Moment& m) {
          m.rs.Move(0);
          m.rs.Delete();
@@ -100,11 +97,7 @@ const std::vector<RestartCase> kCases = {
          EXPECT_EQ(Scalar(m.connection, QStringLiteral("SELECT COUNT(*) FROM t WHERE id = 2")), "0");
          EXPECT_EQ(Scalar(m.connection, QStringLiteral("SELECT COUNT(*) FROM t")), "999");
      }},
-    {"BeforeAnAddNewAndUpdate",
-     [](Moment& m) {
-         m.rs.Open(QStringLiteral("SELECT * FROM t WHERE id = -1"), m.connection, ado::adOpenKeyset,
-                   ado::adLockPessimistic);
-     },
+    {"BeforeAnAddNewAndUpdate", [](Moment& m) { OpenRow(m, -1); },
      [](Moment& m) {
          m.rs.AddNew();
          m.rs(QStringLiteral("id")) = Variant(int32_t{5000});
@@ -119,6 +112,9 @@ const std::vector<RestartCase> kCases = {
      }},
 };
 
+// Catches a call made while the server is away that does not say so (the session lost, then the server not
+// reached), that does not go through on a new session once it is back, or that repeats or skips scanned rows;
+// and a session lost inside a transaction replaced before the transaction ends.
 TEST(ServerRestart, EveryCallSaysTheServerIsAwayAndGoesOnOnANewSessionOnceItIsBack) {
     ado::ClearConnectionPool();
     testsupport::PrivateServer server;
@@ -161,8 +157,7 @@ TEST(ServerRestart, EveryCallSaysTheServerIsAwayAndGoesOnOnANewSessionOnceItIsBa
         }
     }
 
-    // A session lost inside a transaction is not replaced before the transaction ends: nothing that follows
-    // the loss runs outside it.
+    // Nothing that follows a loss inside a transaction runs outside it.
     ado::Connection connection;
     connection.Open(database);
     connection.Execute(QStringLiteral("DELETE FROM t"));

@@ -7,6 +7,7 @@
 #include "support/faulty_engine.h"
 #include "support/product_schema.h"
 #include "support/program_environment.h"
+#include "support/query_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -18,30 +19,16 @@ namespace {
 
 using ado::faulty::Operation;
 
-// The rows a query returns, read through a connection of its own.
+// How many rows sql returns, and the notes of Blacklist row id ("<no row>" without one), read on a connection of
+// their own.
 int CountRows(const QString& connectionString, const QString& sql) {
-    ado::Connection connection;
-    connection.Open(connectionString);
-    ado::Recordset rs;
-    rs.Open(sql, connection);
-    int rows = 0;
-    for (; !rs.Eof(); rs.MoveNext())
-        ++rows;
-    rs.Close();
-    connection.Close();
-    return rows;
+    return static_cast<int>(testsupport::QueryRows(connectionString, sql, {}).size());
 }
 
 QString NotesOf(const QString& connectionString, int id) {
-    ado::Connection connection;
-    connection.Open(connectionString);
-    ado::Recordset rs;
-    rs.Open(QStringLiteral("SELECT Notes FROM Blacklist WHERE ID = %1").arg(id), connection);
-    const QString notes =
-        rs.Eof() ? QStringLiteral("<no row>") : rs.Fields(QStringLiteral("Notes")).ToString();
-    rs.Close();
-    connection.Close();
-    return notes;
+    const auto rows =
+        testsupport::QueryRows(connectionString, u"SELECT Notes FROM Blacklist WHERE ID = %1"_s.arg(id), {u"Notes"_s});
+    return rows.empty() ? u"<no row>"_s : rows[0][0];
 }
 
 // A product database with Blacklist row 1 ("before"), and that row open for change through a failing

@@ -83,19 +83,6 @@ INSTANTIATE_TEST_SUITE_P(
                  QStringLiteral("Unknown error #12345 trying to open connection.") + kAdvice, 0, 1}),
     [](const ::testing::TestParamInfo<OpenCase>& info) { return std::string(info.param.name); });
 
-TEST(AdoOpenConnection, SetsTimeoutsAndShareMode) {
-    testsupport::ProgramEnvironment env;
-    data::Settings().usersConnectionString = testsupport::NewJetDatabase(env.Dir());
-    for (bool exclusive : {false, true}) {
-        ado::Connection connection;
-        ASSERT_TRUE(data::AdoOpenConnection(connection, data::Database::Users, exclusive));
-        EXPECT_EQ(connection.CommandTimeout, 18);
-        EXPECT_EQ(connection.ConnectionTimeout, 3);
-        EXPECT_EQ(connection.Mode, exclusive ? ado::adModeShareExclusive : ado::adModeReadWrite);
-        connection.Close();
-    }
-}
-
 TEST(AdoOpenConnection, AppendsTheSemicolonToItsWorkingCopyOnly) {
     testsupport::ProgramEnvironment env;
     const QString withSemicolon = testsupport::NewJetDatabase(env.Dir());

@@ -119,19 +119,18 @@ void EngineFixture::InsertCharge(int32_t id, std::array<int, 4> flags) {
 }
 
 void EngineFixture::InsertCases(int32_t clientId, int32_t chargeId, int count) {
-    QStringList values;
-    for (int i = 0; i < count; ++i)
-        values << QStringLiteral("(%1, %2)").arg(clientId).arg(chargeId);
-    Exec(QStringLiteral("INSERT INTO Cases ([People ID], [Court Charge]) VALUES ") +
-         values.join(QStringLiteral(", ")));
+    InsertOffences(QStringLiteral("Cases ([People ID], [Court Charge])"), clientId, chargeId, count);
 }
 
 void EngineFixture::InsertHistory(int32_t clientId, int32_t chargeId, int count) {
-    QStringList values;
-    for (int i = 0; i < count; ++i)
-        values << QStringLiteral("(%1, %2)").arg(clientId).arg(chargeId);
-    Exec(QStringLiteral("INSERT INTO [Client Criminal History] ([Client ID], [Court Charge ID]) VALUES ") +
-         values.join(QStringLiteral(", ")));
+    InsertOffences(QStringLiteral("[Client Criminal History] ([Client ID], [Court Charge ID])"), clientId, chargeId,
+                   count);
+}
+
+void EngineFixture::InsertOffences(const QString& table, int32_t clientId, int32_t chargeId, int count) {
+    const QString row = QStringLiteral("(%1, %2)").arg(clientId).arg(chargeId);
+    Exec(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" VALUES ") +
+         QStringList(count, row).join(QStringLiteral(", ")));
 }
 
 PairSet EngineFixture::AutomaticPairs() {

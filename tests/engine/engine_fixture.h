@@ -88,6 +88,7 @@ public:
     app::MessageWindowProgress messageWindow_;
 
 private:
+    void InsertOffences(const QString& table, int32_t clientId, int32_t chargeId, int count);
     Engine engine_ = Engine::Jet;
     std::unique_ptr<ado::Connection> db_;
 };

@@ -4,11 +4,14 @@
 
 #include "app/frm_message.h"
 #include "data/current_ids.h"
-#include "engine/offence_kind.h"
 #include "engine/rebuild_agency.h"
+#include "engine/rebuild_client.h"
 #include "platform/clock.h"
 #include "platform/screen.h"
 #include "support/faulty_engine.h"
+#include "support/system_texts.h"
+
+#include <QRegularExpression>
 
 #include <cstdlib>
 #include <map>
@@ -17,8 +20,7 @@ namespace enginetest {
 namespace {
 
 using engine::AgencyRebuildFlags;
-using engine::OffenceKind;
-using engine::Texts;
+namespace texts = testsupport::texts;
 
 // The flags the queue passes: the agency's own, their negations, and force.
 AgencyRebuildFlags FromQueue(std::array<bool, 4> refuses) {
@@ -92,16 +94,42 @@ TEST_P(RebuildAgencyTest, CountsScannedRowsInTwentyFivesPerPhase) {
     engine::RebuildAgencyDisqualifications(1, FromQueue(kRefusesDrug), messageWindow_);
     recorder.Stop();
 
-    EXPECT_EQ(recorder.titles.value(0), QStringLiteral("Updating Agency Blacklist. Please wait..."));
+    EXPECT_EQ(recorder.titles.value(0), texts::kAgencyBegin);
     EXPECT_EQ(recorder.statusTexts,
               (QStringList{"Processed 25 entries", "Processed 50 entries", "Processed 25 entries"}));
-    QStringList captions{Texts(OffenceKind::Drug).caseCaption, Texts(OffenceKind::Drug).historyCaption};
+    QStringList captions{texts::kKinds[0].caseCaption, texts::kKinds[0].historyCaption};
     if (engine() == Engine::Server)
-        captions.prepend(QStringLiteral("Removing disqualifications..."));
+        captions.prepend(texts::kRemoving);
     EXPECT_EQ(recorder.captions, captions);
     EXPECT_EQ(Count(), 20);
     EXPECT_TRUE(app::gfrmMessage.IsEmpty());
     EXPECT_EQ(platform::Screen::MousePointer(), platform::vbDefault);
+}
+
+// The statements of the agency scans and of the client rebuild's agency lists, word for word.
+TEST_P(RebuildAgencyTest, WritesItsScansAndTheClientsAgencyListsWordForWord) {
+    InsertAgency(1, kRefusesAll);
+    InsertCharge(1, {1, 1, 1, 1});
+    InsertCases(10, 1);
+    StatementTrace trace;
+
+    engine::RebuildAgencyDisqualifications(1, FromQueue(kRefusesAll), messageWindow_);
+    engine::RebuildClientDisqualifications(10, messageWindow_, {});
+
+    const QString cases = "SELECT * FROM Cases LEFT JOIN [Court Charges] ON Cases.[Court Charge] = [Court "
+                          "Charges].[ID] WHERE ";
+    const QString history = "SELECT * FROM [Client Criminal History] LEFT JOIN [Court Charges] ON [Client "
+                            "Criminal History].[Court Charge ID] = [Court Charges].[ID] WHERE ";
+    QStringList expected;
+    for (const QString& scan : {cases, history}) {
+        for (const char* flag : {"Drug_Related", "Sex_Crime", "Theft_Related", "Violent_Crime"})
+            expected << scan + flag + " = " + T();
+    }
+    for (const char* kind : {"Drug", "Sex", "Theft", "Violent"})
+        expected << QStringLiteral("SELECT [ID] FROM Agencies WHERE No_%1_Offenders = %2 AND Inactive = %3")
+                        .arg(kind, T(), F());
+    EXPECT_EQ(trace.Written().filter(QRegularExpression("^SELECT (\\* FROM (Cases|\\[Client)|\\[ID\\] FROM Ag)")),
+              expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, RebuildAgencyTest, ::testing::Values(Engine::Jet, Engine::Server),
@@ -149,26 +177,54 @@ INSTANTIATE_TEST_SUITE_P(Cases, AgencyRemovalTest, ::testing::ValuesIn(kRemovalC
     return EngineName({info.param.engine, 0}) + std::to_string(info.param.automatic) + "Entries";
 });
 
-TEST_F(EngineFixture, AgencyRemovalOnTheServerDeletesFiveHundredAtATime) {
-    UseDatabase(Engine::Server);
-    if (IsSkipped() || HasFatalFailure())
-        return;
-    InsertEntries(std::vector<Entry>(1234, Entry{3, 7, false, "Old"}));
-    InsertEntries({{1, 7, true, "By hand"}, {1, 8, false, "Other agency"}});
+// On the server removal probes for a row and deletes in batches: 500 entries at a time for an agency, 1000 for
+// a client.
+struct BatchCase {
+    const char* name;
+    int entries;
+    QString probe;
+    QString batch;
+    int batches;
+};
+
+class ServerBatchRemovalTest : public EngineFixture, public ::testing::WithParamInterface<BatchCase> {
+protected:
+    void SetUp() override { UseDatabase(Engine::Server); }
+};
+
+TEST_P(ServerBatchRemovalTest, DeletesTheOwnersAutomaticEntriesInBatches) {
+    const BatchCase& c = GetParam();
+    const bool agency = c.name == std::string("Agency");
+    InsertEntries(std::vector<Entry>(c.entries, Entry{10, 7, false, "Old"}));
+    const std::vector<Entry> kept = {{10, 7, true, "By hand"}, agency ? Entry{10, 8, false, "Other agency"}
+                                                                      : Entry{11, 7, false, "Other client"}};
+    InsertEntries(kept);
     StatementTrace trace;
 
-    engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing), messageWindow_);
+    if (agency)
+        engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing), messageWindow_);
+    else
+        engine::RebuildClientDisqualifications(10, messageWindow_, {.noMessageWindow = true});
 
-    EXPECT_EQ(
-        trace.CountExactly("SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Agency_ID = 7 "
-                           "ORDER BY ID"),
-        4);
-    EXPECT_EQ(
-        trace.CountExactly("DELETE Blacklist FROM (SELECT TOP 500 * FROM Blacklist WHERE Agency_ID = 7 AND "
-                           "Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID"),
-        3);
-    EXPECT_EQ(Entries(), (std::vector<Entry>{{1, 7, true, "By hand"}, {1, 8, false, "Other agency"}}));
+    EXPECT_EQ(trace.CountExactly(c.probe), c.batches + 1);
+    EXPECT_EQ(trace.CountExactly(c.batch), c.batches);
+    EXPECT_EQ(Entries(), kept);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Owners, ServerBatchRemovalTest,
+    ::testing::Values(
+        BatchCase{"Agency", 1234,
+                  "SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Agency_ID = 7 ORDER BY ID",
+                  "DELETE Blacklist FROM (SELECT TOP 500 * FROM Blacklist WHERE Agency_ID = 7 AND "
+                  "Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID",
+                  3},
+        BatchCase{"Client", 2500,
+                  "SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Client_ID = 10 ORDER BY ID",
+                  "DELETE Blacklist FROM (SELECT TOP 1000 * FROM Blacklist WHERE Client_ID = 10 AND "
+                  "Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID",
+                  3}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The skip test: with no flag changed and no force, nothing at all happens.
 struct SkipCase {
@@ -209,6 +265,89 @@ TEST_P(AgencySkipTest, TouchesNothingUnlessSomethingChangedOrForced) {
 INSTANTIATE_TEST_SUITE_P(Cases, AgencySkipTest, ::testing::ValuesIn(kSkipCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// On the embedded files a delete that fails is told once per entry and the removal counts on; the caller's
+// mouse pointer is back at the end.
+struct FailedDeleteCase {
+    const char* name;
+    bool agency;
+    QString message;
+};
+
+class FailedDeleteTest : public EngineFixture, public ::testing::WithParamInterface<FailedDeleteCase> {
+protected:
+    void SetUp() override { UseDatabase(Engine::Jet); }
+};
+
+TEST_P(FailedDeleteTest, ShowsTheRebuildsMessageForEachEntryAndCountsOn) {
+    constexpr int kCallersPointer = 1;  // any pointer but the default
+    InsertAgency(7, kRefusesNothing);
+    InsertEntries(std::vector<Entry>(2, Entry{3, 7, false, "Old"}));
+    datatest::FaultyEngine faulty;
+    faulty.Fail(ado::faulty::Operation::Delete, ado::DB_E_ERRORSINCOMMAND, -1);
+    platform::Screen::SetMousePointer(kCallersPointer);
+    MessageWindowRecorder recorder;
+
+    if (GetParam().agency)
+        engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesNothing), messageWindow_);
+    else
+        engine::RebuildClientDisqualifications(3, messageWindow_, {.showProgress = true});
+    recorder.Stop();
+
+    const QString failed = "Unknown error #-2147217900 during record delete.Injected failure\n\n** Delete Failed "
+                           "**\nContact your System Administrator if this continues.";
+    QStringList shown;
+    for (const auto& box : env_.Answers().Shown())
+        shown << box.text + " " + QString::number(box.buttons);
+    EXPECT_EQ(shown, (QStringList{failed + " 16", GetParam().message + " 64", failed + " 16",
+                                  GetParam().message + " 64"}));
+    EXPECT_EQ(recorder.statusTexts, (QStringList{" 1 entries", " 2 entries"}));
+    EXPECT_EQ(Count(), 2);
+    EXPECT_EQ(platform::Screen::MousePointer(), kCallersPointer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FailedDeleteTest,
+                         ::testing::Values(FailedDeleteCase{"Agency", true, texts::kAgencyRemoveFailed},
+                                           FailedDeleteCase{"Client", false, texts::kClientRemoveFailed}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// On the embedded files each delete and each new entry refreshes the engine's cache, so that other
+// workstations see the change at once.
+TEST_F(EngineFixture, OnTheFilesEachWriteRefreshesTheCache) {
+    UseDatabase(Engine::Jet);
+    InsertAgency(7, kRefusesDrug);
+    InsertCharge(1, {1, 0, 0, 0});
+    InsertCases(10, 1);
+    InsertEntries(std::vector<Entry>(2, Entry{3, 7, false, "Old"}));
+    datatest::FaultyEngine faulty;
+
+    engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesDrug), messageWindow_);
+
+    EXPECT_EQ(faulty->Calls(ado::faulty::Operation::RefreshCache), 3);
+    EXPECT_EQ(AutomaticPairs(), (PairSet{{10, 7}}));
+}
+
+// The agency rebuild opens its add recordset and its scans once: a failure ends the rebuild at once.
+class AgencyOpenFailureTest : public EngineFixture, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override { UseDatabase(Engine::Jet); }
+};
+
+TEST_P(AgencyOpenFailureTest, IsNotRetried) {
+    InsertAgency(1, kRefusesDrug);
+    datatest::FaultyEngine faulty;
+    ado::faulty::Fault fault;
+    fault.operation = ado::faulty::Operation::Query;
+    fault.matches = [start = QString(GetParam())](const QString& sql) { return sql.startsWith(start); };
+    faulty->Add(fault);
+
+    EXPECT_THROW(engine::RebuildAgencyDisqualifications(1, FromQueue(kRefusesDrug), messageWindow_),
+                 ado::Error);
+    EXPECT_EQ(env_.Clock().TotalSleptMs(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Opens, AgencyOpenFailureTest,
+                         ::testing::Values("SELECT * FROM Blacklist WHERE ID = -1", "SELECT * FROM Cases"));
+
 // On the server the removal probe and the batches: another error, or five minutes of failing, end the run; a
 // batch that fails with an error no wait clears ends it at once.
 struct ServerFailureCase {
@@ -220,18 +359,16 @@ struct ServerFailureCase {
     QString message;
 };
 
+const QString kEndsWith = "\rInjected failure\r\rUnexpected error. Application terminated.";
 const ServerFailureCase kServerFailureCases[] = {
     {"ProbeWithAnotherError", ado::faulty::Operation::Query, "SELECT TOP 1 ID FROM Blacklist",
-     ado::DB_E_ERRORSINCOMMAND, 0,
-     "Error: -2147217900\rInjected failure\r\rUnexpected error. Application terminated."},
+     ado::DB_E_ERRORSINCOMMAND, 0, "Error: -2147217900" + kEndsWith},
     {"ProbeLockedForFiveMinutes", ado::faulty::Operation::Query, "SELECT TOP 1 ID FROM Blacklist",
-     ado::E_FAIL_HR, 300'000,
-     "Error: -2147467259\rInjected failure\r\rUnexpected error. Application terminated."},
+     ado::E_FAIL_HR, 300'000, "Error: -2147467259" + kEndsWith},
     {"BatchLockedForFiveMinutes", ado::faulty::Operation::Execute, "DELETE Blacklist", ado::E_FAIL_HR,
-     300'000, "Error: -2147467259\rInjected failure\r\rUnexpected error. Application terminated."},
+     300'000, "Error: -2147467259" + kEndsWith},
     {"BatchWithAnotherErrorAtOnce", ado::faulty::Operation::Execute, "DELETE Blacklist",
-     ado::DB_E_ERRORSINCOMMAND, 0,
-     "Error: -2147217900\rInjected failure\r\rUnexpected error. Application terminated."},
+     ado::DB_E_ERRORSINCOMMAND, 0, "Error: -2147217900" + kEndsWith},
 };
 
 class AgencyServerFailureTest : public EngineFixture,

@@ -7,11 +7,13 @@
 #include "platform/form.h"
 #include "platform/screen.h"
 #include "support/faulty_engine.h"
+#include "support/system_texts.h"
 
 namespace enginetest {
 namespace {
 
 using engine::ClientRebuildOptions;
+namespace texts = testsupport::texts;
 
 constexpr std::array<bool, 4> kRefusesDrug = {true, false, false, false};
 constexpr std::array<bool, 4> kRefusesSex = {false, true, false, false};
@@ -44,7 +46,7 @@ TEST_P(RebuildClientTest, FromTheQueueShowsOnlyTheWindowCaption) {
     Rebuild(10);
     recorder.Stop();
 
-    EXPECT_EQ(recorder.titles, QStringList{"Updating disqualifications. Please wait..."});
+    EXPECT_EQ(recorder.titles, QStringList{texts::kClientBegin});
     EXPECT_TRUE(recorder.captions.isEmpty());
     EXPECT_TRUE(recorder.statusTexts.isEmpty());
     EXPECT_TRUE(app::gfrmMessage.IsEmpty());
@@ -56,6 +58,8 @@ TEST_P(RebuildClientTest, FromTheQueueShowsOnlyTheWindowCaption) {
                                              {10, 5, false, ""}}));
 }
 
+// Progress without the window: the phases and counters go to the message window, which this call neither shows
+// nor unloads.
 TEST_P(RebuildClientTest, ShowsCaptionsAndCountersOnRequest) {
     InsertAgency(1, kRefusesDrug);
     InsertCharge(1, {1, 0, 0, 0});
@@ -64,15 +68,19 @@ TEST_P(RebuildClientTest, ShowsCaptionsAndCountersOnRequest) {
     InsertEntries(std::vector<Entry>(3, Entry{10, 2, false, "Old"}));
     MessageWindowRecorder recorder;
 
-    Rebuild(10, {.showProgress = true});
+    Rebuild(10, {.noMessageWindow = true, .showProgress = true});
     recorder.Stop();
 
-    QStringList captions = {"Updating Case entries...", "Updating Criminal History entries..."};
+    QStringList captions = {texts::kClientCases, texts::kClientHistory};
     QStringList statusTexts = {"Processed 1 entries", "Processed 2 entries", "Processed 1 entries"};
     if (engine() == Engine::Jet) {
-        captions.prepend("Removing disqualifications...");
+        captions.prepend(texts::kRemoving);
         statusTexts = QStringList{" 1 entries", " 2 entries", " 3 entries"} + statusTexts;
     }
+    EXPECT_TRUE(recorder.titles.isEmpty());
+    ASSERT_FALSE(app::gfrmMessage.IsEmpty());
+    EXPECT_FALSE(app::gfrmMessage->Visible());
+    app::gfrmMessage.Reset();
     EXPECT_EQ(recorder.captions, captions);
     EXPECT_EQ(recorder.statusTexts, statusTexts);
     EXPECT_EQ(Entries(), (std::vector<Entry>{{10, 1, false, ""}}));
@@ -96,29 +104,6 @@ TEST_P(RebuildClientTest, SkipRemovalOnlyAddsMissingPairs) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, RebuildClientTest, ::testing::Values(Engine::Jet, Engine::Server),
                          EngineName);
-
-TEST_F(EngineFixture, ClientRemovalOnTheServerDeletesAThousandAtATime) {
-    UseDatabase(Engine::Server);
-    if (IsSkipped() || HasFatalFailure())
-        return;
-    InsertEntries(std::vector<Entry>(2500, Entry{10, 7, false, "Old"}));
-    InsertEntries({{10, 7, true, "By hand"}, {11, 7, false, "Other client"}});
-    StatementTrace trace;
-    platform::Form owner;
-    app::MessageWindowProgress ownedWindow(&owner);
-
-    engine::RebuildClientDisqualifications(10, ownedWindow, {});
-
-    EXPECT_EQ(
-        trace.CountExactly("SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Client_ID = 10 "
-                           "ORDER BY ID"),
-        4);
-    EXPECT_EQ(
-        trace.CountExactly("DELETE Blacklist FROM (SELECT TOP 1000 * FROM Blacklist WHERE Client_ID = 10 AND "
-                           "Manually_Entered = 0 ORDER BY ID) AS t1 Where t1.ID = Blacklist.ID"),
-        3);
-    EXPECT_EQ(Entries(), (std::vector<Entry>{{10, 7, true, "By hand"}, {11, 7, false, "Other client"}}));
-}
 
 // The opens under the rebuild's handling: passing conditions are waited out, 250 ms and pending events at a
 // time, for up to five minutes; then, or on any other error, the message and the end of the run.

@@ -2,8 +2,6 @@
 // connection settings, and which database files its refresh copies, skips or gives up on.
 #include "localrefresh/frm_setup_laptop.h"
 #include "ado/connection.h"
-#include "ado/provider.h"
-#include "ado/recordset.h"
 #include "data/connection_settings.h"
 #include "platform/msgbox.h"
 #include "platform/runtime_error.h"
@@ -11,539 +9,312 @@
 #include "platform/settings.h"
 #include "support/databases.h"
 #include "support/program_environment.h"
+#include "support/query_rows.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
-#include <map>
-#include <memory>
-#include <ostream>
 #include <sstream>
-#include <vector>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
-// Failures show texts as text.
 static void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
 
 namespace {
 
+using namespace platform;
 using localrefresh::frmSetupLaptop;
 using localrefresh::gfrmSetupLaptop;
 
 const QString kMain = u"KS.mdb"_s;
 const QString kUsers = u"KS_users.mdb"_s;
-const QString kLists = u"KS_lists.mdb"_s;
 const QString kSands = u"KS_sands.mdb"_s;
+const QString kLists = u"KS_lists.mdb"_s;
+const QStringList kAll = {kMain, kUsers, kSands, kLists};
+const QString kJet = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s;
 
-// A message box as the refresh showed it, with what lblProgress said meanwhile.
-struct ShownBox {
-    QString text;
-    int buttons = 0;
-    QString progress;
-};
-
-// Answers from a script (the default button once it runs out), notes each box with the window's progress
-// text, and lets a test act while a box is up.
-class RefreshAnswerer : public platform::MessageBoxAnswerer {
-public:
-    int Answer(const platform::MessageBoxRequest& request) override {
-        const frmSetupLaptop* window = gfrmSetupLaptop.IsEmpty() ? nullptr : gfrmSetupLaptop.Get();
-        shown.push_back({request.text, request.buttons, window ? window->lblProgress->Caption() : QString()});
-        if (onBox)
-            onBox(request);
-        if (answers.empty())
-            return platform::DefaultAnswer(request.buttons);
-        const int answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-
-    std::deque<int> answers;
-    std::function<void(const platform::MessageBoxRequest&)> onBox;
-    std::vector<ShownBox> shown;
-};
-
-// A file as it is on disk: its modification time and its bytes.
-struct FileState {
-    QDateTime modified;
-    QByteArray bytes;
-    bool operator==(const FileState&) const = default;
-};
-
-std::map<QString, FileState> FolderState(const QString& folder) {
-    std::map<QString, FileState> state;
-    for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
-        QFile file(info.filePath());
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(info.filePath());
-        state[info.fileName()] = {info.lastModified(), file.readAll()};
-    }
-    return state;
+// A message box as the refresh shows it: the progress text at the time, the buttons, the text to its first
+// gap.
+QString Box(const QString& progress, int buttons, const QString& text) {
+    return progress + u" | "_s + QString::number(buttons) + u" | "_s + text.section(u"\n\n"_s, 0, 0);
 }
+
+// Answers from a script (the default button once it runs out) and notes each box; onBox runs while it is up.
+class RefreshAnswerer : public ScriptedAnswerer {
+public:
+    int Answer(const MessageBoxRequest& request) override {
+        shown << Box(gfrmSetupLaptop->lblProgress->Caption(), request.buttons, request.text);
+        if (onBox)
+            onBox();
+        return ScriptedAnswerer::Answer(request);
+    }
+    std::function<void()> onBox;
+    QStringList shown;
+};
 
 class SetupLaptopTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ado::provider::RegisterBuiltInProviders();
-        answers_ = std::make_shared<RefreshAnswerer>();
-        platform::SetMessageBoxAnswerer(answers_);
-        remote_ = Folder(u"remote"_s);
-        local_ = Folder(u"local"_s);
-        platform::SaveSetting(u"KS"_s, u"Data"_s, u"KS Data Path"_s, local_);
-        platform::SaveSetting(u"KS"_s, u"Data"_s, u"Remote KS Data Path"_s, remote_);
+        SetMessageBoxAnswerer(answers_);
+        EmptyFolders();
+        SaveSetting(u"KS"_s, u"Data"_s, u"KS Data Path"_s, local_);
+        SaveSetting(u"KS"_s, u"Data"_s, u"Remote KS Data Path"_s, remote_);
     }
-    void TearDown() override {
-        // A window whose refresh ended the program is still loaded: it closes now without copying again.
+    void TearDown() override { CloseWindow(); }
+
+    // Frees a held file. A window whose refresh ended the program is still loaded: it closes without copying.
+    void CloseWindow() {
+        ::close(std::exchange(holder_, -1));
         if (!gfrmSetupLaptop.IsEmpty() && gfrmSetupLaptop->IsLoaded()) {
             gfrmSetupLaptop->chkCopy->setChecked(false);
             gfrmSetupLaptop->Unload();
         }
         gfrmSetupLaptop.Reset();
-        platform::Screen::DoEvents();
+        Screen::DoEvents();
     }
 
-    // A folder below the test's own, created, ending with "/".
-    QString Folder(const QString& name) {
-        const QString path = env_.Dir() + u'/' + name + u'/';
-        EXPECT_TRUE(QDir().mkpath(path));
-        return path;
-    }
-    // Empties both folders, for the next case of a table.
     void EmptyFolders() {
         for (const QString& folder : {remote_, local_}) {
             QDir(folder).removeRecursively();
-            QDir().mkpath(folder);
+            ASSERT_TRUE(QDir().mkpath(folder));
         }
     }
-    // A database file folder + name whose one row in table Origin says where it came from.
-    static void MakeDatabase(const QString& folder, const QString& name, const QString& origin) {
-        ado::Connection connection;
-        connection.Open(testsupport::NewJetDatabase(folder, name));
-        connection.Execute(u"CREATE TABLE Origin (Name TEXT)"_s);
-        connection.Execute(u"INSERT INTO Origin (Name) VALUES ('"_s + origin + u"')"_s);
-        connection.Close();
-        ado::ClearConnectionPool();
-    }
-    // The four product databases in folder, each saying "<origin> <file name>".
-    static void MakeProductDatabases(const QString& folder, const QString& origin) {
-        for (const QString& name : {kMain, kUsers, kLists, kSands})
-            MakeDatabase(folder, name, origin + u' ' + name);
-    }
-    // The rows of table Origin in the database at path, joined; "missing" when there is no file.
-    static QString OriginOf(const QString& path) {
-        if (!QFileInfo::exists(path))
-            return u"missing"_s;
-        QStringList names;
-        {
-            ado::Connection connection;
-            connection.Open(u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + path + u';');
-            ado::Recordset rows;
-            rows.Open(u"SELECT Name FROM Origin ORDER BY Name"_s, connection);
-            for (; !rows.Eof(); rows.MoveNext())
-                names << rows(u"Name"_s).ToString();
-            rows.Close();
-            connection.Close();
+    // Files of those names in folder, each saying "<origin> <name>".
+    static void MakeFiles(const QString& folder, const QStringList& names, const QString& origin) {
+        for (const QString& name : names) {
+            QFile file(folder + name);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write((origin + u' ' + name).toUtf8());
         }
-        ado::ClearConnectionPool();
-        return names.join(u", "_s);
     }
-    // Loads the window and shows it without modality, as a person sees it before choosing.
-    frmSetupLaptop& OpenWindow() {
-        frmSetupLaptop& window = *gfrmSetupLaptop;
-        window.Show(platform::vbModeless);
-        return window;
+    // Where the main, users, select-and-sort and lists files of folder came from, e.g.
+    // "remote/local/missing/remote"; a file holding another file's name shows that name.
+    static QString Origins(const QString& folder) {
+        QStringList origins;
+        for (const QString& name : kAll) {
+            QFile file(folder + name);
+            origins << (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).remove(u' ' + name)
+                                                       : u"missing"_s);
+        }
+        return origins.join(u'/');
     }
-    // Opens the window, chooses the folder and the refresh, and presses OK.
-    frmSetupLaptop& ChooseAndPressOk(bool local, bool refresh) {
-        frmSetupLaptop& window = OpenWindow();
-        (local ? window.optLocal : window.optRemote)->setChecked(true);
-        window.chkCopy->setChecked(refresh);
-        window.cmdOK_Click();
-        return window;
-    }
-    QStringList ShownTexts() const {
-        QStringList texts;
-        for (const ShownBox& box : answers_->shown)
-            texts << box.text;
-        return texts;
+    frmSetupLaptop& OpenWindow(bool local = false, bool refresh = false) {
+        gfrmSetupLaptop->Show(vbModeless);
+        (local ? gfrmSetupLaptop->optLocal : gfrmSetupLaptop->optRemote)->setChecked(true);
+        gfrmSetupLaptop->chkCopy->setChecked(refresh);
+        return *gfrmSetupLaptop;
     }
 
     testsupport::ProgramEnvironment env_;
-    std::shared_ptr<RefreshAnswerer> answers_;
-    QString remote_;
-    QString local_;
+    std::shared_ptr<RefreshAnswerer> answers_ = std::make_shared<RefreshAnswerer>();
+    QString remote_ = env_.Dir() + u"/remote/"_s;
+    QString local_ = env_.Dir() + u"/local/"_s;
+    int holder_ = -1;  // a file another program holds locked
 };
 
-struct FolderCase {
-    const char* what;
-    QString stored;  // "-" leaves the key out
-    QString shown;
-};
-
-TEST_F(SetupLaptopTest, ShowsBothFoldersEndingWithTheSeparatorAndKeepsTheLocalOne) {
-    const std::vector<FolderCase> cases = {
-        {"a folder without its separator", u"/srv/ks"_s, u"/srv/ks/"_s},
-        {"a folder with its separator", u"/srv/ks/"_s, u"/srv/ks/"_s},
-        {"an empty value", QString(), u"/"_s},
+TEST_F(SetupLaptopTest, ShowsTheFoldersWithTheirSeparatorAndSetsTheDataPathAndTheSystemDatabase) {
+    // The local folder stored (the remote one: + "/remote"), the sibling's, the folder shown, the system DB.
+    // clang-format off
+    struct Case { QString stored, sibling, shown, systemFile; };
+    const Case cases[] = {
+        {u"/srv/ks"_s, u"/srv/zo"_s, u"/srv/ks/"_s, u"/srv/zo/HVSYS.MDB"_s},
+        {u"/srv/ks/"_s, QString(), u"/srv/ks/"_s, u"/old/zo/HVSYS.MDB"_s},
+        {QString(), QString(), u"/"_s, u"/old/zo/HVSYS.MDB"_s},
     };
-    for (const FolderCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        platform::SaveSetting(u"KS"_s, u"Data"_s, u"KS Data Path"_s, c.stored);
-        platform::SaveSetting(u"KS"_s, u"Data"_s, u"Remote KS Data Path"_s, c.stored + u"/remote"_s);
-        frmSetupLaptop& window = OpenWindow();
-        EXPECT_EQ(window.Caption(), u"Select Laptop Directory"_s);
-        EXPECT_EQ(window.lblPrompts[0]->Caption(), u"KS Data Directory"_s);
-        EXPECT_EQ(window.lblPrompts[1]->Caption(), u"KS Data Directory"_s);
-        EXPECT_EQ(window.lblLocalKSDirectory->Caption(), c.shown);
-        EXPECT_EQ(window.lblRemoteKSDirectory->Caption(), c.stored + u"/remote/"_s);
-        EXPECT_TRUE(window.optRemote->isChecked());
-        EXPECT_FALSE(window.chkCopy->isChecked());
-        window.close();
-        // The data path is the shown folder, also after the window closed without OK.
-        EXPECT_EQ(data::Settings().dataPath, c.shown);
-        platform::Screen::DoEvents();
-    }
-}
-
-TEST_F(SetupLaptopTest, SiblingDataFolderSetsTheSystemDatabase) {
-    struct SiblingCase {
-        const char* what;
-        QString stored;
-        bool present;
-        QString path;
-        QString file;
-    };
-    const std::vector<SiblingCase> cases = {
-        {"a sibling folder", u"/srv/zo"_s, true, u"/srv/zo/"_s, u"/srv/zo/HVSYS.MDB"_s},
-        {"no sibling folder", QString(), false, u"/old/zo/"_s, u"/old/zo/HVSYS.MDB"_s},
-    };
-    for (const SiblingCase& c : cases) {
-        SCOPED_TRACE(c.what);
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored.toStdString());
         data::ConnectionSettings& settings = data::Settings();
-        settings.zoDataPresent = !c.present;
+        settings.zoDataPresent = c.sibling.isEmpty();
         settings.zoDataPath = u"/old/zo/"_s;
         settings.systemDatabaseFile = u"/old/zo/HVSYS.MDB"_s;
-        settings.systemConnectionString = data::JetFileConnectionString(settings.systemDatabaseFile);
-        platform::SaveSetting(u"ZO"_s, u"Data"_s, u"ZO Data Path"_s, c.stored);
-        OpenWindow().close();
-        platform::Screen::DoEvents();
-        EXPECT_EQ(settings.zoDataPresent, c.present);
-        EXPECT_EQ(settings.zoDataPath, c.path);
-        EXPECT_EQ(settings.systemDatabaseFile, c.file);
-        EXPECT_EQ(settings.systemConnectionString, u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s +
-                                                       c.file + u";Persist Security Info=False"_s);
+        settings.systemConnectionString = kJet + u"/old/zo/HVSYS.MDB;Persist Security Info=False"_s;
+        SaveSetting(u"KS"_s, u"Data"_s, u"KS Data Path"_s, c.stored);
+        SaveSetting(u"KS"_s, u"Data"_s, u"Remote KS Data Path"_s, c.stored + u"/remote"_s);
+        SaveSetting(u"ZO"_s, u"Data"_s, u"ZO Data Path"_s, c.sibling);
+        gfrmSetupLaptop->Show(vbModeless);
+        const frmSetupLaptop& window = *gfrmSetupLaptop;
+        EXPECT_EQ(
+            (QStringList{window.Caption(), window.lblPrompts[0]->Caption(), window.lblPrompts[1]->Caption(),
+                         window.lblLocalKSDirectory->Caption(), window.lblRemoteKSDirectory->Caption()}),
+            (QStringList{u"Select Laptop Directory"_s, u"KS Data Directory"_s, u"KS Data Directory"_s,
+                         c.shown, c.stored + u"/remote/"_s}));
+        EXPECT_TRUE(window.optRemote->isChecked() && !window.chkCopy->isChecked());
+        EXPECT_EQ(settings.dataPath, c.shown);
+        EXPECT_EQ(settings.zoDataPresent, !c.sibling.isEmpty());
+        EXPECT_EQ(settings.zoDataPath, c.sibling.isEmpty() ? u"/old/zo/"_s : c.sibling + u'/');
+        EXPECT_EQ(settings.systemDatabaseFile, c.systemFile);
+        EXPECT_EQ(settings.systemConnectionString, kJet + c.systemFile + u";Persist Security Info=False"_s);
+        gfrmSetupLaptop->close();
+        Screen::DoEvents();
     }
 }
 
-TEST_F(SetupLaptopTest, ClosingWithoutOkSwitchesToRemoteAndKeepsTheDataPath) {
-    MakeProductDatabases(remote_, u"remote"_s);
-    MakeProductDatabases(local_, u"local"_s);
-    data::ConnectionSettings& settings = data::Settings();
-    settings.useLocalData = true;
-    settings.mainDatabaseFile = u"/before/KS.mdb"_s;
-    const auto before = FolderState(local_);
-
-    frmSetupLaptop& window = OpenWindow();
-    window.optLocal->setChecked(true);
-    window.chkCopy->setChecked(true);
-    window.close();
-
-    EXPECT_FALSE(settings.useLocalData);
-    EXPECT_EQ(settings.dataPath, local_);
-    EXPECT_EQ(settings.mainDatabaseFile, u"/before/KS.mdb"_s);
-    EXPECT_TRUE(gfrmSetupLaptop.IsEmpty());
-    EXPECT_TRUE(platform::Screen::Forms().empty());
-    EXPECT_EQ(FolderState(local_), before);
-    EXPECT_TRUE(answers_->shown.empty());
-}
-
-TEST_F(SetupLaptopTest, OkWithoutRefreshOnlySwitchesTheSettings) {
-    struct ChoiceCase {
-        const char* what;
-        bool local;
-    };
-    for (const ChoiceCase c : {ChoiceCase{"local", true}, ChoiceCase{"remote", false}}) {
-        SCOPED_TRACE(c.what);
-        EmptyFolders();
-        MakeProductDatabases(remote_, u"remote"_s);
-        MakeProductDatabases(local_, u"local"_s);
-        const auto remoteBefore = FolderState(remote_);
-        const auto localBefore = FolderState(local_);
-
-        frmSetupLaptop& window = OpenWindow();
-        const QString progress = window.lblProgress->Caption();
-        (c.local ? window.optLocal : window.optRemote)->setChecked(true);
-        window.cmdOK->click();
-
-        const QString folder = c.local ? local_ : remote_;
-        const data::ConnectionSettings& settings = data::Settings();
-        EXPECT_EQ(settings.useLocalData, c.local);
-        EXPECT_EQ(settings.dataPath, folder);
-        EXPECT_EQ(settings.mainDatabaseFile, folder + kMain);
-        EXPECT_EQ(settings.mainConnectionString,
-                  u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + folder +
-                      u"KS.mdb;Persist Security Info=False;User ID=;Password=;"_s);
-        EXPECT_EQ(settings.listsDatabaseFile, folder + kLists);
-        EXPECT_EQ(settings.usersDatabaseFile, folder + kUsers);
-        EXPECT_EQ(settings.usersConnectionString, u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s +
-                                                      folder + u"KS_users.mdb;Persist Security Info=False"_s);
-        EXPECT_EQ(settings.sandsDatabaseFile, folder + kSands);
-        EXPECT_EQ(window.lblProgress->Caption(), progress);
-        EXPECT_EQ(FolderState(remote_), remoteBefore);
-        EXPECT_EQ(FolderState(local_), localBefore);
-        EXPECT_TRUE(answers_->shown.empty());
-        EXPECT_TRUE(gfrmSetupLaptop.IsEmpty());
-        platform::Screen::DoEvents();
-    }
-}
-
-TEST_F(SetupLaptopTest, RefreshReplacesTheThreeLocalCopiesInOrder) {
-    MakeProductDatabases(remote_, u"remote"_s);
-    MakeProductDatabases(local_, u"local"_s);
-
-    frmSetupLaptop& window = ChooseAndPressOk(true, true);
-
-    // Each copy asks before it replaces the older local copy; the answers are the default Yes.
-    ASSERT_EQ(answers_->shown.size(), 3u) << qPrintable(ShownTexts().join(u"\n"_s));
-    const QStringList progress = {u"Copying Main Data Base..."_s, u"Copying Users Data Base..."_s,
-                                  u"Copying Select and Sort Data Base..."_s};
-    const QStringList files = {kMain, kUsers, kSands};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(answers_->shown[i].progress, progress[i]);
-        EXPECT_TRUE(answers_->shown[i].text.contains(local_ + files[i]))
-            << qPrintable(answers_->shown[i].text);
-    }
-    EXPECT_EQ(window.lblProgress->Caption(), u"Refresh Complete"_s);
-    EXPECT_EQ(platform::Screen::MousePointer(), platform::vbDefault);
-    EXPECT_EQ(OriginOf(local_ + kMain), u"remote KS.mdb"_s);
-    EXPECT_EQ(OriginOf(local_ + kUsers), u"remote KS_users.mdb"_s);
-    EXPECT_EQ(OriginOf(local_ + kSands), u"remote KS_sands.mdb"_s);
-    EXPECT_EQ(OriginOf(local_ + kLists), u"local KS_lists.mdb"_s);
-    EXPECT_TRUE(data::Settings().useLocalData);
-    EXPECT_EQ(data::Settings().dataPath, local_);
-}
-
-TEST_F(SetupLaptopTest, ListsDatabaseIsNeverCopied) {
-    MakeProductDatabases(remote_, u"remote"_s);
-
-    ChooseAndPressOk(true, true);
-
-    EXPECT_TRUE(answers_->shown.empty()) << qPrintable(ShownTexts().join(u"\n"_s));
-    EXPECT_EQ(QDir(local_).entryList(QDir::Files).join(u", "_s), u"KS.mdb, KS_sands.mdb, KS_users.mdb"_s);
-    EXPECT_EQ(data::Settings().listsDatabaseFile, local_ + kLists);
-}
-
-TEST_F(SetupLaptopTest, CancelledCopyGoesOnWithTheNextFile) {
-    MakeProductDatabases(remote_, u"remote"_s);
-    MakeDatabase(local_, kMain, u"local KS.mdb"_s);
-    answers_->answers = {platform::vbNo};  // do not replace the local KS.mdb
-
-    frmSetupLaptop& window = ChooseAndPressOk(true, true);
-
-    ASSERT_EQ(answers_->shown.size(), 2u) << qPrintable(ShownTexts().join(u"\n"_s));
-    EXPECT_EQ(answers_->shown[1].text,
-              u"Copy of "_s + remote_ + kMain + u" to "_s + local_ + kMain + u" cancelled."_s);
-    EXPECT_EQ(answers_->shown[1].buttons, platform::vbOKOnly + platform::vbInformation);
-    EXPECT_EQ(OriginOf(local_ + kMain), u"local KS.mdb"_s);
-    EXPECT_EQ(OriginOf(local_ + kUsers), u"remote KS_users.mdb"_s);
-    EXPECT_EQ(OriginOf(local_ + kSands), u"remote KS_sands.mdb"_s);
-    EXPECT_EQ(window.lblProgress->Caption(), u"Refresh Complete"_s);
-}
-
-TEST_F(SetupLaptopTest, CancelInTheOldFashionedWaySkipsTheFile) {
-    MakeDatabase(remote_, kMain, u"remote KS.mdb"_s);
-    MakeDatabase(remote_, kSands, u"remote KS_sands.mdb"_s);  // the users database is missing
-    answers_->answers = {platform::vbCancel};
-
-    frmSetupLaptop& window = ChooseAndPressOk(true, true);
-
-    ASSERT_EQ(answers_->shown.size(), 1u) << qPrintable(ShownTexts().join(u"\n"_s));
-    EXPECT_EQ(answers_->shown[0].text,
-              u"Copy failed with a code of 2. Press OK to do it the old fashioned way."_s);
-    EXPECT_EQ(answers_->shown[0].buttons, platform::vbOKCancel + platform::vbInformation);
-    EXPECT_EQ(answers_->shown[0].progress, u"Copying Users Data Base..."_s);
-    EXPECT_EQ(OriginOf(local_ + kMain), u"remote KS.mdb"_s);
-    EXPECT_EQ(OriginOf(local_ + kUsers), u"missing"_s);
-    EXPECT_EQ(OriginOf(local_ + kSands), u"remote KS_sands.mdb"_s);
-    EXPECT_EQ(window.lblProgress->Caption(), u"Refresh Complete"_s);
-    EXPECT_TRUE(gfrmSetupLaptop.IsEmpty());
-}
-
-TEST_F(SetupLaptopTest, FailingPlainCopyEndsTheProgram) {
-    MakeDatabase(remote_, kMain, u"remote KS.mdb"_s);
-    MakeDatabase(remote_, kSands, u"remote KS_sands.mdb"_s);  // the users database is missing
-    answers_->answers = {platform::vbOK};                     // do it the old fashioned way
-
-    frmSetupLaptop& window = OpenWindow();
-    window.optLocal->setChecked(true);
-    window.chkCopy->setChecked(true);
-    EXPECT_THROW(window.cmdOK_Click(), platform::EndProgram);
-
-    ASSERT_EQ(answers_->shown.size(), 2u) << qPrintable(ShownTexts().join(u"\n"_s));
-    EXPECT_EQ(answers_->shown[1].text,
-              u"Error #53 while trying to copy.\nFile not foundContact your System Administrator if this "
-              u"continues.\nTerminating application."_s);
-    EXPECT_EQ(answers_->shown[1].buttons, platform::vbOKOnly + platform::vbCritical);
-    EXPECT_EQ(OriginOf(local_ + kUsers), u"missing"_s);
-    EXPECT_EQ(OriginOf(local_ + kSands), u"missing"_s);
-    EXPECT_EQ(window.lblProgress->Caption(), u"Copying Users Data Base..."_s);
-}
-
-// A file in use: another program holds a lock on the remote main database, as a database engine does while
-// it works on the file. The lock belongs to an open file description of its own, so that the copy's own
-// opening and closing of the file cannot drop it.
-class BusyFileTest : public SetupLaptopTest {
-protected:
-    void TearDown() override {
-        Release();
-        SetupLaptopTest::TearDown();
-    }
-    void HoldLock(const QString& file) {
-        holder_ = ::open(QFile::encodeName(file).constData(), O_RDWR | O_CLOEXEC);
-        ASSERT_GE(holder_, 0);
-        struct flock lock {};
-        lock.l_type = F_WRLCK;
-        lock.l_whence = SEEK_SET;
-        ASSERT_EQ(::fcntl(holder_, F_OFD_SETLK, &lock), 0);
-    }
-    void Release() {
-        if (holder_ >= 0)
-            ::close(holder_);
-        holder_ = -1;
-    }
-
-    int holder_ = -1;
-};
-
-const QString kInUse =
-    u"File cannot be copied because it is in use.\nMake sure everyone has exitted "
-    u"KSProcessDisqualificationsQueue then press OK or press Cancel to exit."_s;
-
-TEST_F(BusyFileTest, OkRetriesTheCopyOnceTheFileIsFree) {
-    MakeProductDatabases(remote_, u"remote"_s);
-    HoldLock(remote_ + kMain);
-    answers_->onBox = [&](const platform::MessageBoxRequest&) { Release(); };
-    answers_->answers = {platform::vbOK};
-
-    frmSetupLaptop& window = ChooseAndPressOk(true, true);
-
-    ASSERT_EQ(answers_->shown.size(), 1u) << qPrintable(ShownTexts().join(u"\n"_s));
-    EXPECT_EQ(answers_->shown[0].text, kInUse);
-    EXPECT_EQ(answers_->shown[0].buttons, platform::vbOKCancel + platform::vbCritical);
-    EXPECT_EQ(OriginOf(local_ + kMain), u"remote KS.mdb"_s);
-    EXPECT_EQ(OriginOf(local_ + kSands), u"remote KS_sands.mdb"_s);
-    EXPECT_EQ(window.lblProgress->Caption(), u"Refresh Complete"_s);
-}
-
-TEST_F(BusyFileTest, CancelEndsTheProgramAtOnce) {
-    MakeProductDatabases(remote_, u"remote"_s);
-    HoldLock(remote_ + kMain);
-    answers_->answers = {platform::vbOK, platform::vbCancel};
-
-    frmSetupLaptop& window = OpenWindow();
-    window.optLocal->setChecked(true);
-    window.chkCopy->setChecked(true);
-    EXPECT_THROW(window.cmdOK_Click(), platform::EndProgram);
-
-    EXPECT_EQ(ShownTexts().join(u"\n--\n"_s), QStringList({kInUse, kInUse}).join(u"\n--\n"_s));
-    EXPECT_EQ(OriginOf(local_ + kMain), u"missing"_s);
-    EXPECT_EQ(OriginOf(local_ + kUsers), u"missing"_s);
-    EXPECT_TRUE(window.IsLoaded());
-}
-
-TEST_F(SetupLaptopTest, RefreshCopiesWhatThisProgramJustWrote) {
-    MakeProductDatabases(remote_, u"remote"_s);
-    // The program's own connection is closed but its session stays in the pool with the database open.
-    ado::Connection connection;
-    connection.Open(u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + remote_ + kMain + u';');
-    connection.Execute(u"INSERT INTO Origin (Name) VALUES ('written just now')"_s);
-    connection.Close();
-
-    ChooseAndPressOk(true, true);
-
-    EXPECT_EQ(OriginOf(local_ + kMain), u"remote KS.mdb, written just now"_s);
-}
-
-TEST_F(SetupLaptopTest, WindowNeverShrinksBelowItsDesignSize) {
-    frmSetupLaptop& window = OpenWindow();
-    const QSize design = window.size();
-    struct ResizeCase {
-        const char* what;
-        QSize requested;
-        QSize kept;
-    };
-    const std::vector<ResizeCase> cases = {
-        {"narrower", {design.width() - 50, design.height() + 20}, {design.width(), design.height() + 20}},
-        {"lower", {design.width() + 30, design.height() - 40}, {design.width() + 30, design.height()}},
-        {"smaller", {10, 10}, design},
-        {"larger", design + QSize(100, 60), design + QSize(100, 60)},
-    };
-    for (const ResizeCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        window.resize(c.requested);
-        EXPECT_EQ(window.size(), c.kept);
-    }
-}
-
-struct TerminalCase {
-    const char* what;
-    std::string typed;
-    bool okPressed;
-    bool local;
-    bool refreshed;
-    bool askedAgain;
-};
-
-TEST_F(SetupLaptopTest, TerminalFormAsksAndPressesOk) {
-    const std::vector<TerminalCase> cases = {
+// The choice at the terminal form, or the close box, and what it leaves in the settings and the folders; the
+// window opens with the refresh checked.
+TEST_F(SetupLaptopTest, TheChoiceAtTheTerminalOrTheCloseBoxSetsTheSettings) {
+    // What was typed (nullptr: the close box, with Local chosen), and what came of it.
+    // clang-format off
+    struct Case { const char* what; const char* typed; bool ok, local, refreshed, askedAgain; };
+    const Case cases[] = {
         {"local with a refresh", "local\nyes\n", true, true, true, false},
-        {"first letters in any case", "L\nY\n", true, true, true, false},
-        {"empty lines take what the window shows", "\n\n", true, false, false, false},
+        {"first letters in any case", "L\nN\n", true, true, false, false},
+        {"empty lines take what the window shows", "\n\n", true, false, true, false},
         {"remote without a refresh", "remote\nno\n", true, false, false, false},
         {"anything else asks again", "elsewhere\nlocal\nmaybe\nn\n", true, true, false, true},
         {"cancel at the folder", "cancel\n", false, false, false, false},
         {"cancel at the refresh", "local\nc\n", false, false, false, false},
         {"end of input", "local\n", false, false, false, false},
+        {"the close box", nullptr, false, false, false, false},
     };
-    for (const TerminalCase& c : cases) {
+    // clang-format on
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EmptyFolders();
-        MakeProductDatabases(remote_, u"remote"_s);
-        data::Settings().useLocalData = true;
-        data::Settings().mainDatabaseFile = u"/before/KS.mdb"_s;
+        MakeFiles(remote_, kAll, u"remote"_s);
+        data::ConnectionSettings& settings = data::Settings();
+        settings.useLocalData = true;
+        settings.mainDatabaseFile = u"/before/KS.mdb"_s;
+        frmSetupLaptop& window = OpenWindow(c.typed == nullptr, true);
+        const QString progress = window.lblProgress->Caption();
 
-        frmSetupLaptop& window = OpenWindow();
-        std::istringstream in(c.typed);
-        testing::internal::CaptureStderr();
-        window.AskAtTerminal(in);
-        const std::string questions = testing::internal::GetCapturedStderr();
+        if (c.typed == nullptr) {
+            window.close();
+        } else {
+            std::istringstream in(c.typed);
+            testing::internal::CaptureStderr();
+            window.AskAtTerminal(in);
+            const QString asked = QString::fromStdString(testing::internal::GetCapturedStderr());
+            EXPECT_TRUE(asked.contains(u"Remote Data Directories: KS Data Directory "_s + remote_ + u'\n') &&
+                        asked.contains(u"Local Data Directories: KS Data Directory "_s + local_ + u'\n'))
+                << asked.toStdString();
+            EXPECT_EQ(asked.contains(u"Please answer"_s), c.askedAgain) << asked.toStdString();
+        }
 
-        EXPECT_NE(questions.find("Remote Data Directories: KS Data Directory " + remote_.toStdString()),
-                  std::string::npos)
-            << questions;
-        EXPECT_NE(questions.find("Local Data Directories: KS Data Directory " + local_.toStdString()),
-                  std::string::npos)
-            << questions;
-        EXPECT_EQ(questions.find("Please answer") != std::string::npos, c.askedAgain) << questions;
-        EXPECT_TRUE(gfrmSetupLaptop.IsEmpty());
-        const data::ConnectionSettings& settings = data::Settings();
-        EXPECT_EQ(settings.useLocalData, c.local);
-        EXPECT_EQ(settings.mainDatabaseFile,
-                  c.okPressed ? (c.local ? local_ : remote_) + kMain : u"/before/KS.mdb"_s);
-        EXPECT_EQ(OriginOf(local_ + kMain), c.refreshed ? u"remote KS.mdb"_s : u"missing"_s);
-        platform::Screen::DoEvents();
+        const QString folder = c.local ? local_ : remote_;
+        EXPECT_EQ(settings.useLocalData, c.ok && c.local);
+        EXPECT_EQ(settings.dataPath, c.ok ? folder : local_);
+        EXPECT_EQ(settings.mainDatabaseFile, c.ok ? folder + kMain : u"/before/KS.mdb"_s);
+        if (c.ok) {
+            EXPECT_EQ((QStringList{settings.mainConnectionString, settings.listsDatabaseFile,
+                                   settings.usersDatabaseFile, settings.usersConnectionString,
+                                   settings.sandsDatabaseFile}),
+                      (QStringList{
+                          kJet + folder + u"KS.mdb;Persist Security Info=False;User ID=;Password=;"_s,
+                          folder + kLists, folder + kUsers,
+                          kJet + folder + u"KS_users.mdb;Persist Security Info=False"_s, folder + kSands}));
+        }
+        EXPECT_EQ(window.lblProgress->Caption(), c.refreshed ? u"Refresh Complete"_s : progress);
+        EXPECT_EQ(Origins(local_),
+                  c.refreshed ? u"remote/remote/remote/missing"_s : u"missing/missing/missing/missing"_s);
+        EXPECT_EQ(Origins(remote_), u"remote/remote/remote/remote"_s);
+        EXPECT_TRUE(answers_->shown.isEmpty()) << answers_->shown.join(u'\n').toStdString();
+        EXPECT_TRUE(gfrmSetupLaptop.IsEmpty() && Screen::Forms().empty());
+        Screen::DoEvents();
     }
+}
+
+const QString kMainStep = u"Copying Main Data Base..."_s;
+const QString kUsersStep = u"Copying Users Data Base..."_s;
+const QString kComplete = u"Refresh Complete"_s;
+QString Replace(const QString& step, const QString& name) {
+    return Box(step, vbYesNo + vbQuestion, u"This folder already contains a file named '"_s + name + u"'."_s);
+}
+const QString kCopyFailed = Box(kUsersStep, vbOKCancel + vbInformation,
+                                u"Copy failed with a code of 2. Press OK to do it the old fashioned way."_s);
+const QString kInUse = Box(kMainStep, vbOKCancel + vbCritical,
+                           u"File cannot be copied because it is in use.\nMake sure everyone has exitted "
+                           u"KSProcessDisqualificationsQueue then press OK or press Cancel to exit."_s);
+
+// A refresh to the local folder: the files in each folder before, whether another program holds the remote
+// main file (the first box frees it, unless the program ends), the answers, the boxes ("<local>" and
+// "<remote>" stand for the folders), the local files' origins afterwards, the progress, and the program's
+// end.
+// clang-format off
+struct RefreshCase { const char* name; QStringList remote, local; bool busyMain; std::deque<int> answers;
+                     QStringList boxes; QString origins, progress; bool ends; };
+const RefreshCase kRefreshCases[] = {
+    {"ReplacesTheThreeLocalCopiesInOrder", kAll, kAll, false, {},
+     {Replace(kMainStep, kMain), Replace(kUsersStep, kUsers), Replace(u"Copying Select and Sort Data Base..."_s, kSands)},
+     u"remote/remote/remote/local"_s, kComplete, false},
+    {"ListsDatabaseIsNeverCopied", kAll, {}, false, {}, {}, u"remote/remote/remote/missing"_s, kComplete, false},
+    {"ACancelledCopyGoesOnWithTheNextFile", kAll, {kMain}, false, {vbNo},
+     {Replace(kMainStep, kMain),
+      Box(kMainStep, vbOKOnly + vbInformation, u"Copy of <remote>KS.mdb to <local>KS.mdb cancelled."_s)},
+     u"local/remote/remote/missing"_s, kComplete, false},
+    {"CancelInTheOldFashionedWaySkipsTheFile", {kMain, kSands}, {}, false, {vbCancel}, {kCopyFailed},
+     u"remote/missing/remote/missing"_s, kComplete, false},
+    {"AFailingPlainCopyEndsTheProgram", {kMain, kSands}, {}, false, {vbOK},
+     {kCopyFailed, Box(kUsersStep, vbOKOnly + vbCritical, u"Error #53 while trying to copy.\nFile not foundContact "
+                       u"your System Administrator if this continues.\nTerminating application."_s)},
+     u"remote/missing/missing/missing"_s, kUsersStep, true},
+    {"OkCopiesABusyFileOnceItIsFree", kAll, {}, true, {vbOK}, {kInUse}, u"remote/remote/remote/missing"_s,
+     kComplete, false},
+    {"CancelOnABusyFileEndsTheProgramAtOnce", kAll, {}, true, {vbOK, vbCancel}, {kInUse, kInUse},
+     u"missing/missing/missing/missing"_s, kMainStep, true},
+};
+// clang-format on
+
+// Catches a refresh that copies the wrong file, in the wrong order, or goes on or stops against the answers.
+TEST_F(SetupLaptopTest, TheRefreshCopiesSkipsOrGivesUpAsThePersonAnswers) {
+    for (const RefreshCase& c : kRefreshCases) {
+        SCOPED_TRACE(c.name);
+        EmptyFolders();
+        answers_ = std::make_shared<RefreshAnswerer>();
+        SetMessageBoxAnswerer(answers_);
+        MakeFiles(remote_, c.remote, u"remote"_s);
+        MakeFiles(local_, c.local, u"local"_s);
+        if (c.busyMain) {
+            // An open file description of its own, whose lock the copy's own open and close cannot drop.
+            holder_ = ::open(QFile::encodeName(remote_ + kMain).constData(), O_RDWR | O_CLOEXEC);
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            ASSERT_EQ(::fcntl(holder_, F_OFD_SETLK, &lock), 0);
+        }
+        if (!c.ends)
+            answers_->onBox = [this] { ::close(std::exchange(holder_, -1)); };
+        for (int answer : c.answers)
+            answers_->Push(answer);
+        frmSetupLaptop& window = OpenWindow(true, true);
+
+        if (c.ends)
+            EXPECT_THROW(window.cmdOK_Click(), EndProgram);
+        else
+            window.cmdOK_Click();
+
+        EXPECT_EQ(
+            answers_->shown.replaceInStrings(local_, u"<local>"_s).replaceInStrings(remote_, u"<remote>"_s),
+            c.boxes);
+        EXPECT_EQ(Origins(local_), c.origins);
+        EXPECT_EQ(window.lblProgress->Caption(), c.progress);
+        EXPECT_EQ(window.IsLoaded(), c.ends);
+        EXPECT_EQ(Screen::MousePointer(), c.ends ? vbHourglass : vbDefault);
+        CloseWindow();
+    }
+}
+
+// Catches a refresh that copies a database while an idle pooled session of the program still holds writes.
+TEST_F(SetupLaptopTest, RefreshCopiesWhatThisProgramJustWrote) {
+    MakeFiles(remote_, {kUsers, kSands}, u"remote"_s);
+    ado::Connection connection;
+    connection.Open(testsupport::NewJetDatabase(remote_, kMain));
+    connection.Execute(u"CREATE TABLE Origin (Name TEXT)"_s);
+    connection.Execute(u"INSERT INTO Origin (Name) VALUES ('written just now')"_s);
+    connection.Close();  // its session stays in the pool with the database open
+
+    OpenWindow(true, true).cmdOK_Click();
+
+    EXPECT_EQ(testsupport::QueryRows(kJet + local_ + kMain + u';', u"SELECT Name FROM Origin"_s, {u"Name"_s}),
+              std::vector<QStringList>{{u"written just now"_s}});
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// Windows: the load, activate, resize and unload events in order, the collection of loaded windows, modal
-// showing, sizes in twips, program-wide references that create on demand and release safely, and event
-// procedures whose failures never cross Qt's event loop.
+// Windows: their events in order, the collection of loaded windows, modal showing, sizes in twips,
+// program-wide references, and event procedures whose failures never cross Qt's event loop.
 #include "platform/form.h"
 #include "platform/runtime_error.h"
 #include "platform/screen.h"
@@ -16,17 +15,16 @@ namespace {
 
 using namespace platform;
 
-std::vector<QString> gEvents;
+QStringList gEvents;
 
 // A window that records its events as "<name>.<event>".
 class RecordingForm : public Form {
-  public:
+public:
     explicit RecordingForm(QString name = QStringLiteral("F")) : name_(std::move(name)) {}
-
     std::function<void(int& cancel)> onUnload;
     std::function<void()> onActivate;
 
-  protected:
+protected:
     void Form_Initialize() override { Record("Initialize"); }
     void Form_Load() override { Record("Load"); }
     void Form_Activate() override {
@@ -41,155 +39,125 @@ class RecordingForm : public Form {
             onUnload(cancel);
     }
 
-  private:
-    void Record(const char* event) { gEvents.push_back(name_ + u'.' + QLatin1String(event)); }
+private:
+    void Record(const char* event) { gEvents << name_ + u'.' + QLatin1String(event); }
     QString name_;
 };
 
 // Each test starts with no window loaded and no events, and leaves none behind.
 class FormTest : public ::testing::Test {
-  protected:
+protected:
     FormTest() { gEvents.clear(); }
     ~FormTest() override {
         while (!Screen::Forms().empty())
             Screen::Forms().front()->Unload();
         Screen::DoEvents();
     }
-
+    static QString Events() { return gEvents.join(u' '); }
     static std::vector<Form*> Loaded() { return Screen::Forms(); }
 };
 
-TEST_F(FormTest, LoadRunsOnceAndFormsKeepLoadOrder) {
+// Catches load and show events twice or out of order, the list out of load order, an unload left shown.
+TEST_F(FormTest, LoadAndShowRunTheirEventsOnceInOrder) {
     RecordingForm a(QStringLiteral("A")), b(QStringLiteral("B")), c(QStringLiteral("C"));
     a.Load();
     b.Load();
     c.Load();
     a.Load();
-    EXPECT_EQ(Loaded(), (std::vector<Form*>{&a, &b, &c}));
     b.Unload();
     EXPECT_EQ(Loaded(), (std::vector<Form*>{&a, &c}));
     b.Load();
     EXPECT_EQ(Loaded(), (std::vector<Form*>{&a, &c, &b}));
-    EXPECT_EQ(gEvents, (std::vector<QString>{QStringLiteral("A.Load"), QStringLiteral("B.Load"),
-                                             QStringLiteral("C.Load"), QStringLiteral("B.Unload"),
-                                             QStringLiteral("B.Load")}));
+    RecordingForm shown;
+    shown.Show();
+    shown.Show();  // already visible: not activated again
+    EXPECT_TRUE(shown.Visible());
+    EXPECT_EQ(Events(), QStringLiteral("A.Load B.Load C.Load B.Unload B.Load F.Load F.Resize F.Activate"));
+    shown.Unload();
+    EXPECT_FALSE(shown.Visible() || shown.IsLoaded());
 }
 
-TEST_F(FormTest, ShowLoadsThenResizesThenActivates) {
-    RecordingForm form;
-    form.Show();
-    EXPECT_TRUE(form.IsLoaded());
-    EXPECT_TRUE(form.Visible());
-    form.Show();  // already visible: not activated again
-    EXPECT_EQ(gEvents, (std::vector<QString>{QStringLiteral("F.Load"), QStringLiteral("F.Resize"),
-                                             QStringLiteral("F.Activate")}));
-    form.Unload();
-    EXPECT_FALSE(form.Visible());
-    EXPECT_FALSE(form.IsLoaded());
-}
-
+// Catches a cancelled unload, from the code or the close box, that still hides or unloads the window.
 TEST_F(FormTest, CancelledUnloadKeepsTheWindowLoaded) {
     RecordingForm form;
     form.onUnload = [](int& cancel) { cancel = 1; };
     form.Show();
     form.Unload();
-    EXPECT_TRUE(form.IsLoaded());
-    EXPECT_TRUE(form.Visible());
+    EXPECT_FALSE(form.close());
+    EXPECT_TRUE(form.IsLoaded() && form.Visible());
     EXPECT_EQ(Loaded(), (std::vector<Form*>{&form}));
     form.onUnload = nullptr;
+    EXPECT_TRUE(form.close());
+    EXPECT_TRUE(!form.IsLoaded() && Loaded().empty());
 }
 
+// Catches an unload event run again when a window's unload unloads every window, itself among them.
 TEST_F(FormTest, UnloadInsideItsOwnUnloadDoesNotRecurse) {
     RecordingForm a(QStringLiteral("A")), b(QStringLiteral("B"));
     a.Load();
     b.Load();
-    // As a cancel button that unloads every window does from A's unload event.
-    a.onUnload = [](int&) {
-        const std::vector<Form*> all = Screen::Forms();
-        for (Form* form : all)
+    a.onUnload = [](int&) {  // as a cancel button that unloads every window
+        for (Form* form : std::vector<Form*>(Screen::Forms()))
             form->Unload();
     };
     a.Unload();
     EXPECT_TRUE(Loaded().empty());
-    EXPECT_EQ(gEvents, (std::vector<QString>{QStringLiteral("A.Load"), QStringLiteral("B.Load"),
-                                             QStringLiteral("A.Unload"), QStringLiteral("B.Unload")}));
+    EXPECT_EQ(Events(), QStringLiteral("A.Load B.Load A.Unload B.Unload"));
 }
 
-TEST_F(FormTest, CloseBoxUnloadsUnlessCancelled) {
-    RecordingForm form;
-    form.Show();
-    form.onUnload = [](int& cancel) { cancel = 1; };
-    EXPECT_FALSE(form.close());
-    EXPECT_TRUE(form.IsLoaded());
-    form.onUnload = nullptr;
-    EXPECT_TRUE(form.close());
-    EXPECT_FALSE(form.IsLoaded());
-    EXPECT_TRUE(Loaded().empty());
-}
-
+// Catches a modal show that does not return when its window is unloaded or hidden, even from its activate.
 TEST_F(FormTest, ModalShowReturnsWhenTheWindowIsUnloadedOrHidden) {
     RecordingForm form;
     QTimer::singleShot(0, &form, [&form] { form.Unload(); });
     form.Show(vbModal);
     EXPECT_FALSE(form.IsLoaded());
-
     QTimer::singleShot(0, &form, [&form] { form.Hide(); });
     form.Show(vbModal);
-    EXPECT_TRUE(form.IsLoaded());
-    EXPECT_FALSE(form.Visible());
-}
-
-TEST_F(FormTest, ModalShowOfAWindowThatUnloadsInItsActivateReturnsAtOnce) {
-    RecordingForm form;
+    EXPECT_TRUE(form.IsLoaded() && !form.Visible());
+    form.Unload();
     form.onActivate = [&form] { form.Unload(); };
     form.Show(vbModal);
     EXPECT_FALSE(form.IsLoaded());
 }
 
+// Catches an owned window made a child of its owner, or destroyed or unlisted with it.
 TEST_F(FormTest, OwnedWindowStaysAboveItsOwnerAndOutlivesIt) {
     auto* owner = new RecordingForm(QStringLiteral("Owner"));
     RecordingForm owned(QStringLiteral("Owned"));
     owner->Show();
     owned.Show(vbModeless, owner);
     EXPECT_EQ(owned.parentWidget(), owner);
-    EXPECT_TRUE(owned.isWindow());
-    EXPECT_TRUE(owned.Visible());
+    EXPECT_TRUE(owned.isWindow() && owned.Visible());
     delete owner;
     EXPECT_EQ(owned.parentWidget(), nullptr);
     EXPECT_EQ(Loaded(), (std::vector<Form*>{&owned}));
 }
 
-TEST_F(FormTest, SizesAreInTwips) {
+// Catches sizes not at 15 twips a pixel, drifting when written back, or a resize without its event.
+TEST_F(FormTest, SizesAreInTwipsAndAResizeRunsTheEvent) {
     RecordingForm form;
     form.SetClientSize(6315, 1140);
     EXPECT_EQ(form.width(), 421);
     EXPECT_EQ(form.height(), 76);
     form.Show();
+    gEvents.clear();
     form.SetWidth(3000);
     form.SetHeight(1500);
-    EXPECT_EQ(form.Width(), 3000);
-    EXPECT_EQ(form.Height(), 1500);
     form.SetWidth(form.Width());
     EXPECT_EQ(form.Width(), 3000);
-}
-
-TEST_F(FormTest, ResizeOfAShownWindowRunsFormResize) {
-    RecordingForm form;
-    form.Show();
-    gEvents.clear();
-    form.SetWidth(6000);
+    EXPECT_EQ(form.Height(), 1500);
     Screen::DoEvents();
-    EXPECT_EQ(gEvents, (std::vector<QString>{QStringLiteral("F.Resize")}));
+    EXPECT_TRUE(Events().startsWith(QStringLiteral("F.Resize"))) << qPrintable(Events());
 }
 
+// Catches a reference that does not create on demand, or releases a window that is still loaded.
 TEST_F(FormTest, ReferenceCreatesOnDemandAndReleasesOnlyUnloadedWindows) {
     FormRef<RecordingForm> ref;
     EXPECT_TRUE(ref.IsEmpty());
     RecordingForm* first = ref.Get();
     EXPECT_EQ(ref.operator->(), first);
     EXPECT_EQ(ref.Peek(), first);
-    EXPECT_EQ(gEvents, (std::vector<QString>{QStringLiteral("F.Initialize")}));
-
+    EXPECT_EQ(Events(), QStringLiteral("F.Initialize"));
     ref->Load();
     QPointer<RecordingForm> watch(first);
     ref.Reset();
@@ -199,19 +167,16 @@ TEST_F(FormTest, ReferenceCreatesOnDemandAndReleasesOnlyUnloadedWindows) {
     first->Unload();
     Screen::DoEvents();
     EXPECT_TRUE(watch.isNull());
-
-    RecordingForm* second = ref.Get();
-    EXPECT_FALSE(second->IsLoaded());
+    EXPECT_FALSE(ref.Get()->IsLoaded());
     ref.Reset();
     Screen::DoEvents();
 }
 
+// Catches a window released while its own event procedure still runs (as the main window at its end).
 TEST_F(FormTest, WindowUnloadedByItsOwnCodeIsReleasedOnlyAfterThatCodeReturns) {
     static FormRef<RecordingForm> ref;
     QPointer<RecordingForm> watch(ref.Get());
     bool aliveInside = false;
-    // As the main window does at the end of its run: it unloads itself from its own event procedure, its
-    // unload event empties the reference, and pending events run before the procedure returns.
     ref->onUnload = [](int&) { ref.Reset(); };
     ref->onActivate = [&] {
         watch->Unload();
@@ -219,8 +184,7 @@ TEST_F(FormTest, WindowUnloadedByItsOwnCodeIsReleasedOnlyAfterThatCodeReturns) {
         aliveInside = !watch.isNull();
     };
     ref->Show();
-    EXPECT_TRUE(aliveInside) << "released while its own code ran";
-    EXPECT_FALSE(watch.isNull());
+    EXPECT_TRUE(aliveInside && !watch.isNull()) << "released while its own code ran";
     Screen::DoEvents();
     EXPECT_TRUE(watch.isNull());
 }
@@ -244,61 +208,52 @@ private:
     bool endsProgram_;
 };
 
-// What reached the caller: "EndProgram", "error <number>" or "nothing".
-template <class Call>
-std::string Raised(Call call) {
-    try {
-        call();
-    } catch (const EndProgram&) {
-        return "EndProgram";
-    } catch (const RuntimeError& error) {
-        return "error " + std::to_string(error.Number());
-    }
-    return "nothing";
-}
-
+// Catches a failure crossing Qt's loop (lost or tearing through it), or a procedure run in a loop being left.
 TEST_F(FormTest, FailingEventProcedureLeavesTheLoopThatCalledItAndIsRaisedAfterIt) {
-    struct Case {
+    const struct {
         const char* what;
         bool endsProgram;
         std::function<void(FailingButtonForm&)> run;
         bool queued;  // two clicks wait in the event queue for run to deliver them
         std::string raised;
-    };
-    const std::vector<Case> cases = {
-        {"a modal window's loop", true, [](FailingButtonForm& form) { form.Show(vbModal); }, true,
-         "EndProgram"},
+    } cases[] = {
+        {"a modal window's loop", true, [](FailingButtonForm& f) { f.Show(vbModal); }, true, "EndProgram"},
         {"pending events", false, [](FailingButtonForm&) { Screen::DoEvents(); }, true, "error 75"},
         {"a statement", false, [](FailingButtonForm& form) { form.cmdFail->click(); }, false, "error 75"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         FailingButtonForm form(c.endsProgram);
         bool carriedOn = false;
         if (c.queued) {
             QMetaObject::invokeMethod(
-                &form,
-                [&form] {
-                    form.cmdFail->click();
-                    form.cmdFail->click();
-                },
-                Qt::QueuedConnection);
-            QMetaObject::invokeMethod(&form, [&carriedOn] { carriedOn = true; }, Qt::QueuedConnection);
+                &form, [&form] { form.cmdFail->click(), form.cmdFail->click(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &form, [&carriedOn] { carriedOn = true; }, Qt::QueuedConnection);
         }
-        EXPECT_EQ(Raised([&] { c.run(form); }), c.raised);
+        std::string raised = "nothing";
+        try {
+            c.run(form);
+        } catch (const EndProgram&) {
+            raised = "EndProgram";
+        } catch (const RuntimeError& error) {
+            raised = "error " + std::to_string(error.Number());
+        }
+        EXPECT_EQ(raised, c.raised);
         EXPECT_EQ(form.clicks, 1) << "no procedure runs in a loop that is being left";
         EXPECT_EQ(carriedOn, c.queued) << "the failure tore through the loop's pass over its events";
         form.Unload();
     }
 }
 
+// Catches the hourglass not shown as the wait cursor, or not taken off again.
 TEST_F(FormTest, MousePointerIsTheOverrideCursor) {
     EXPECT_EQ(Screen::MousePointer(), vbDefault);
+    Screen::SetMousePointer(vbHourglass);
     Screen::SetMousePointer(vbHourglass);
     EXPECT_EQ(Screen::MousePointer(), vbHourglass);
     ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    Screen::SetMousePointer(vbHourglass);
     Screen::SetMousePointer(vbDefault);
     EXPECT_EQ(Screen::MousePointer(), vbDefault);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);

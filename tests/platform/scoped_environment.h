@@ -1,13 +1,11 @@
 #pragma once
-// Sets or removes one environment variable for the life of a scope, then puts back what was there.
-
+// Sets (with no value: removes) an environment variable for the life of a scope, then puts back the old one.
 #include <QByteArray>
 
 #include <optional>
 
 class ScopedEnvironment {
-  public:
-    // value nothing removes the variable.
+public:
     ScopedEnvironment(const char* name, std::optional<QByteArray> value) : name_(name) {
         if (qEnvironmentVariableIsSet(name))
             previous_ = qgetenv(name);
@@ -17,15 +15,8 @@ class ScopedEnvironment {
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
-  private:
-    void Apply(const std::optional<QByteArray>& value) {
-        if (value) {
-            qputenv(name_, *value);
-        } else {
-            qunsetenv(name_);
-        }
-    }
-
+private:
+    void Apply(const std::optional<QByteArray>& value) { value ? qputenv(name_, *value) : qunsetenv(name_); }
     const char* name_;
     std::optional<QByteArray> previous_;
 };

@@ -1,4 +1,4 @@
-// The settings store: odd values read back exactly, hand-written files read as meant, and a second write
+// The settings store: odd keys and values read back exactly, hand-written files read as meant, and a write
 // keeps everything else in the file.
 #include "platform/settings.h"
 #include "platform/runtime_error.h"
@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using platform::GetSetting;
@@ -16,205 +18,123 @@ using platform::SaveSetting;
 using platform::SettingsFile;
 
 class SettingsTest : public ::testing::Test {
-  protected:
+protected:
     QString ReadFile(const QString& application) const {
         QFile file(SettingsFile(application));
         EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(file.fileName());
         return QString::fromUtf8(file.readAll());
     }
-
-    void WriteFile(const QString& application, const QByteArray& text) const {
+    void WriteFile(const QByteArray& text) const {
         ASSERT_TRUE(QDir().mkpath(platform::SettingsFolder()));
-        QFile file(SettingsFile(application));
+        QFile file(SettingsFile(u"KS"_s));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
+    }
+    QString Get(const char* section, const QString& key) const {
+        return GetSetting(u"KS"_s, QString::fromUtf8(section), key, u"default"_s);
+    }
+    void Save(const char* section, const QString& key, const QString& value) const {
+        SaveSetting(u"KS"_s, QString::fromUtf8(section), key, value);
     }
 
     QTemporaryDir dir_;
     ScopedEnvironment configHome_{"XDG_CONFIG_HOME", dir_.path().toUtf8()};
 };
 
-struct OddText {
-    const char* what;
-    QString text;
-};
-
-const std::vector<OddText>& OddTexts() {
-    static const std::vector<OddText> texts = {
-        {"commas", QStringLiteral("a, b")},
-        {"single quotes", QStringLiteral("'x'")},
-        {"leading and inner double quotes", QStringLiteral("\"q\"uote")},
-        {"trailing double quote", QStringLiteral("q\"")},
-        {"a lone double quote", QStringLiteral("\"")},
-        {"two double quotes", QStringLiteral("\"\"")},
-        {"equals sign", QStringLiteral("=")},
-        {"several equals signs", QStringLiteral("a=b=c")},
-        {"hash", QStringLiteral("#")},
-        {"hash at the start", QStringLiteral("# not a comment")},
-        {"semicolon", QStringLiteral(";")},
-        {"semicolon at the start", QStringLiteral("; nor this")},
-        {"blanks at both ends", QStringLiteral("  both ends  ")},
-        {"blank at the start", QStringLiteral(" leading")},
-        {"blank at the end", QStringLiteral("trailing ")},
-        {"only blanks", QStringLiteral("   ")},
-        {"empty", QString()},
-        {"unicode", QStringLiteral("Ünïcødé ☃ 日本語")},
-        {"newline", QStringLiteral("line1\nline2")},
-        {"carriage returns", QStringLiteral("cr\rand crlf\r\n")},
-        {"tab", QStringLiteral("tab\there")},
-        {"backslashes", QStringLiteral("C:\\KS\\Data\\")},
-        {"backslash escapes in quotes", QStringLiteral("\"a\\\"b\\n\"")},
-        {"section-like", QStringLiteral("[not a section]")},
-        {"path", QStringLiteral("/srv/ks/")},
-    };
-    return texts;
-}
-
-TEST_F(SettingsTest, OddValuesReadBackExactly) {
+// Catches a value or key that the file's quoting, comments, sections, blanks or escapes change on the way.
+TEST_F(SettingsTest, OddKeysAndValuesReadBackExactly) {
+    const char* odd[] = {"a, b", "'x'", "\"q\"uote", "q\"", "\"", "\"\"", "=", "a=b=c", "#",
+                         "[not a section]", "# not a comment", ";", "; nor this", "  both ends  ",
+                         " leading", "trailing ", "   ", "", "Ünïcødé ☃ 日本語", "line1\nline2",
+                         "cr\rand crlf\r\n", "tab\there", "C:\\KS\\Data\\", "\"a\\\"b\\n\""};
     int n = 0;
-    for (const OddText& odd : OddTexts()) {
-        SaveSetting(QStringLiteral("KS"), QStringLiteral("Data"), QStringLiteral("Key %1").arg(n++),
-                    odd.text);
+    for (const char* text : odd) {
+        Save("Data", u"Key %1"_s.arg(n), QString::fromUtf8(text));
+        Save("Keys", QString::fromUtf8(text), u"value %1"_s.arg(n++));
     }
     n = 0;
-    for (const OddText& odd : OddTexts()) {
-        SCOPED_TRACE(odd.what);
-        EXPECT_EQ(GetSetting(QStringLiteral("KS"), QStringLiteral("Data"), QStringLiteral("Key %1").arg(n++),
-                             QStringLiteral("missing")),
-                  odd.text);
+    for (const char* text : odd) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(Get("Data", u"Key %1"_s.arg(n)), QString::fromUtf8(text));
+        EXPECT_EQ(Get("Keys", QString::fromUtf8(text)), u"value %1"_s.arg(n++));
     }
 }
 
-TEST_F(SettingsTest, OddKeysReadBackExactly) {
-    int n = 0;
-    for (const OddText& odd : OddTexts()) {
-        SaveSetting(QStringLiteral("KS"), QStringLiteral("Data"), odd.text,
-                    QStringLiteral("value %1").arg(n++));
-    }
-    n = 0;
-    for (const OddText& odd : OddTexts()) {
-        SCOPED_TRACE(odd.what);
-        EXPECT_EQ(GetSetting(QStringLiteral("KS"), QStringLiteral("Data"), odd.text),
-                  QStringLiteral("value %1").arg(n++));
-    }
+// Catches plain values quoted, padded ones not, and the wrong file name or folder.
+TEST_F(SettingsTest, PlainValuesAreWrittenRawInTheApplicationsFile) {
+    Save("Data", u"KS Data Path"_s, u"/srv/ks/"_s);
+    Save("Data", u"List"_s, u"a, 'b', c\"d"_s);
+    Save("Data", u"Padded"_s, u" x"_s);
+    EXPECT_EQ(ReadFile(u"KS"_s),
+              u"[Data]\nKS Data Path=/srv/ks/\nList=a, 'b', c\"d\nPadded=\" x\"\n"_s);
+    SaveSetting(u"Halvermoor Software"_s, u"Settings"_s,
+                u"Use Local Data"_s, u"True"_s);
+    EXPECT_EQ(SettingsFile(u"Halvermoor Software"_s),
+              dir_.path() + u"/Kestrane/Halvermoor Software.ini"_s);
+    EXPECT_EQ(ReadFile(u"Halvermoor Software"_s),
+              u"[Settings]\nUse Local Data=True\n"_s);
+    const ScopedEnvironment home("HOME", dir_.path().toUtf8()), noConfigHome("XDG_CONFIG_HOME", std::nullopt);
+    EXPECT_EQ(SettingsFile(u"KS"_s), dir_.path() + u"/.config/Kestrane/KS.ini"_s);
 }
 
-TEST_F(SettingsTest, PlainValuesAreWrittenRaw) {
-    SaveSetting(QStringLiteral("KS"), QStringLiteral("Data"), QStringLiteral("KS Data Path"),
-                QStringLiteral("/srv/ks/"));
-    SaveSetting(QStringLiteral("KS"), QStringLiteral("Data"), QStringLiteral("List"),
-                QStringLiteral("a, 'b', c\"d"));
-    SaveSetting(QStringLiteral("KS"), QStringLiteral("Data"), QStringLiteral("Padded"), QStringLiteral(" x"));
-    EXPECT_EQ(ReadFile(QStringLiteral("KS")),
-              QStringLiteral("[Data]\nKS Data Path=/srv/ks/\nList=a, 'b', c\"d\nPadded=\" x\"\n"));
-}
-
+// Catches case-sensitive names, blanks or quotes kept, comments read as keys, and a missing file created.
 TEST_F(SettingsTest, HandWrittenFileReadsAsMeant) {
-    WriteFile(QStringLiteral("KS"),
-              "\xEF\xBB\xBF; Kestrane settings\r\n"
-              "# written by hand\r\n"
-              "[ Data ]\r\n"
-              "KS Data Path = /srv/ks/   \r\n"
-              "  Users = \"a, b\"  \r\n"
-              "Windows Path = \"C:\\KS\\Data\"\r\n"
-              "Half quoted = \"open\r\n"
-              "Empty=\r\n"
-              "a line without an equals sign\r\n"
-              "   ; an indented comment = not a key\r\n"
-              "[Other]\r\n"
-              "KS Data Path=/other/\r\n");
-    struct Case {
+    EXPECT_EQ(Get("Data", u"KS Data Path"_s), u"default"_s);
+    EXPECT_EQ(GetSetting(u"KS"_s, u"Data"_s, u"KS Data Path"_s),
+              QString());
+    EXPECT_FALSE(QFile::exists(SettingsFile(u"KS"_s)));
+    WriteFile(
+        "\xEF\xBB\xBF; Kestrane settings\r\n# written by hand\r\n[ Data ]\r\n"
+        "KS Data Path = /srv/ks/   \r\n  Users = \"a, b\"  \r\nWindows Path = \"C:\\KS\\Data\"\r\n"
+        "Half quoted = \"open\r\nEmpty=\r\na line without an equals sign\r\n"
+        "   ; an indented comment = not a key\r\n[Other]\r\nKS Data Path=/other/\r\n");
+    const struct {
         const char* section;
         const char* key;
         QString expected;
-    };
-    const std::vector<Case> cases = {
-        {"Data", "KS Data Path", QStringLiteral("/srv/ks/")},
-        {"data", "ks data path", QStringLiteral("/srv/ks/")},
-        {"DATA", "USERS", QStringLiteral("a, b")},
-        {"Data", "Windows Path", QStringLiteral("C:\\KS\\Data")},
-        {"Data", "Half quoted", QStringLiteral("\"open")},
+    } cases[] = {
+        {"Data", "KS Data Path", u"/srv/ks/"_s},
+        {"data", "ks data path", u"/srv/ks/"_s},
+        {"DATA", "USERS", u"a, b"_s},
+        {"Data", "Windows Path", u"C:\\KS\\Data"_s},
+        {"Data", "Half quoted", u"\"open"_s},
         {"Data", "Empty", QString()},
-        {"Data", "; an indented comment", QStringLiteral("default")},
-        {"Other", "KS Data Path", QStringLiteral("/other/")},
-        {"Data", "Missing", QStringLiteral("default")},
-        {"Missing", "KS Data Path", QStringLiteral("default")},
+        {"Data", "; an indented comment", u"default"_s},
+        {"Other", "KS Data Path", u"/other/"_s},
+        {"Data", "Missing", u"default"_s},
+        {"Missing", "KS Data Path", u"default"_s},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.section) + "/" + c.key);
-        EXPECT_EQ(GetSetting(QStringLiteral("KS"), QString::fromUtf8(c.section), QString::fromUtf8(c.key),
-                             QStringLiteral("default")),
-                  c.expected);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(Get(c.section, QString::fromUtf8(c.key)), c.expected) << c.section << "/" << c.key;
 }
 
-TEST_F(SettingsTest, MissingFileReadsTheDefault) {
-    EXPECT_EQ(GetSetting(QStringLiteral("ZO"), QStringLiteral("Data"), QStringLiteral("ZO Data Path"),
-                         QStringLiteral("fallback")),
-              QStringLiteral("fallback"));
-    EXPECT_EQ(GetSetting(QStringLiteral("ZO"), QStringLiteral("Data"), QStringLiteral("ZO Data Path")),
-              QString());
-    EXPECT_FALSE(QFile::exists(SettingsFile(QStringLiteral("ZO"))));
-}
-
+// Catches a rewrite that drops comments, blank lines or other keys, or adds a section twice.
 TEST_F(SettingsTest, SecondWriteKeepsTheRestOfTheFile) {
-    WriteFile(QStringLiteral("KS"),
-              "; Kestrane settings\n"
-              "[Data]\n"
-              "# the shared folder\n"
-              "KS Data Path = /old/\n"
-              "Other = kept\n"
-              "\n"
-              "; the next section\n"
-              "[Settings]\n"
-              "Colour=blue\n");
-    SaveSetting(QStringLiteral("KS"), QStringLiteral("data"), QStringLiteral("ks data path"),
-                QStringLiteral("/new/"));
-    SaveSetting(QStringLiteral("KS"), QStringLiteral("Data"), QStringLiteral("Added"), QStringLiteral("yes"));
-    SaveSetting(QStringLiteral("KS"), QStringLiteral("Fresh"), QStringLiteral("Key"), QStringLiteral("v"));
-    EXPECT_EQ(ReadFile(QStringLiteral("KS")), QStringLiteral("; Kestrane settings\n"
-                                                             "[Data]\n"
-                                                             "# the shared folder\n"
-                                                             "KS Data Path=/new/\n"
-                                                             "Other = kept\n"
-                                                             "Added=yes\n"
-                                                             "\n"
-                                                             "; the next section\n"
-                                                             "[Settings]\n"
-                                                             "Colour=blue\n"
-                                                             "\n"
-                                                             "[Fresh]\n"
-                                                             "Key=v\n"));
-    EXPECT_EQ(GetSetting(QStringLiteral("KS"), QStringLiteral("Data"), QStringLiteral("KS Data Path")),
-              QStringLiteral("/new/"));
+    WriteFile(
+        "; Kestrane settings\n[Data]\n# the shared folder\nKS Data Path = /old/\nOther = kept\n\n"
+        "; the next section\n[Settings]\nColour=blue\n");
+    Save("data", u"ks data path"_s, u"/new/"_s);
+    Save("Data", u"Added"_s, u"yes"_s);
+    Save("Fresh", u"Key"_s, u"v"_s);
+    EXPECT_EQ(
+        ReadFile(u"KS"_s),
+        u"; Kestrane settings\n[Data]\n# the shared folder\nKS Data Path=/new/\nOther = kept\n"
+                       "Added=yes\n\n; the next section\n[Settings]\nColour=blue\n\n[Fresh]\nKey=v\n"_s);
+    EXPECT_EQ(Get("Data", u"KS Data Path"_s), u"/new/"_s);
 }
 
-TEST_F(SettingsTest, ApplicationNameWithBlanksNamesTheFile) {
-    SaveSetting(QStringLiteral("Halvermoor Software"), QStringLiteral("Settings"),
-                QStringLiteral("Use Local Data"), QStringLiteral("True"));
-    EXPECT_EQ(SettingsFile(QStringLiteral("Halvermoor Software")),
-              dir_.path() + QStringLiteral("/Kestrane/Halvermoor Software.ini"));
-    EXPECT_EQ(ReadFile(QStringLiteral("Halvermoor Software")),
-              QStringLiteral("[Settings]\nUse Local Data=True\n"));
-}
-
-TEST_F(SettingsTest, WithoutConfigHomeTheStoreIsInTheHomeFolder) {
-    const ScopedEnvironment home("HOME", dir_.path().toUtf8());
-    const ScopedEnvironment noConfigHome("XDG_CONFIG_HOME", std::nullopt);
-    EXPECT_EQ(SettingsFile(QStringLiteral("KS")), dir_.path() + QStringLiteral("/.config/Kestrane/KS.ini"));
-}
-
+// Catches a store that cannot be written failing silently or with another error.
 TEST_F(SettingsTest, UnwritableStoreRaisesPathFileAccessError) {
-    QFile blocker(dir_.filePath(QStringLiteral("not-a-folder")));
+    QFile blocker(dir_.filePath(u"not-a-folder"_s));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     const ScopedEnvironment configHome("XDG_CONFIG_HOME", blocker.fileName().toUtf8());
     try {
-        SaveSetting(QStringLiteral("KS"), QStringLiteral("Data"), QStringLiteral("Key"), QStringLiteral("v"));
+        Save("Data", u"Key"_s, u"v"_s);
         FAIL() << "no error raised";
     } catch (const platform::RuntimeError& error) {
         EXPECT_EQ(error.Number(), 75);
-        EXPECT_EQ(error.Description(), QStringLiteral("Path/File access error"));
+        EXPECT_EQ(error.Description(), u"Path/File access error"_s);
     }
 }
 

@@ -1,45 +1,34 @@
-// Closing windows with real windows (offscreen): which other windows CloseForm unloads, and when it empties
-// the closing window's reference.
+// Closing real windows: which others CloseForm unloads, and when it empties the closing one's reference.
 #include "platform/window_closing.h"
-#include "platform/clock.h"
 #include "platform/form.h"
 #include "platform/screen.h"
-
-#include <QDateTime>
-#include <QString>
+#include "support/program_environment.h"
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <memory>
-#include <vector>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// A window whose unload event calls CloseForm with its own reference, as every window of the program does.
-// Each unload is recorded as "<name> unloaded (visible)" or "<name> unloaded (hidden)".
+// A window whose unload event calls CloseForm with its own reference, as every window of the program does,
+// and records "<name> unloaded (visible)" or "(hidden)".
 class TestWindow : public platform::Form {
 public:
     QString name;
     platform::FormRefBase* reference = nullptr;
-    std::vector<QString>* events = nullptr;
+    QStringList* events = nullptr;
 
 protected:
     void Form_Unload(int& cancel) override {
-        events->push_back(name + (Visible() ? u" unloaded (visible)"_s : u" unloaded (hidden)"_s));
+        *events << name + (Visible() ? u" unloaded (visible)"_s : u" unloaded (hidden)"_s);
         platform::CloseForm(*reference);
     }
 };
 
 class WindowClosingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        clock_ = std::make_shared<platform::VirtualClock>(QDateTime(QDate(2024, 3, 1), QTime(9, 0)));
-        platform::SetClock(clock_);
-    }
     void TearDown() override {
         for (platform::Form* form : std::vector<platform::Form*>(platform::Screen::Forms())) {
             if (form->IsLoaded())
@@ -48,7 +37,6 @@ protected:
         for (auto& reference : references_)
             reference->Reset();
         platform::Screen::DoEvents();
-        platform::SetClock(nullptr);
     }
 
     // A new window reached through its own program-wide reference.
@@ -62,26 +50,26 @@ protected:
     }
     platform::FormRef<TestWindow>& Reference(size_t index) { return *references_.at(index); }
 
-    std::shared_ptr<platform::VirtualClock> clock_;
-    std::vector<QString> events_;
+    testsupport::ProgramEnvironment env_;  // a virtual clock, among others
+    QStringList events_;
     std::vector<std::unique_ptr<platform::FormRef<TestWindow>>> references_;
 };
 
 struct CloseCase {
     const char* name;
     std::vector<bool> othersVisible;  // the other windows, loaded after the closing one, in load order
-    std::vector<QString> events;
+    const char* events;               // joined by "; "
     std::vector<bool> othersStillLoaded;
     bool referenceEmptied;
     int64_t sleptMs;
 };
-// Test names show the case by its name.
 void PrintTo(const CloseCase& c, std::ostream* os) {
     *os << c.name;
 }
 
 class CloseFormTest : public WindowClosingTest, public ::testing::WithParamInterface<CloseCase> {};
 
+// Catches hidden windows kept or visible ones unloaded, the reference emptied wrongly, pauses not 100 ms.
 TEST_P(CloseFormTest, UnloadsHiddenWindowsOnlyWhenTheClosingOneIsTheLastVisible) {
     const CloseCase& c = GetParam();
     TestWindow* closing = NewWindow(u"main"_s);
@@ -89,48 +77,40 @@ TEST_P(CloseFormTest, UnloadsHiddenWindowsOnlyWhenTheClosingOneIsTheLastVisible)
     std::vector<TestWindow*> others;
     for (size_t i = 0; i < c.othersVisible.size(); ++i) {
         TestWindow* other = NewWindow(u"other%1"_s.arg(i + 1));
-        if (c.othersVisible[i]) {
-            other->Show();
-        } else {
-            other->Load();
-        }
+        c.othersVisible[i] ? other->Show() : other->Load();
         others.push_back(other);
     }
 
     closing->Unload();
 
-    EXPECT_EQ(events_, c.events);
+    EXPECT_EQ(events_.join(u"; "_s), QString::fromUtf8(c.events));
     EXPECT_EQ(Reference(0).IsEmpty(), c.referenceEmptied);
     for (size_t i = 0; i < others.size(); ++i) {
         EXPECT_EQ(others[i]->IsLoaded(), c.othersStillLoaded[i]) << "other" << i + 1;
         EXPECT_EQ(Reference(i + 1).IsEmpty(), !c.othersStillLoaded[i]) << "other" << i + 1;
     }
-    EXPECT_EQ(clock_->TotalSleptMs(), c.sleptMs);
+    EXPECT_EQ(env_.Clock().TotalSleptMs(), c.sleptMs);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CloseFormTest,
     ::testing::Values(
-        CloseCase{"OnlyWindow", {}, {u"main unloaded (visible)"_s}, {}, true, 100},
+        CloseCase{"OnlyWindow", {}, "main unloaded (visible)", {}, true, 100},
         // The hidden window is shown, then unloaded; its own CloseForm runs nested.
-        CloseCase{"OneHidden",
-                  {false},
-                  {u"main unloaded (visible)"_s, u"other1 unloaded (visible)"_s},
-                  {false},
-                  true,
-                  200},
-        CloseCase{"OneVisible", {true}, {u"main unloaded (visible)"_s}, {true}, true, 100},
+        CloseCase{
+            "OneHidden", {false}, "main unloaded (visible); other1 unloaded (visible)", {false}, true, 200},
+        CloseCase{"OneVisible", {true}, "main unloaded (visible)", {true}, true, 100},
         // Only the first hidden window goes, and the closing window's reference is left as it was.
         CloseCase{"TwoHidden",
                   {false, false},
-                  {u"main unloaded (visible)"_s, u"other1 unloaded (visible)"_s},
+                  "main unloaded (visible); other1 unloaded (visible)",
                   {false, true},
                   false,
                   200},
-        CloseCase{
-            "OneVisibleOneHidden", {true, false}, {u"main unloaded (visible)"_s}, {true, true}, true, 100}),
+        CloseCase{"OneVisibleOneHidden", {true, false}, "main unloaded (visible)", {true, true}, true, 100}),
     [](const ::testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
 
+// Catches a window, hidden or shown, left loaded or referenced.
 TEST_F(WindowClosingTest, UnloadAllFormsUnloadsEveryWindow) {
     NewWindow(u"first"_s)->Show();
     NewWindow(u"second"_s)->Load();

@@ -9,44 +9,30 @@
 
 #include <deque>
 #include <map>
-#include <ostream>
 
 namespace {
 
 using namespace platform;
-using setuptest::kProductFiles;
+using namespace Qt::StringLiterals;
 
-struct TestDrive {
-    QString root;  // below the test's folder; "<root>" in the texts below stands for it
-    int type;
-    QStringList productFolders;  // below the root ("" is the root), each holding the three files
-    QStringList otherFiles;      // below the root
-    int emptyFolders = 0;        // folders f000, f001, ... at the root's level
-};
+// The product's three files that the drive search looks for.
+const QStringList kProductFiles = {u"KS.mdb"_s, u"KS_USERS.mdb"_s, u"KS_sands.mdb"_s};
 
-struct Box {
-    QString text;
-    int buttons;
-};
-
-struct SearchCase {
-    const char* name;
-    std::vector<TestDrive> drives;
-    std::deque<int> answers;
-    std::vector<Box> boxes;
-    QString dataPath;  // txtDataPath afterwards
-    QString drive;     // Drive1 afterwards, when a folder was selected
-};
-
-void PrintTo(const SearchCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-const QString kCR = QStringLiteral("\r");
+// A drive below the test's folder ("<root>" in the texts stands for its folder): its type, the folders below
+// it
+// ("" is the root) that hold the three product files, other files below it, and how many empty folders f000,
+// f001, ... it has at its root.
+// clang-format off
+struct TestDrive { QString root; int type; QStringList productFolders, otherFiles; int emptyFolders = 0; };
+struct Box { QString text; int buttons; };
+// The drives, the answers, the boxes, and txtDataPath and Drive1 afterwards (Drive1 when a folder was chosen).
+struct SearchCase { const char* name; std::vector<TestDrive> drives; std::deque<int> answers; std::vector<Box> boxes;
+                    QString dataPath, drive; };
+void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }  // test names show the case by its name
+// clang-format on
 
 QString Question(const QString& folder, const QString& drive) {
-    return QStringLiteral("Found one copy at ") + folder + QStringLiteral(" on drive ") + drive +
-           QStringLiteral(".") + kCR + kCR + QStringLiteral("Use this database location?");
+    return u"Found one copy at "_s + folder + u" on drive "_s + drive + u".\r\rUse this database location?"_s;
 }
 
 class DriveSearchTest : public setuptest::SetupTest, public ::testing::WithParamInterface<SearchCase> {
@@ -68,7 +54,7 @@ protected:
             for (const QString& file : drive.otherFiles)
                 MakeFiles(QFileInfo(root + file).path(), {QFileInfo(file).fileName()});
             for (int i = 0; i < drive.emptyFolders; ++i)
-                Folder(drive.root + QStringLiteral("/f%1").arg(i, 3, 10, QLatin1Char('0')));
+                Folder(drive.root + u"/f%1"_s.arg(i, 3, 10, QLatin1Char('0')));
         }
         UseDrives(drives);
     }
@@ -81,12 +67,12 @@ TEST_P(DriveSearchTest, AsksAboutWhatItFindsAndSelectsTheChosenFolder) {
     Build();
     for (int answer : c.answers)
         Env().Answers().Push(answer);
-    setup::GetDataPath& dialog = OpenDialog(QStringLiteral("KS.mdb"));
+    setup::GetDataPath& dialog = OpenDialog(u"KS.mdb"_s);
 
     dialog.cmdLocate_Click();
 
     const std::vector<MessageBoxRequest> shown = ShownBoxes();
-    ASSERT_EQ(shown.size(), c.boxes.size()) << Shown().join(QStringLiteral("\n--\n")).toStdString();
+    ASSERT_EQ(shown.size(), c.boxes.size()) << Shown().join(u"\n--\n"_s).toStdString();
     for (size_t i = 0; i < shown.size(); ++i) {
         EXPECT_EQ(shown[i].text, Resolved(c.boxes[i].text)) << i;
         EXPECT_EQ(shown[i].buttons, c.boxes[i].buttons) << i;
@@ -100,106 +86,62 @@ TEST_P(DriveSearchTest, AsksAboutWhatItFindsAndSelectsTheChosenFolder) {
         EXPECT_TRUE(button->isEnabled());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DriveSearchTest,
-    ::testing::Values(
-        SearchCase{"RootHoldsTheMainFile",
-                   {{QStringLiteral("c"), kDriveFixed, {QString(), QStringLiteral("sub")}, {}}},
-                   {vbYes},
-                   {{Question(QStringLiteral("<c>"), QStringLiteral("<c>")), vbYesNo}},
-                   QStringLiteral("<c>"),
-                   QStringLiteral("<c>")},
-        SearchCase{"RootWithTheMainFileAloneIsNotWalked",
-                   {{QStringLiteral("c"), kDriveFixed, {QStringLiteral("sub")}, {QStringLiteral("ks.MDB")}},
-                    {QStringLiteral("d"), kDriveCdRom, {}, {}}},
-                   {},
-                   {{QStringLiteral("CD drive found at <d>"), vbOKOnly}},
-                   QString(),
-                   QString()},
-        SearchCase{"OneMatchNamesInAnyCase",
-                   {{QStringLiteral("c"),
-                     kDriveFixed,
-                     {},
-                     {QStringLiteral("data/ks/ks.MDB"), QStringLiteral("data/ks/Ks_Users.MDB"),
-                      QStringLiteral("data/ks/KS_SANDS.MDB"), QStringLiteral("data/other/KS.mdb")}}},
-                   {vbYes},
-                   {{Question(QStringLiteral("<c>data/ks/"), QStringLiteral("<c>")), vbYesNo}},
-                   QStringLiteral("<c>data/ks/"),
-                   QStringLiteral("<c>")},
-        SearchCase{
-            "TwoMatchesDeclinedMoveOnToTheNextDrive",
-            {{QStringLiteral("c"), kDriveFixed, {QStringLiteral("a"), QStringLiteral("b/x")}, {}},
-             {QStringLiteral("e"), kDriveCdRom, {}, {}},
-             {QStringLiteral("n"), kDriveRemote, {QStringLiteral("c")}, {}}},
-            {vbOK, vbNo, vbNo, vbYes},
-            {{QStringLiteral("Found 2 copies on drive <c>.\r\r<c>a/\r<c>b/x/"), vbOKOnly + vbInformation},
-             {QStringLiteral("Use copy at <c>a/?"), vbYesNo},
-             {QStringLiteral("Use copy at <c>b/x/?"), vbYesNo},
-             {Question(QStringLiteral("<n>c/"), QStringLiteral("<n>")), vbYesNo}},
-            QStringLiteral("<n>c/"),
-            QStringLiteral("<n>")},
-        SearchCase{"OneMatchDeclinedEndsTheSearch",
-                   {{QStringLiteral("c"), kDriveFixed, {QStringLiteral("a")}, {}},
-                    {QStringLiteral("d"), kDriveFixed, {QStringLiteral("b")}, {}},
-                    {QStringLiteral("e"), kDriveCdRom, {}, {}}},
-                   {vbNo},
-                   {{Question(QStringLiteral("<c>a/"), QStringLiteral("<c>")), vbYesNo}},
-                   QString(),
-                   QString()},
-        SearchCase{"NothingFoundListsOnlyTheCdRomDrives",
-                   {{QStringLiteral("c"), kDriveFixed, {}, {QStringLiteral("a/KS.mdb")}},
-                    {QStringLiteral("e"), kDriveCdRom, {QStringLiteral("ks")}, {}},
-                    {QStringLiteral("r"), kDriveRemovable, {QStringLiteral("ks")}, {}},
-                    {QStringLiteral("n"), kDriveRemote, {}, {}},
-                    {QStringLiteral("f"), kDriveCdRom, {}, {}}},
-                   {},
-                   {{QStringLiteral("CD drive found at <e>"), vbOKOnly},
-                    {QStringLiteral("CD drive found at <f>"), vbOKOnly}},
-                   QString(),
-                   QString()},
-        SearchCase{
-            "BreadthFirstPastAHundredFolders",
-            {{QStringLiteral("c"), kDriveFixed, {QStringLiteral("a/deep"), QStringLiteral("z")}, {}, 150}},
-            {vbOK, vbNo, vbYes},
-            {{QStringLiteral("Found 2 copies on drive <c>.\r\r<c>z/\r<c>a/deep/"), vbOKOnly + vbInformation},
-             {QStringLiteral("Use copy at <c>z/?"), vbYesNo},
-             {QStringLiteral("Use copy at <c>a/deep/?"), vbYesNo}},
-            QStringLiteral("<c>a/deep/"),
-            QStringLiteral("<c>")},
-        SearchCase{"AWalkDoesNotEnterAnotherDrive",
-                   {{QStringLiteral("c"), kDriveFixed, {}, {}},
-                    {QStringLiteral("c/mnt"), kDriveFixed, {QStringLiteral("ks")}, {}}},
-                   {vbYes},
-                   {{Question(QStringLiteral("<c/mnt>ks/"), QStringLiteral("<c/mnt>")), vbYesNo}},
-                   QStringLiteral("<c/mnt>ks/"),
-                   QStringLiteral("<c/mnt>")}),
-    [](const ::testing::TestParamInfo<SearchCase>& info) { return info.param.name; });
+// clang-format off
+const SearchCase kSearchCases[] = {
+    {"RootHoldsTheMainFile", {{u"c"_s, kDriveFixed, {u""_s, u"sub"_s}, {}}}, {vbYes},
+     {{Question(u"<c>"_s, u"<c>"_s), vbYesNo}}, u"<c>"_s, u"<c>"_s},
+    {"RootWithTheMainFileAloneIsNotWalked",
+     {{u"c"_s, kDriveFixed, {u"sub"_s}, {u"ks.MDB"_s}}, {u"d"_s, kDriveCdRom, {}, {}}}, {},
+     {{u"CD drive found at <d>"_s, vbOKOnly}}, {}, {}},
+    {"OneMatchNamesInAnyCase", {{u"c"_s, kDriveFixed, {}, {u"data/ks/ks.MDB"_s, u"data/ks/Ks_Users.MDB"_s,
+     u"data/ks/KS_SANDS.MDB"_s, u"data/other/KS.mdb"_s}}}, {vbYes},
+     {{Question(u"<c>data/ks/"_s, u"<c>"_s), vbYesNo}}, u"<c>data/ks/"_s, u"<c>"_s},
+    {"TwoMatchesDeclinedMoveOnToTheNextDrive",
+     {{u"c"_s, kDriveFixed, {u"a"_s, u"b/x"_s}, {}}, {u"e"_s, kDriveCdRom, {}, {}}, {u"n"_s, kDriveRemote, {u"c"_s}, {}}},
+     {vbOK, vbNo, vbNo, vbYes},
+     {{u"Found 2 copies on drive <c>.\r\r<c>a/\r<c>b/x/"_s, vbOKOnly + vbInformation},
+      {u"Use copy at <c>a/?"_s, vbYesNo}, {u"Use copy at <c>b/x/?"_s, vbYesNo},
+      {Question(u"<n>c/"_s, u"<n>"_s), vbYesNo}}, u"<n>c/"_s, u"<n>"_s},
+    {"OneMatchDeclinedEndsTheSearch", {{u"c"_s, kDriveFixed, {u"a"_s}, {}}, {u"d"_s, kDriveFixed, {u"b"_s}, {}},
+     {u"e"_s, kDriveCdRom, {}, {}}}, {vbNo}, {{Question(u"<c>a/"_s, u"<c>"_s), vbYesNo}}, {}, {}},
+    {"NothingFoundListsOnlyTheCdRomDrives", {{u"c"_s, kDriveFixed, {}, {u"a/KS.mdb"_s}},
+     {u"e"_s, kDriveCdRom, {u"ks"_s}, {}}, {u"r"_s, kDriveRemovable, {u"ks"_s}, {}}, {u"n"_s, kDriveRemote, {}, {}},
+     {u"f"_s, kDriveCdRom, {}, {}}}, {},
+     {{u"CD drive found at <e>"_s, vbOKOnly}, {u"CD drive found at <f>"_s, vbOKOnly}}, {}, {}},
+    {"BreadthFirstPastAHundredFolders", {{u"c"_s, kDriveFixed, {u"a/deep"_s, u"z"_s}, {}, 150}}, {vbOK, vbNo, vbYes},
+     {{u"Found 2 copies on drive <c>.\r\r<c>z/\r<c>a/deep/"_s, vbOKOnly + vbInformation},
+      {u"Use copy at <c>z/?"_s, vbYesNo}, {u"Use copy at <c>a/deep/?"_s, vbYesNo}}, u"<c>a/deep/"_s, u"<c>"_s},
+    {"AWalkDoesNotEnterAnotherDrive", {{u"c"_s, kDriveFixed, {}, {}}, {u"c/mnt"_s, kDriveFixed, {u"ks"_s}, {}}},
+     {vbYes}, {{Question(u"<c/mnt>ks/"_s, u"<c/mnt>"_s), vbYesNo}}, u"<c/mnt>ks/"_s, u"<c/mnt>"_s},
+};
+// clang-format on
+INSTANTIATE_TEST_SUITE_P(Cases, DriveSearchTest, ::testing::ValuesIn(kSearchCases),
+                         [](const ::testing::TestParamInfo<SearchCase>& info) { return info.param.name; });
 
 using LocateTest = setuptest::SetupTest;
 
 TEST_F(LocateTest, NoDrivesLeavesTheButtonsDisabled) {
-    setup::GetDataPath& dialog = OpenDialog(QStringLiteral("KS.mdb"));
+    setup::GetDataPath& dialog = OpenDialog(u"KS.mdb"_s);
     platform::SetDrives({});
 
     dialog.cmdLocate_Click();
 
-    EXPECT_EQ(Shown(), QStringList{QStringLiteral("No Drives were found!")});
+    EXPECT_EQ(Shown(), QStringList{u"No Drives were found!"_s});
     EXPECT_EQ(ShownBoxes()[0].buttons, vbOKOnly + vbCritical);
     for (QPushButton* button : {dialog.cmdOK, dialog.cmdCancel, dialog.cmdLocate, dialog.cmdCDInstall})
         EXPECT_FALSE(button->isEnabled());
 }
 
 TEST_F(LocateTest, SearchesForTheFilesOfTheDialogsProduct) {
-    UseDrives({{QStringLiteral("c"), kDriveFixed}});
-    MakeFiles(Folder(QStringLiteral("c/br")),
-              {QStringLiteral("BR.mdb"), QStringLiteral("BR_USERS.mdb"), QStringLiteral("BR_sands.mdb")});
-    MakeFiles(Folder(QStringLiteral("c/ks")), kProductFiles);
+    UseDrives({{u"c"_s, kDriveFixed}});
+    MakeFiles(Folder(u"c/br"_s), {u"BR.mdb"_s, u"BR_USERS.mdb"_s, u"BR_sands.mdb"_s});
+    MakeFiles(Folder(u"c/ks"_s), kProductFiles);
     Answer({vbYes});
-    setup::GetDataPath& dialog = OpenDialog(QStringLiteral("BR.mdb"), QStringLiteral("BR"));
+    setup::GetDataPath& dialog = OpenDialog(u"BR.mdb"_s, u"BR"_s);
 
     dialog.cmdLocate_Click();
 
-    EXPECT_EQ(dialog.txtDataPath->text(), Folder(QStringLiteral("c/br")));
+    EXPECT_EQ(dialog.txtDataPath->text(), Folder(u"c/br"_s));
     EXPECT_EQ(ShownBoxes().size(), 1u);
 }
 

@@ -16,6 +16,7 @@
 namespace {
 
 using namespace platform;
+using namespace Qt::StringLiterals;
 
 mode_t ModeOf(const QString& path) {
     struct stat status {};
@@ -25,28 +26,23 @@ mode_t ModeOf(const QString& path) {
 
 TEST(GetLogicalDriveList, EachRootEndsWithANulAndTheListWithAnother) {
     const auto restore = qScopeGuard([] { UseSystemDrives(); });
-    SetDrives(
-        {{QStringLiteral("/srv/ks"), kDriveFixed}, {QStringLiteral("/media/release disc/"), kDriveCdRom}});
+    SetDrives({{u"/srv/ks"_s, kDriveFixed}, {u"/media/release disc/"_s, kDriveCdRom}});
 
     const QString list = setup::GetLogicalDriveList();
 
-    EXPECT_EQ(list, QStringLiteral("/srv/ks/") + QChar(u'\0') + QStringLiteral("/media/release disc/") +
-                        QChar(u'\0') + QChar(u'\0'));
+    EXPECT_EQ(list, u"/srv/ks/\0/media/release disc/\0\0"_s);
     QStringList walked;
     qsizetype position = 0;
-    for (QString root = setup::NextDriveRoot(list, position); !root.isEmpty();
-         root = setup::NextDriveRoot(list, position)) {
+    for (QString root; !(root = setup::NextDriveRoot(list, position)).isEmpty();)
         walked << root;
-    }
-    EXPECT_EQ(walked, (QStringList{QStringLiteral("/srv/ks/"), QStringLiteral("/media/release disc/")}));
-
+    EXPECT_EQ(walked, (QStringList{u"/srv/ks/"_s, u"/media/release disc/"_s}));
     SetDrives({});
     EXPECT_EQ(setup::GetLogicalDriveList(), QString());
 }
 
 TEST(ClearFileAttributes, MakesAnExistingFileWritableAndKeepsTheRestOfItsMode) {
     testsupport::ProgramEnvironment env;
-    const QString file = env.Dir() + QStringLiteral("/KS_SANDS.MDB");
+    const QString file = env.Dir() + u"/KS_SANDS.MDB"_s;
     QFile(file).open(QIODevice::WriteOnly);
     struct Case {
         QString path;
@@ -57,9 +53,9 @@ TEST(ClearFileAttributes, MakesAnExistingFileWritableAndKeepsTheRestOfItsMode) {
     const std::vector<Case> cases = {
         {file, 0444, true, 0644},
         {file, 0550, true, 0750},
-        {env.Dir() + QStringLiteral("/KS_sands.mdb"), 0444, true, 0644},  // the name in another case
-        {env.Dir() + QStringLiteral("/KS.mdb"), 0444, false, 0444},       // no such file
-        {env.Dir(), 0444, false, 0444},                                   // a folder
+        {env.Dir() + u"/KS_sands.mdb"_s, 0444, true, 0644},  // the name in another case
+        {env.Dir() + u"/KS.mdb"_s, 0444, false, 0444},       // no such file
+        {env.Dir(), 0444, false, 0444},                      // a folder
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
@@ -77,12 +73,12 @@ TEST(Drives, TheSystemsDrivesAreFoldersWithoutPseudoFileSystems) {
     for (const Drive& drive : drives) {
         EXPECT_TRUE(drive.root.endsWith(QLatin1Char('/'))) << drive.root.toStdString();
         EXPECT_TRUE(QFileInfo(drive.root).isDir()) << drive.root.toStdString();
-        EXPECT_FALSE(drive.root == QStringLiteral("/proc/") || drive.root == QStringLiteral("/sys/") ||
-                     drive.root.startsWith(QStringLiteral("/sys/fs/cgroup")))
+        EXPECT_FALSE(drive.root == u"/proc/"_s || drive.root == u"/sys/"_s ||
+                     drive.root.startsWith(u"/sys/fs/cgroup"_s))
             << drive.root.toStdString();
         EXPECT_EQ(GetDriveType(drive.root), drive.type);
     }
-    EXPECT_EQ(DriveRootOf(QStringLiteral("/")), QStringLiteral("/"));
+    EXPECT_EQ(DriveRootOf(u"/"_s), u"/"_s);
 }
 
 TEST(Drives, TheEnvironmentMayGiveTheDrives) {
@@ -93,23 +89,18 @@ TEST(Drives, TheEnvironmentMayGiveTheDrives) {
     UseSystemDrives();
     qputenv("KESTRANE_DRIVES", "/srv/ks=fixed;/media/cd/=CDROM; /net/share = 4;/bad;/odd=weird");
 
-    const std::vector<Drive> drives = GetDrives();
-
-    ASSERT_EQ(drives.size(), 3u);
-    EXPECT_EQ(drives[0].root, QStringLiteral("/srv/ks/"));
-    EXPECT_EQ(drives[0].type, kDriveFixed);
-    EXPECT_EQ(drives[1].root, QStringLiteral("/media/cd/"));
-    EXPECT_EQ(drives[1].type, kDriveCdRom);
-    EXPECT_EQ(drives[2].root, QStringLiteral("/net/share/"));
-    EXPECT_EQ(drives[2].type, kDriveRemote);
-    EXPECT_EQ(GetDriveType(QStringLiteral("/srv/ks/")), kDriveFixed);
-    EXPECT_EQ(GetDriveType(QStringLiteral("/srv/ks")), kDriveNoRootDir);
-    EXPECT_EQ(DriveRootOf(QStringLiteral("/media/cd/KS Release/KS.MDB")), QStringLiteral("/media/cd/"));
-    EXPECT_EQ(DriveRootOf(QStringLiteral("/srv/ks")), QStringLiteral("/srv/ks/"));
-    EXPECT_EQ(DriveRootOf(QStringLiteral("/srv/ksx/a")), QString());
+    QStringList drives;
+    for (const Drive& drive : GetDrives())
+        drives << drive.root + u' ' + QString::number(drive.type);
+    EXPECT_EQ(drives, (QStringList{u"/srv/ks/ 3"_s, u"/media/cd/ 5"_s, u"/net/share/ 4"_s}));
+    EXPECT_EQ((QStringList{QString::number(GetDriveType(u"/srv/ks/"_s)),
+                           QString::number(GetDriveType(u"/srv/ks"_s)),
+                           DriveRootOf(u"/media/cd/KS Release/KS.MDB"_s), DriveRootOf(u"/srv/ks"_s),
+                           DriveRootOf(u"/srv/ksx/a"_s)}),
+              (QStringList{u"3"_s, u"1"_s, u"/media/cd/"_s, u"/srv/ks/"_s, QString()}));
 
     // A test's own list comes first.
-    SetDrives({{QStringLiteral("/t"), kDriveRemovable}});
+    SetDrives({{u"/t"_s, kDriveRemovable}});
     EXPECT_EQ(GetDrives().size(), 1u);
 }
 

@@ -3,7 +3,6 @@
 #include "setup_fixture.h"
 
 #include "ado/connection.h"
-#include "ado/recordset.h"
 #include "data/connection_settings.h"
 #include "data/open_connection.h"
 #include "platform/application.h"
@@ -11,9 +10,11 @@
 #include "platform/screen.h"
 #include "platform/settings.h"
 #include "support/product_schema.h"
+#include "support/query_rows.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -24,27 +25,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <ostream>
+#include <functional>
+#include <optional>
 
 namespace {
 
 using namespace platform;
+using namespace Qt::StringLiterals;
 
-const QString kTitle = QStringLiteral("KSProcessDisqualificationsQueue");
-const QString kInsert = QStringLiteral(
-    "Insert your KSProcessDisqualificationsQueue release CD into your computer now.\r\rPress OK when you are "
-    "ready to proceed.");
-const QString kNotFound =
-    QStringLiteral("KSProcessDisqualificationsQueue Release CD was not found. No files copied.");
-const QString kInUse = QStringLiteral(
-    "File cannot be copied because it is in use.\nMake sure everyone has exited "
-    "KSProcessDisqualificationsQueue "
-    "then press OK or press Cancel to exit.");
-
-bool IsOwnerWritable(const QString& path) {
-    struct stat status {};
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_mode & S_IWUSR) != 0;
-}
+const QString kInsert =
+    u"Insert your KSProcessDisqualificationsQueue release CD into your computer now.\r\rPress OK when you "
+    u"are "
+    u"ready to proceed."_s;
+const QString kNotFound = u"KSProcessDisqualificationsQueue Release CD was not found. No files copied."_s;
+const QString kInUse =
+    u"File cannot be copied because it is in use.\nMake sure everyone has exited "
+    u"KSProcessDisqualificationsQueue "
+    u"then press OK or press Cancel to exit."_s;
+const QString kFailed = u"Copy failed with a code of 2. Press OK to do it the old fashioned way."_s;
+const QString kJet = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s;
+const QString kAccessTail = u"KS.mdb;Persist Security Info=False;User ID=;Password=;"_s;
 
 // An open file with a lock on it, as a program that works on the file holds it.
 class HeldFile {
@@ -52,51 +52,56 @@ public:
     explicit HeldFile(const QString& path) : fd_(::open(QFile::encodeName(path).constData(), O_RDWR)) {
         struct flock lock {};
         lock.l_type = F_WRLCK;
-        lock.l_whence = SEEK_SET;
         EXPECT_EQ(::fcntl(fd_, F_OFD_SETLK, &lock), 0) << path.toStdString();
     }
-    ~HeldFile() { Release(); }
-    void Release() {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
+    ~HeldFile() { ::close(fd_); }
 
 private:
     int fd_;
 };
 
+// Answers from a script (the default button once it runs out); onBox runs while a box is up.
+class Answerer : public ScriptedAnswerer {
+public:
+    int Answer(const MessageBoxRequest& request) override {
+        const int answer = ScriptedAnswerer::Answer(request);
+        if (onBox)
+            onBox();
+        return answer;
+    }
+    std::function<void()> onBox;
+};
+
+// A message box as the tests compare it: its buttons, and its text up to the first empty line.
+QString Box(int buttons, const QString& text) {
+    return QString::number(buttons) + u" | "_s + text.section(u"\n\n"_s, 0, 0);
+}
+
 class ReleaseCdTest : public setuptest::SetupTest {
 protected:
     void SetUp() override {
-        UseDrives({{QStringLiteral("c"), kDriveFixed}, {QStringLiteral("cd"), kDriveCdRom}});
-        productFolder_ = Folder(QStringLiteral("c")) + QStringLiteral("Halvermoor Software/KS/");
-        systemFolder_ = Folder(QStringLiteral("c")) + QStringLiteral("Halvermoor Software/ZO/");
+        UseDrives({{u"c"_s, kDriveFixed}, {u"cd"_s, kDriveCdRom}});
+        productFolder_ = Folder(u"c"_s) + u"Halvermoor Software/KS/"_s;
+        systemFolder_ = Folder(u"c"_s) + u"Halvermoor Software/ZO/"_s;
     }
-
-    // The release medium's folder of a product's initial data files, made on the drive "cd".
-    QString ReleaseFolder(const QString& product, const QString& drive = QStringLiteral("cd")) {
-        return Folder(drive + QStringLiteral("/") + kTitle + QStringLiteral(" Release/") + product +
-                      QStringLiteral(" Initialized Data Files"));
+    // The release medium's folder of a product's initial data files on the drive "cd".
+    QString ReleaseFolder(const QString& product) {
+        return Folder(u"cd/KSProcessDisqualificationsQueue Release/"_s + product +
+                      u" Initialized Data Files"_s);
     }
     // The files of a release medium as a CD holds them: real databases, read-only.
-    void BurnReleaseCd(const QString& drive = QStringLiteral("cd")) {
-        const QString ks = ReleaseFolder(QStringLiteral("KS"), drive);
-        testsupport::NewProductDatabase(testsupport::Engine::Jet, ks, QStringLiteral("KS.MDB"));
-        testsupport::NewProductDatabase(testsupport::Engine::Jet, ks, QStringLiteral("KS_USERS.MDB"));
-        testsupport::NewProductDatabase(testsupport::Engine::Jet, ks, QStringLiteral("KS_SANDS.MDB"));
-        testsupport::NewProductDatabase(testsupport::Engine::Jet, ReleaseFolder(QStringLiteral("ZO"), drive),
-                                        QStringLiteral("HVSYS.MDB"));
-        // The engine keeps what it wrote in its log until the last connection closes.
-        ado::ClearConnectionPool();
-        for (const QString& folder : {ks, ReleaseFolder(QStringLiteral("ZO"), drive)}) {
-            for (const QString& file : QDir(folder).entryList(QDir::Files))
-                ::chmod(QFile::encodeName(folder + file).constData(), 0444);
+    void BurnReleaseCd() {
+        for (const QString& file :
+             {u"KS/KS.MDB"_s, u"KS/KS_USERS.MDB"_s, u"KS/KS_SANDS.MDB"_s, u"ZO/HVSYS.MDB"_s}) {
+            const QString folder = ReleaseFolder(file.section(u'/', 0, 0));
+            testsupport::NewProductDatabase(testsupport::Engine::Jet, folder, file.section(u'/', 1));
+            // The engine keeps what it wrote in its log until the last connection closes.
+            ado::ClearConnectionPool();
+            MakeReadOnly(folder + file.section(u'/', 1));
         }
     }
-    setup::GetDataPath& Dialog() { return OpenDialog(QStringLiteral("KS.mdb")); }
     QString StoredPath(const QString& application) {
-        return GetSetting(application, QStringLiteral("Data"), application + QStringLiteral(" Data Path"));
+        return GetSetting(application, u"Data"_s, application + u" Data Path"_s);
     }
 
     QString productFolder_;
@@ -107,8 +112,7 @@ TEST_F(ReleaseCdTest, FromAnEmptyWorkstationInstallsTheFilesAndTheNextAttemptOpe
     BurnReleaseCd();
     // The workstation's settings name the product's folder of the fixed tree, where nothing is yet.
     data::ConnectionSettings& settings = data::Settings();
-    settings.mainConnectionString =
-        data::AccessMainConnectionString(productFolder_ + QStringLiteral("KS.mdb"));
+    settings.mainConnectionString = kJet + productFolder_ + kAccessTail;
     int dialogs = 0;
     data::SetDataLocationDialog([&](const QString& dbFile) {
         ++dialogs;
@@ -121,54 +125,46 @@ TEST_F(ReleaseCdTest, FromAnEmptyWorkstationInstallsTheFilesAndTheNextAttemptOpe
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(Shown(), QStringList{kInsert});
     EXPECT_TRUE(setup::gGetDataPath.IsEmpty());
-    const QStringList installed = {
-        productFolder_ + QStringLiteral("KS.mdb"), productFolder_ + QStringLiteral("KS_users.mdb"),
-        productFolder_ + QStringLiteral("KS_sands.mdb"), systemFolder_ + QStringLiteral("HVSYS.MDB")};
-    for (const QString& file : installed) {
-        EXPECT_TRUE(QFileInfo(file).isFile()) << file.toStdString();
+    const QString main = productFolder_ + u"KS.mdb"_s, users = productFolder_ + u"KS_users.mdb"_s,
+                  sands = productFolder_ + u"KS_sands.mdb"_s, system = systemFolder_ + u"HVSYS.MDB"_s;
+    for (const QString& file : {main, users, sands, system})
         EXPECT_TRUE(IsOwnerWritable(file)) << file.toStdString();
-    }
-    EXPECT_EQ(settings.dataPath, productFolder_);
-    EXPECT_EQ(settings.mainDatabaseFile, installed[0]);
-    EXPECT_EQ(settings.usersDatabaseFile, installed[1]);
-    EXPECT_EQ(settings.usersConnectionString, data::JetFileConnectionString(installed[1]));
-    EXPECT_EQ(settings.sandsDatabaseFile, installed[2]);
-    EXPECT_EQ(settings.zoDataPath, systemFolder_);
-    EXPECT_EQ(settings.systemDatabaseFile, installed[3]);
-    EXPECT_EQ(settings.systemConnectionString, data::JetFileConnectionString(installed[3]));
-    EXPECT_EQ(StoredPath(QStringLiteral("KS")), productFolder_);
-    EXPECT_EQ(StoredPath(QStringLiteral("ZO")), systemFolder_);
+    EXPECT_EQ((QStringList{settings.dataPath, settings.mainDatabaseFile, settings.usersDatabaseFile,
+                           settings.usersConnectionString, settings.sandsDatabaseFile, settings.zoDataPath,
+                           settings.systemDatabaseFile, settings.systemConnectionString, StoredPath(u"KS"_s),
+                           StoredPath(u"ZO"_s)}),
+              (QStringList{productFolder_, main, users, kJet + users + u";Persist Security Info=False"_s,
+                           sands, systemFolder_, system, kJet + system + u";Persist Security Info=False"_s,
+                           productFolder_, systemFolder_}));
 
     // The installed files are the product's databases, open for writing.
     connection.Execute(
-        QStringLiteral("INSERT INTO Disqualifications_Queue (Table_Name, Table_ID, Creation_Date) "
-                       "VALUES ('Agencies', 1, '2024-03-01 09:00:00')"));
-    ado::Recordset queue;
-    queue.Open(QStringLiteral("SELECT * FROM Disqualifications_Queue"), connection);
-    EXPECT_FALSE(queue.Eof());
-    queue.Close();
+        u"INSERT INTO Disqualifications_Queue (Table_Name, Table_ID, Creation_Date) VALUES ('Agencies', 1, "
+        u"'2024-03-01 09:00:00')"_s);
     connection.Close();
-    ado::Connection users;
-    EXPECT_TRUE(data::AdoOpenConnection(users, data::Database::Users, false));
-    users.Close();
+    EXPECT_EQ(
+        testsupport::QueryRows(kJet + main, u"SELECT * FROM Disqualifications_Queue"_s, {u"Table_ID"_s}),
+        std::vector<QStringList>{{u"1"_s}});
+    ado::Connection usersConnection;
+    EXPECT_TRUE(data::AdoOpenConnection(usersConnection, data::Database::Users, false));
 }
 
+// The dialog as the missing-file branch of AdoOpenConnection meets it: an install elsewhere than the settings
+// name leads to the dialog again, where the folder chosen with OK is the one the next attempt opens.
 TEST_F(ReleaseCdTest, AnInstallElsewhereLeadsToTheDialogAgainWhereOkTakesTheInstalledFolder) {
     BurnReleaseCd();
     data::ConnectionSettings& settings = data::Settings();
-    settings.mainConnectionString =
-        data::AccessMainConnectionString(Folder(QStringLiteral("c/old")) + QStringLiteral("KS.mdb"));
+    settings.mainConnectionString = kJet + Folder(u"c/old"_s) + kAccessTail;
     // The program's main window stays loaded while the dialog comes and goes.
     platform::Form mainWindow;
     mainWindow.Show();
     QStringList steps;
     data::SetDataLocationDialog([&](const QString& dbFile) {
         setup::GetDataPath& dialog = OpenDialog(dbFile);
-        if (steps.isEmpty()) {
-            steps << QStringLiteral("cd");
+        steps << dbFile;
+        if (steps.size() == 1) {
             dialog.cmdCDInstall_Click();
         } else {
-            steps << QStringLiteral("ok");
             dialog.Dir1->SetPath(productFolder_);
             dialog.cmdOK_Click();
         }
@@ -177,91 +173,118 @@ TEST_F(ReleaseCdTest, AnInstallElsewhereLeadsToTheDialogAgainWhereOkTakesTheInst
     ado::Connection connection;
     EXPECT_TRUE(data::AdoOpenConnection(connection, data::Database::Main, false));
 
-    EXPECT_EQ(steps, (QStringList{QStringLiteral("cd"), QStringLiteral("ok")}));
-    EXPECT_EQ(settings.mainConnectionString,
-              data::AccessMainConnectionString(productFolder_ + QStringLiteral("KS.mdb")));
-    connection.Close();
+    EXPECT_EQ(steps, (QStringList{u"KS.mdb"_s, u"KS.mdb"_s}));
+    EXPECT_EQ(settings.mainConnectionString, kJet + productFolder_ + kAccessTail);
+    EXPECT_EQ(StoredPath(u"KS"_s), productFolder_);
 }
 
-TEST_F(ReleaseCdTest, CancelledCopyOfAProductFileStopsTheInstall) {
-    BurnReleaseCd();
-    MakeFiles(productFolder_, {QStringLiteral("KS_users.mdb")});
-    Answer({vbOK, vbNo});
-    setup::GetDataPath& dialog = Dialog();
+// What the install does after each answer: the files in the fixed tree before (below "Halvermoor Software/"),
+// the files missing from the medium, whether another program holds the medium's KS.MDB (the answer to the
+// third box frees it, unless the program ends), the answers, the boxes, the settings (data path, main, users
+// and system database files, stored KS and ZO paths), the files of the fixed tree afterwards, whether the
+// dialog is still loaded, the mouse pointer, and whether the program ends. "<cd>" stands for the medium's
+// drive,
+// "<ks>" and "<zo>" for the product's and the system database's folders.
+// clang-format off
+struct InstallCase { const char* name; QStringList present, missing; bool busyMain; std::deque<int> answers;
+                     QStringList boxes, settings, installed; bool loaded; int pointer; bool ends = false; };
+void PrintTo(const InstallCase& c, std::ostream* os) { *os << c.name; }  // test names show the case by its name
+// clang-format on
 
-    dialog.cmdCDInstall_Click();
-
-    const QStringList shown = Shown();
-    ASSERT_EQ(shown.size(), 3) << shown.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(
-        shown[1].startsWith(QStringLiteral("This folder already contains a file named 'KS_users.mdb'.")));
-    EXPECT_EQ(shown[2], QStringLiteral("Copy of ") + ReleaseFolder(QStringLiteral("KS")) +
-                            QStringLiteral("KS_USERS.MDB to ") + productFolder_ +
-                            QStringLiteral("KS_users.mdb cancelled."));
-    EXPECT_EQ(ShownBoxes()[2].buttons, vbOKOnly + vbInformation);
-    EXPECT_TRUE(dialog.IsLoaded());
-    EXPECT_TRUE(dialog.cmdOK->isEnabled());
-    EXPECT_EQ(data::Settings().mainDatabaseFile, productFolder_ + QStringLiteral("KS.mdb"));
-    EXPECT_FALSE(QFileInfo::exists(productFolder_ + QStringLiteral("KS_sands.mdb")));
-    EXPECT_FALSE(QFileInfo::exists(systemFolder_));
-    EXPECT_EQ(StoredPath(QStringLiteral("KS")), QString());
-    EXPECT_EQ(Screen::MousePointer(), vbHourglass);
+const QString kSystemSource =
+    u"<cd>KSProcessDisqualificationsQueue Release/ZO Initialized Data Files/HVSYS.MDB"_s;
+const QString kUsersSource =
+    u"<cd>KSProcessDisqualificationsQueue Release/KS Initialized Data Files/KS_USERS.MDB"_s;
+const QStringList kAllInstalled = {u"KS/KS.mdb"_s, u"KS/KS_sands.mdb"_s, u"KS/KS_users.mdb"_s,
+                                   u"ZO/HVSYS.MDB"_s};
+const QStringList kNothingSet = {u""_s, u""_s, u""_s, u""_s, u""_s, u""_s};
+const QString kInsertBox = Box(vbOKCancel, kInsert);
+const QString kFailedBox = Box(vbOKCancel + vbInformation, kFailed);
+const QString kInUseBox = Box(vbOKCancel + vbCritical, kInUse);
+QString ReplaceBox(const QString& name) {
+    return Box(vbYesNo + vbQuestion, u"This folder already contains a file named '"_s + name + u"'."_s);
 }
 
-TEST_F(ReleaseCdTest, CancelledCopyOfTheSystemDatabaseDoesNotStopIt) {
+// clang-format off
+const InstallCase kInstallCases[] = {
+    {"CancelAtTheInsertQuestionDoesNothing", {}, {}, false, {vbCancel}, {kInsertBox}, kNothingSet, {}, true,
+     vbDefault},
+    {"ACancelledCopyOfAProductFileStopsTheInstall", {u"KS/KS_users.mdb"_s}, {}, false, {vbOK, vbNo},
+     {kInsertBox, ReplaceBox(u"KS_users.mdb"_s),
+      Box(vbOKOnly + vbInformation, u"Copy of "_s + kUsersSource + u" to <ks>KS_users.mdb cancelled."_s)},
+     {u""_s, u"<ks>KS.mdb"_s, u""_s, u""_s, u""_s, u""_s}, {u"KS/KS.mdb"_s, u"KS/KS_users.mdb"_s}, true, vbHourglass},
+    {"ACancelledCopyOfTheSystemDatabaseDoesNotStopIt", {u"ZO/HVSYS.MDB"_s}, {}, false, {vbOK, vbNo},
+     {kInsertBox, ReplaceBox(u"HVSYS.MDB"_s),
+      Box(vbOKOnly + vbInformation, u"Copy of "_s + kSystemSource + u" to <zo>HVSYS.MDB cancelled."_s)},
+     {u"<ks>"_s, u"<ks>KS.mdb"_s, u"<ks>KS_users.mdb"_s, u""_s, u"<ks>"_s, u""_s}, kAllInstalled, false, vbDefault},
+    {"DecliningThePlainCopyOfTheLastFilesLeavesTheDialogOpen", {}, {u"KS/KS_SANDS.MDB"_s, u"ZO/HVSYS.MDB"_s}, false,
+     {vbOK, vbCancel, vbCancel}, {kInsertBox, kFailedBox, kFailedBox},
+     {u""_s, u"<ks>KS.mdb"_s, u"<ks>KS_users.mdb"_s, u""_s, u""_s, u""_s}, {u"KS/KS.mdb"_s, u"KS/KS_users.mdb"_s},
+     true, vbDefault},
+    {"ABusyFileIsAskedAgainOnOkAndCancelEndsTheProgram", {}, {}, true, {vbOK, vbOK, vbCancel},
+     {kInsertBox, kInUseBox, kInUseBox}, kNothingSet, {}, true, vbHourglass, true},
+    {"ABusyFileFreedBeforeOkIsCopied", {}, {}, true, {vbOK, vbOK, vbOK}, {kInsertBox, kInUseBox, kInUseBox},
+     {u"<ks>"_s, u"<ks>KS.mdb"_s, u"<ks>KS_users.mdb"_s, u"<zo>HVSYS.MDB"_s, u"<ks>"_s, u"<zo>"_s}, kAllInstalled,
+     false, vbDefault},
+};
+// clang-format on
+
+class InstallTest : public ReleaseCdTest, public ::testing::WithParamInterface<InstallCase> {};
+
+TEST_P(InstallTest, GoesOnOrStopsAsThePersonAnswers) {
+    const InstallCase& c = GetParam();
     BurnReleaseCd();
-    MakeFiles(systemFolder_, {QStringLiteral("HVSYS.MDB")});
-    Answer({vbOK, vbNo});
-    setup::GetDataPath& dialog = Dialog();
-
-    dialog.cmdCDInstall_Click();
-
-    const QStringList shown = Shown();
-    ASSERT_EQ(shown.size(), 3) << shown.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(shown[2], QStringLiteral("Copy of ") + ReleaseFolder(QStringLiteral("ZO")) +
-                            QStringLiteral("HVSYS.MDB to ") + systemFolder_ +
-                            QStringLiteral("HVSYS.MDB cancelled."));
-    EXPECT_FALSE(dialog.IsLoaded());
-    EXPECT_EQ(StoredPath(QStringLiteral("KS")), productFolder_);
-    EXPECT_EQ(StoredPath(QStringLiteral("ZO")), QString());
-    EXPECT_EQ(data::Settings().dataPath, productFolder_);
-    EXPECT_EQ(data::Settings().zoDataPath, QString());
-    EXPECT_EQ(Screen::MousePointer(), vbDefault);
-}
-
-TEST_F(ReleaseCdTest, DecliningThePlainCopyOfTheLastFilesLeavesTheDialogOpen) {
-    BurnReleaseCd();
-    QFile::remove(ReleaseFolder(QStringLiteral("KS")) + QStringLiteral("KS_SANDS.MDB"));
-    QFile::remove(ReleaseFolder(QStringLiteral("ZO")) + QStringLiteral("HVSYS.MDB"));
-    Answer({vbOK, vbCancel, vbCancel});
-    setup::GetDataPath& dialog = Dialog();
-
-    dialog.cmdCDInstall_Click();
-
-    const QString failed =
-        QStringLiteral("Copy failed with a code of 2. Press OK to do it the old fashioned way.");
-    EXPECT_EQ(Shown(), (QStringList{kInsert, failed, failed}));
-    EXPECT_EQ(ShownBoxes()[1].buttons, vbOKCancel + vbInformation);
-    EXPECT_TRUE(dialog.IsLoaded());
-    EXPECT_EQ(StoredPath(QStringLiteral("KS")), QString());
-    EXPECT_TRUE(QFileInfo::exists(productFolder_ + QStringLiteral("KS_users.mdb")));
-    EXPECT_EQ(data::Settings().usersDatabaseFile, productFolder_ + QStringLiteral("KS_users.mdb"));
-}
-
-TEST_F(ReleaseCdTest, ABusyFileIsAskedAgainOnOkAndCancelEndsTheProgram) {
-    BurnReleaseCd();
-    const QString source = ReleaseFolder(QStringLiteral("KS")) + QStringLiteral("KS.MDB");
+    for (const QString& file : c.present)
+        MakeFiles(Folder(u"c/Halvermoor Software/"_s + file.section(u'/', 0, 0)), {file.section(u'/', 1)});
+    for (const QString& file : c.missing)
+        QFile::remove(ReleaseFolder(file.section(u'/', 0, 0)) + file.section(u'/', 1));
+    const QString source = ReleaseFolder(u"KS"_s) + u"KS.MDB"_s;
     ::chmod(QFile::encodeName(source).constData(), 0644);
-    HeldFile held(source);
-    Answer({vbOK, vbOK, vbCancel});
-    setup::GetDataPath& dialog = Dialog();
+    std::optional<HeldFile> held;
+    if (c.busyMain)
+        held.emplace(source);
+    auto answers = std::make_shared<Answerer>();
+    for (int answer : c.answers)
+        answers->Push(answer);
+    answers->onBox = [&] {
+        if (answers->Shown().size() == 3 && !c.ends)
+            held.reset();
+    };
+    SetMessageBoxAnswerer(answers);
+    setup::GetDataPath& dialog = OpenDialog(u"KS.mdb"_s);
 
-    EXPECT_THROW(dialog.cmdCDInstall_Click(), platform::EndProgram);
+    if (c.ends)
+        EXPECT_THROW(dialog.cmdCDInstall_Click(), EndProgram);
+    else
+        dialog.cmdCDInstall_Click();
 
-    EXPECT_EQ(Shown(), (QStringList{kInsert, kInUse, kInUse}));
-    EXPECT_EQ(ShownBoxes()[1].buttons, vbOKCancel + vbCritical);
-    EXPECT_FALSE(QFileInfo::exists(productFolder_ + QStringLiteral("KS.mdb")));
+    const auto placed = [&](QStringList texts) {
+        return texts.replaceInStrings(u"<cd>"_s, Folder(u"cd"_s))
+            .replaceInStrings(u"<ks>"_s, productFolder_)
+            .replaceInStrings(u"<zo>"_s, systemFolder_);
+    };
+    QStringList boxes;
+    for (const MessageBoxRequest& box : answers->Shown())
+        boxes << Box(box.buttons, box.text);
+    EXPECT_EQ(boxes, placed(c.boxes));
+    const data::ConnectionSettings& settings = data::Settings();
+    EXPECT_EQ((QStringList{settings.dataPath, settings.mainDatabaseFile, settings.usersDatabaseFile,
+                           settings.systemDatabaseFile, StoredPath(u"KS"_s), StoredPath(u"ZO"_s)}),
+              placed(c.settings));
+    QStringList installed;
+    for (QDirIterator it(Folder(u"c"_s) + u"Halvermoor Software"_s, QDir::Files,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        installed << it.next().section(u'/', -2);
+    installed.sort();
+    EXPECT_EQ(installed, c.installed);
+    EXPECT_EQ(dialog.IsLoaded(), c.loaded);
+    EXPECT_EQ(dialog.cmdOK->isEnabled(), !c.ends);
+    EXPECT_EQ(Screen::MousePointer(), c.pointer);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, InstallTest, ::testing::ValuesIn(kInstallCases),
+                         [](const ::testing::TestParamInfo<InstallCase>& info) { return info.param.name; });
 
 // Presses button as a person does with the mouse: a press and a release over its middle, through the event
 // queue.
@@ -283,13 +306,12 @@ TEST_F(ReleaseCdTest, OnADisplayCancelOnABusyFileEndsTheProgramFromTheDialogsLoo
     if (platform::IsHeadless())
         GTEST_SKIP() << "needs a display; without one the dialog asks at the terminal";
     BurnReleaseCd();
-    const QString source = ReleaseFolder(QStringLiteral("KS")) + QStringLiteral("KS.MDB");
+    const QString source = ReleaseFolder(u"KS"_s) + u"KS.MDB"_s;
     ::chmod(QFile::encodeName(source).constData(), 0644);
     HeldFile held(source);
     SetMessageBoxAnswerer(nullptr);
     data::SetDataLocationDialog(setup::ShowGetDataPath);
-    data::Settings().mainConnectionString =
-        data::AccessMainConnectionString(productFolder_ + QStringLiteral("KS.mdb"));
+    data::Settings().mainConnectionString = kJet + productFolder_ + kAccessTail;
 
     // The person: clicks "CD Install" once the dialog is up, OK in the first box and Cancel in the next.
     QStringList boxes;
@@ -312,178 +334,90 @@ TEST_F(ReleaseCdTest, OnADisplayCancelOnABusyFileEndsTheProgramFromTheDialogsLoo
                  platform::EndProgram);
 
     EXPECT_EQ(boxes, (QStringList{QString(kInsert).replace(u'\r', u'\n'), kInUse}));
-    EXPECT_FALSE(QFileInfo::exists(productFolder_ + QStringLiteral("KS.mdb")));
+    EXPECT_FALSE(QFileInfo::exists(productFolder_ + u"KS.mdb"_s));
 }
 
-// Answers OK to every box, and frees the held file when asked about it.
-class FreeingAnswerer : public MessageBoxAnswerer {
-public:
-    explicit FreeingAnswerer(HeldFile& held) : held_(held) {}
-    int Answer(const MessageBoxRequest& request) override {
-        texts << request.text;
-        if (request.text == kInUse)
-            held_.Release();
-        return DefaultAnswer(request.buttons);
-    }
-    QStringList texts;
+// Which CD-ROM drive holds the release files: the drives after the fixed drive "c", those holding the release
+// files, those whose release folder and files are named in another case, the answers and the boxes after the
+// insert question, and the drive whose files were installed (empty for none).
+// clang-format off
+struct MediumCase { const char* name; std::vector<platform::Drive> drives; QStringList burnt, otherCase;
+                    std::deque<int> answers; QStringList boxes; QString installedFrom; };
+void PrintTo(const MediumCase& c, std::ostream* os) { *os << c.name; }
+// clang-format on
 
-private:
-    HeldFile& held_;
+const QString kAccessError = u"Error: 75\r\rPath/File access error"_s;
+
+// clang-format off
+const MediumCase kMediumCases[] = {
+    {"FirstOfTwoMedia", {{u"d"_s, kDriveCdRom}, {u"e"_s, kDriveCdRom}}, {u"d"_s, u"e"_s}, {}, {vbCancel}, {}, u"d"_s},
+    {"AnEmptyDriveIsPassedOverSilently", {{u"nodisc"_s, kDriveCdRom}, {u"e"_s, kDriveCdRom}}, {u"e"_s}, {},
+     {vbCancel}, {}, u"e"_s},
+    {"NamesOnTheMediumInAnyCase", {{u"e"_s, kDriveCdRom}}, {}, {u"e"_s}, {vbCancel}, {}, u"e"_s},
+    {"OnlyCdRomDrivesAreMedia", {{u"d"_s, kDriveFixed}, {u"e"_s, kDriveCdRom}}, {u"d"_s}, {}, {}, {kNotFound}, {}},
+    {"AnUnreadableDriveIsAskedAboutThenPassedOver", {{u"loop"_s, kDriveCdRom}}, {}, {}, {vbOK, vbCancel},
+     {kAccessError, kAccessError, kNotFound}, {}},
 };
-
-TEST_F(ReleaseCdTest, ABusyFileFreedBeforeOkIsCopied) {
-    BurnReleaseCd();
-    const QString source = ReleaseFolder(QStringLiteral("KS")) + QStringLiteral("KS.MDB");
-    ::chmod(QFile::encodeName(source).constData(), 0644);
-    HeldFile held(source);
-    auto answers = std::make_shared<FreeingAnswerer>(held);
-    SetMessageBoxAnswerer(answers);
-    setup::GetDataPath& dialog = Dialog();
-
-    dialog.cmdCDInstall_Click();
-
-    EXPECT_EQ(answers->texts, (QStringList{kInsert, kInUse}));
-    EXPECT_TRUE(QFileInfo::exists(productFolder_ + QStringLiteral("KS.mdb")));
-    EXPECT_TRUE(setup::gGetDataPath.IsEmpty());
-}
-
-// Which CD-ROM drive holds the release files.
-struct MediumCase {
-    const char* name;
-    std::vector<platform::Drive> drives;  // below the test's folder
-    QStringList burnt;                    // drives holding the release files
-    QStringList upperCaseNames;           // drives whose release files are named in upper case throughout
-    std::deque<int> answers;              // after the insert question
-    QStringList boxes;                    // after the insert question
-    QString installedFrom;                // the drive whose files were installed, empty for none
-};
-
-void PrintTo(const MediumCase& c, std::ostream* os) {
-    *os << c.name;
-}
+// clang-format on
 
 class ReleaseMediumTest : public setuptest::SetupTest, public ::testing::WithParamInterface<MediumCase> {};
 
 TEST_P(ReleaseMediumTest, UsesTheFirstCdRomDriveThatHoldsTheReleaseFiles) {
     const MediumCase& c = GetParam();
-    std::vector<platform::Drive> drives = {{QStringLiteral("c"), kDriveFixed}};
+    std::vector<platform::Drive> drives = {{u"c"_s, kDriveFixed}};
     drives.insert(drives.end(), c.drives.begin(), c.drives.end());
     UseDrives(drives);
-    for (const QString& drive : c.burnt) {
-        const QString folder = Folder(drive + QStringLiteral("/") + kTitle +
-                                      QStringLiteral(" Release/KS Initialized Data Files"));
-        MakeFiles(folder,
-                  {QStringLiteral("KS.MDB"), QStringLiteral("KS_USERS.MDB"), QStringLiteral("KS_SANDS.MDB")});
-        QFile marker(folder + QStringLiteral("KS_SANDS.MDB"));
-        marker.open(QIODevice::WriteOnly);
-        marker.write(drive.toUtf8());
-    }
-    for (const QString& drive : c.upperCaseNames) {
-        const QString folder = Folder(drive + QStringLiteral("/") + kTitle.toUpper() +
-                                      QStringLiteral(" RELEASE/KS INITIALIZED DATA FILES"));
-        MakeFiles(folder,
-                  {QStringLiteral("ks.mdb"), QStringLiteral("ks_users.mdb"), QStringLiteral("ks_sands.mdb")});
-        QFile marker(folder + QStringLiteral("ks_sands.mdb"));
-        marker.open(QIODevice::WriteOnly);
+    // Each medium's select-and-sort file says which drive it is on.
+    for (const QString& drive : c.burnt + c.otherCase) {
+        const bool other = c.otherCase.contains(drive);
+        const QString folder =
+            Folder(drive + (other ? u"/KSPROCESSDISQUALIFICATIONSQUEUE RELEASE/KS INITIALIZED DATA FILES"_s
+                                  : u"/KSProcessDisqualificationsQueue Release/KS Initialized Data Files"_s));
+        const QStringList names = other ? QStringList{u"ks.mdb"_s, u"ks_users.mdb"_s, u"ks_sands.mdb"_s}
+                                        : QStringList{u"KS.MDB"_s, u"KS_USERS.MDB"_s, u"KS_SANDS.MDB"_s};
+        MakeFiles(folder, names);
+        QFile marker(folder + names[2]);
+        ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
         marker.write(drive.toUtf8());
     }
     // A drive without a disc has no folder; a drive root that is a link to itself cannot be read.
-    QDir(Env().Dir() + QStringLiteral("/nodisc")).removeRecursively();
-    const QString loop = Env().Dir() + QStringLiteral("/loop");
+    QDir(Env().Dir() + u"/nodisc"_s).removeRecursively();
+    const QString loop = Env().Dir() + u"/loop"_s;
     QDir(loop).removeRecursively();
     QFile::link(loop, loop);
     Answer({vbOK});
     for (int answer : c.answers)
         Env().Answers().Push(answer);
-    setup::GetDataPath& dialog = OpenDialog(QStringLiteral("KS.mdb"));
+    setup::GetDataPath& dialog = OpenDialog(u"KS.mdb"_s);
 
     dialog.cmdCDInstall_Click();
 
-    const QStringList expected = QStringList{kInsert} + c.boxes;
     QStringList shown = Shown();
     // The system database is not on these media: its copy fails and its plain copy is declined.
-    shown.removeAll(QStringLiteral("Copy failed with a code of 2. Press OK to do it the old fashioned way."));
-    EXPECT_EQ(shown, expected);
-    QFile installed(Folder(QStringLiteral("c")) + QStringLiteral("Halvermoor Software/KS/KS_sands.mdb"));
-    if (c.installedFrom.isEmpty()) {
-        EXPECT_FALSE(installed.exists());
-        EXPECT_TRUE(dialog.IsLoaded());
-    } else {
-        ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
-        EXPECT_EQ(QString::fromUtf8(installed.readAll()), c.installedFrom);
-    }
+    shown.removeAll(kFailed);
+    EXPECT_EQ(shown, QStringList{kInsert} + c.boxes);
+    QFile installed(Folder(u"c"_s) + u"Halvermoor Software/KS/KS_sands.mdb"_s);
+    EXPECT_EQ(installed.open(QIODevice::ReadOnly) ? QString::fromUtf8(installed.readAll()) : QString(),
+              c.installedFrom);
+    EXPECT_EQ(dialog.IsLoaded(), c.installedFrom.isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ReleaseMediumTest,
-    ::testing::Values(MediumCase{"FirstOfTwoMedia",
-                                 {{QStringLiteral("d"), kDriveCdRom}, {QStringLiteral("e"), kDriveCdRom}},
-                                 {QStringLiteral("d"), QStringLiteral("e")},
-                                 {},
-                                 {vbCancel},
-                                 {},
-                                 QStringLiteral("d")},
-                      MediumCase{
-                          "AnEmptyDriveIsPassedOverSilently",
-                          {{QStringLiteral("nodisc"), kDriveCdRom}, {QStringLiteral("e"), kDriveCdRom}},
-                          {QStringLiteral("e")},
-                          {},
-                          {vbCancel},
-                          {},
-                          QStringLiteral("e")},
-                      MediumCase{"NamesOnTheMediumInAnyCase",
-                                 {{QStringLiteral("e"), kDriveCdRom}},
-                                 {},
-                                 {QStringLiteral("e")},
-                                 {vbCancel},
-                                 {},
-                                 QStringLiteral("e")},
-                      MediumCase{"OnlyCdRomDrivesAreMedia",
-                                 {{QStringLiteral("d"), kDriveFixed}, {QStringLiteral("e"), kDriveCdRom}},
-                                 {QStringLiteral("d")},
-                                 {},
-                                 {},
-                                 {kNotFound},
-                                 QString()},
-                      MediumCase{"AnUnreadableDriveIsAskedAboutThenPassedOver",
-                                 {{QStringLiteral("loop"), kDriveCdRom}},
-                                 {},
-                                 {},
-                                 {vbOK, vbCancel},
-                                 {QStringLiteral("Error: 75\r\rPath/File access error"),
-                                  QStringLiteral("Error: 75\r\rPath/File access error"), kNotFound},
-                                 QString()}),
-    [](const ::testing::TestParamInfo<MediumCase>& info) { return info.param.name; });
-
-TEST_F(ReleaseCdTest, CancelAtTheInsertQuestionDoesNothing) {
-    BurnReleaseCd();
-    Answer({vbCancel});
-    setup::GetDataPath& dialog = Dialog();
-
-    dialog.cmdCDInstall_Click();
-
-    EXPECT_EQ(Shown(), QStringList{kInsert});
-    EXPECT_TRUE(dialog.IsLoaded());
-    EXPECT_FALSE(QFileInfo::exists(productFolder_));
-}
+INSTANTIATE_TEST_SUITE_P(Cases, ReleaseMediumTest, ::testing::ValuesIn(kMediumCases),
+                         [](const ::testing::TestParamInfo<MediumCase>& info) { return info.param.name; });
 
 TEST_F(ReleaseCdTest, TheSystemProductInstallsItsSystemDatabaseAsItsMainFile) {
-    const QString zo = ReleaseFolder(QStringLiteral("ZO"));
-    MakeFiles(zo, {QStringLiteral("ZO.MDB"), QStringLiteral("HVSYS.MDB"), QStringLiteral("ZO_USERS.MDB"),
-                   QStringLiteral("ZO_SANDS.MDB")});
-    setup::GetDataPath& dialog = OpenDialog(QStringLiteral("HVSYS.MDB"), QStringLiteral("ZO"));
+    MakeFiles(ReleaseFolder(u"ZO"_s), {u"ZO.MDB"_s, u"HVSYS.MDB"_s, u"ZO_USERS.MDB"_s, u"ZO_SANDS.MDB"_s});
+    setup::GetDataPath& dialog = OpenDialog(u"HVSYS.MDB"_s, u"ZO"_s);
 
     dialog.cmdCDInstall_Click();
 
     EXPECT_EQ(Shown(), QStringList{kInsert});
     EXPECT_FALSE(dialog.IsLoaded());
     EXPECT_EQ(QDir(systemFolder_).entryList(QDir::Files),
-              (QStringList{QStringLiteral("HVSYS.MDB"), QStringLiteral("ZO_sands.mdb"),
-                           QStringLiteral("ZO_users.mdb")}));
-    EXPECT_EQ(data::Settings().mainDatabaseFile, systemFolder_ + QStringLiteral("HVSYS.MDB"));
-    EXPECT_EQ(data::Settings().dataPath, systemFolder_);
-    EXPECT_EQ(data::Settings().systemDatabaseFile, QString());
-    EXPECT_EQ(StoredPath(QStringLiteral("ZO")), systemFolder_);
+              (QStringList{u"HVSYS.MDB"_s, u"ZO_sands.mdb"_s, u"ZO_users.mdb"_s}));
+    EXPECT_EQ((QStringList{data::Settings().mainDatabaseFile, data::Settings().dataPath,
+                           data::Settings().systemDatabaseFile, StoredPath(u"ZO"_s)}),
+              (QStringList{systemFolder_ + u"HVSYS.MDB"_s, systemFolder_, QString(), systemFolder_}));
 }
 
 }  // namespace

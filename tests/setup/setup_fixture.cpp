@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/stat.h>
+
 namespace setuptest {
 
 void SetupTest::TearDown() {
@@ -27,6 +29,15 @@ void SetupTest::MakeFiles(const QString& folder, const QStringList& names) {
         QFile file(QDir(folder).filePath(name));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << file.fileName().toStdString();
     }
+}
+
+void SetupTest::MakeReadOnly(const QString& path) {
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0) << path.toStdString();
+}
+
+bool SetupTest::IsOwnerWritable(const QString& path) {
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_mode & S_IWUSR) != 0;
 }
 
 void SetupTest::UseDrives(const std::vector<platform::Drive>& relativeDrives) {

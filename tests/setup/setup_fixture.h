@@ -17,10 +17,6 @@
 
 namespace setuptest {
 
-// The product's three files that the drive search looks for.
-inline const QStringList kProductFiles = {QStringLiteral("KS.mdb"), QStringLiteral("KS_USERS.mdb"),
-                                          QStringLiteral("KS_sands.mdb")};
-
 class SetupTest : public ::testing::Test {
 protected:
     void TearDown() override;
@@ -30,6 +26,8 @@ protected:
     QString Folder(const QString& relative);
     // Empty files of those names in folder (created).
     void MakeFiles(const QString& folder, const QStringList& names);
+    static void MakeReadOnly(const QString& path);
+    static bool IsOwnerWritable(const QString& path);
     // Installs drives whose roots are folders below the test's own folder.
     void UseDrives(const std::vector<platform::Drive>& relativeDrives);
     // Loads the dialog, sets its properties and shows it (without modality): its first activation runs.

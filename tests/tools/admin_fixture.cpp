@@ -1,7 +1,6 @@
 #include "admin_fixture.h"
 
 #include "ado/connection.h"
-#include "ado/provider.h"
 #include "support/query_rows.h"
 #include "support/server_connection.h"
 
@@ -15,16 +14,10 @@ using namespace Qt::StringLiterals;
 
 namespace admintest {
 
-std::string EngineName(Engine engine) {
-    return engine == Engine::Jet ? "Jet" : "Server";
-}
-
 Workstation::Workstation()
     : configHome_(temp_.filePath(u"config"_s)),
       dataPath_(temp_.filePath(u"data"_s) + QLatin1Char('/')),
-      environment_(testsupport::ChildEnvironment(configHome_, u"2030-01-01T08:00:00"_s)) {
-    ado::provider::RegisterBuiltInProviders();
-}
+      environment_(testsupport::ChildEnvironment(configHome_, u"2030-01-01T08:00:00"_s)) {}
 
 void AdminTest::SetUp() {
     ASSERT_TRUE(temp_.isValid());
@@ -36,6 +29,18 @@ void AdminTest::TearDown() {
     ado::ClearConnectionPool();
     qputenv("XDG_CONFIG_HOME", savedConfigHome_);
 }
+
+void AdminEngineTest::SetUp() {
+    AdminTest::SetUp();
+    if (GetParam() == Engine::Server)
+        KESTRANE_REQUIRE_SERVER();
+    SetUpWorkstation(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, AdminEngineTest, ::testing::Values(Engine::Jet, Engine::Server),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return info.param == Engine::Jet ? "Jet" : "Server";
+                         });
 
 ChildResult Workstation::Admin(const QStringList& arguments) const {
     return testsupport::RunBinary(u"kestrane-admin"_s, arguments, environment_);

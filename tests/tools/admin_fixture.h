@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 namespace admintest {
 
 using testsupport::ChildResult;
@@ -35,7 +33,6 @@ public:
     // The connection strings of the workstation's main and users databases.
     QString MainString() const;
     QString UsersString() const;
-    // Runs a statement on a database as another program of the product would.
     static void Execute(const QString& connectionString, const QString& sql);
     // Every row of the tables the commands write, and the settings files, as text to compare.
     QStringList Snapshot() const;
@@ -57,7 +54,10 @@ private:
     QByteArray savedConfigHome_;
 };
 
-// The name of an engine as a test name shows it.
-std::string EngineName(Engine engine);
+// A test on a workstation set up with SetUpWorkstation, once on each engine.
+class AdminEngineTest : public AdminTest, public ::testing::WithParamInterface<Engine> {
+protected:
+    void SetUp() override;
+};
 
 }  // namespace admintest

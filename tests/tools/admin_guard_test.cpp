@@ -2,7 +2,6 @@
 // databases and the settings as they were, on both engines; a write waits out a lock for a bounded time.
 #include "admin_fixture.h"
 
-#include "ado/connection.h"
 #include "support/query_rows.h"
 #include "support/server_connection.h"
 
@@ -11,97 +10,68 @@
 
 #include <sqlite3.h>
 
-#include <map>
 #include <memory>
-#include <ostream>
-#include <tuple>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-using admintest::AdminTest;
-using admintest::Workstation;
+using admintest::AdminEngineTest;
 using testsupport::ChildResult;
 using testsupport::Engine;
+using testsupport::QueryRows;
 
+// A refused command line ("|" between the arguments; "PWFILE" stands for a file holding a password with a
+// ";"), its status, and a part of its standard error.
 struct Refusal {
     const char* name;
-    QStringList arguments;  // "PWFILE" stands for a file holding a password with a ";"
+    QString arguments;
     int status;
-    QString message;  // part of standard error
+    QString message;
 };
 
 // The commands that reach the main database, which take the workstation's own catalog on the server.
 const QStringList kMainCommands{u"enqueue"_s, u"schedule"_s, u"show"_s, u"generate"_s};
 
+// clang-format off
 const Refusal kRefusals[] = {
-    Refusal{"NoCommand", {}, 64, u"COMMAND"_s},
-    Refusal{"UnknownCommand", {u"rebuild"_s}, 64, u"unknown command \"rebuild\""_s},
-    Refusal{"InitWithoutLocation", {u"init"_s}, 64, u"Give --data-path"_s},
-    Refusal{"ConfigureNothing", {u"configure"_s}, 64, u"Nothing to configure"_s},
-    Refusal{
-        "UnknownDatasourceType", {u"configure"_s, u"--datasource-type"_s, u"Foo"_s}, 64, u"not \"Foo\""_s},
-    Refusal{"SemicolonInDataPath", {u"configure"_s, u"--data-path"_s, u"/srv/a;b"_s}, 64, u"a \";\""_s},
-    Refusal{
-        "SemicolonInPassword",
-        {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks"_s, u"--password-file"_s, u"PWFILE"_s},
-        64,
-        u"The password cannot hold a \";\""_s},
-    Refusal{"PasswordOnTheCommandLine",
-            {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks"_s, u"--password"_s, u"x"_s},
-            64,
-            u"--password-file"_s},
-    Refusal{"UnreadablePasswordFile",
-            {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks"_s, u"--password-file"_s,
-             u"/nonexistent/pw"_s},
-            66,
-            u"Cannot read the password file"_s},
-    Refusal{
-        "EmptyWorkstationSetting", {u"configure"_s, u"--workstation"_s, u""_s}, 64, u"must not be empty"_s},
-    Refusal{"EmptyUser", {u"add-user"_s, u""_s}, 64, u"NAME must not be empty"_s},
-    Refusal{"BlankWorkstation", {u"add-workstation"_s, u"  "_s}, 64, u"NAME must not be empty"_s},
-    Refusal{"UnknownOption", {u"add-workstation"_s, u"WS"_s, u"--active"_s}, 64, u"Unknown option"_s},
-    Refusal{
-        "SecondUser", {u"add-user"_s, u"planner"_s}, 65, u"\"planner\" is already registered with ID 1"_s},
-    Refusal{"SecondWorkstation", {u"add-workstation"_s, u"WS-01"_s}, 65, u"already registered"_s},
-    Refusal{"ScheduleBothTimes",
-            {u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"5"_s, u"--at"_s, u"2030-01-01 10:00:00"_s},
-            64,
-            u"one of --at or --in"_s},
-    Refusal{"ScheduleBadTime",
-            {u"schedule"_s, u"--user"_s, u"1"_s, u"--at"_s, u"tomorrow"_s},
-            64,
-            u"--at must read"_s},
-    Refusal{"ClearWithUser", {u"schedule"_s, u"--clear"_s, u"--user"_s, u"1"_s}, 64, u"--clear takes"_s},
-    Refusal{"ScheduleUserZero",
-            {u"schedule"_s, u"--user"_s, u"0"_s, u"--in"_s, u"0"_s},
-            64,
-            u"User 0 means that nothing is scheduled"_s},
-    Refusal{"ScheduleInThePast",
-            {u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"-5"_s},
-            64,
-            u"--in must be a whole number from 0 up"_s},
-    Refusal{"ScheduleUnknownUser",
-            {u"schedule"_s, u"--user"_s, u"999"_s, u"--in"_s, u"0"_s},
-            65,
-            u"There is no user 999"_s},
-    Refusal{"EnqueueNegativeId", {u"enqueue"_s, u"client"_s, u"-5"_s}, 64, u"-5 is not an ID"_s},
-    Refusal{"EnqueueZero", {u"enqueue"_s, u"agency"_s, u"0"_s}, 64, u"ID must be a whole number from 1 up"_s},
-    Refusal{"EnqueueUnknownAgency", {u"enqueue"_s, u"agency"_s, u"999"_s}, 65, u"There is no agency 999"_s},
-    Refusal{"EnqueueUnknownClient", {u"enqueue"_s, u"client"_s, u"4711"_s}, 65, u"There is no client 4711"_s},
-    Refusal{"ShowLastNegative", {u"show"_s, u"log"_s, u"--last"_s, u"-1"_s}, 64, u"--last must be"_s},
-    Refusal{"ShowUnknownFormat", {u"show"_s, u"queue"_s, u"--format"_s, u"xml"_s}, 64, u"not \"xml\""_s},
-    Refusal{"GenerateNoClients", {u"generate"_s, u"--clients"_s, u"0"_s}, 64, u"--clients must be"_s},
-    Refusal{"GenerateOverData", {u"generate"_s}, 65, u"already holds rows"_s},
+    {"NoCommand", u""_s, 64, u"COMMAND"_s},
+    {"UnknownCommand", u"rebuild"_s, 64, u"unknown command \"rebuild\""_s},
+    {"InitWithoutLocation", u"init"_s, 64, u"Give --data-path"_s},
+    {"InitOverTheData", u"init|WHERE"_s, 65, u"already exists"_s},
+    {"ConfigureNothing", u"configure"_s, 64, u"Nothing to configure"_s},
+    {"UnknownDatasourceType", u"configure|--datasource-type|Foo"_s, 64, u"not \"Foo\""_s},
+    {"SemicolonInDataPath", u"configure|--data-path|/srv/a;b"_s, 64, u"a \";\""_s},
+    {"SemicolonInPassword", u"configure|--server|db1|--login|ks|--password-file|PWFILE"_s, 64,
+     u"The password cannot hold a \";\""_s},
+    {"PasswordOnTheCommandLine", u"configure|--server|db1|--login|ks|--password|x"_s, 64, u"--password-file"_s},
+    {"UnreadablePasswordFile", u"configure|--server|db1|--login|ks|--password-file|/nonexistent/pw"_s, 66,
+     u"Cannot read the password file"_s},
+    {"EmptyWorkstationSetting", u"configure|--workstation|"_s, 64, u"must not be empty"_s},
+    {"EmptyUser", u"add-user|"_s, 64, u"NAME must not be empty"_s},
+    {"BlankWorkstation", u"add-workstation|  "_s, 64, u"NAME must not be empty"_s},
+    {"UnknownOption", u"add-workstation|WS|--active"_s, 64, u"Unknown option"_s},
+    {"SecondUser", u"add-user|planner"_s, 65, u"\"planner\" is already registered with ID 1"_s},
+    {"SecondWorkstation", u"add-workstation|WS-01"_s, 65, u"already registered"_s},
+    {"ScheduleBothTimes", u"schedule|--user|1|--in|5|--at|2030-01-01 10:00:00"_s, 64, u"one of --at or --in"_s},
+    {"ScheduleBadTime", u"schedule|--user|1|--at|tomorrow"_s, 64, u"--at must read"_s},
+    {"ClearWithUser", u"schedule|--clear|--user|1"_s, 64, u"--clear takes"_s},
+    {"ScheduleUserZero", u"schedule|--user|0|--in|0"_s, 64, u"User 0 means that nothing is scheduled"_s},
+    {"ScheduleInThePast", u"schedule|--user|1|--in|-5"_s, 64, u"--in must be a whole number from 0 up"_s},
+    {"ScheduleUnknownUser", u"schedule|--user|999|--in|0"_s, 65, u"There is no user 999"_s},
+    {"EnqueueNegativeId", u"enqueue|client|-5"_s, 64, u"-5 is not an ID"_s},
+    {"EnqueueZero", u"enqueue|agency|0"_s, 64, u"ID must be a whole number from 1 up"_s},
+    {"EnqueueUnknownAgency", u"enqueue|agency|999"_s, 65, u"There is no agency 999"_s},
+    {"EnqueueUnknownClient", u"enqueue|client|4711"_s, 65, u"There is no client 4711"_s},
+    {"ShowLastNegative", u"show|log|--last|-1"_s, 64, u"--last must be"_s},
+    {"ShowUnknownFormat", u"show|queue|--format|xml"_s, 64, u"not \"xml\""_s},
+    {"GenerateNoClients", u"generate|--clients|0"_s, 64, u"--clients must be"_s},
+    {"GenerateOverData", u"generate"_s, 65, u"already holds rows"_s},
 };
+// clang-format on
 
-class AdminRefusalTest : public AdminTest, public ::testing::WithParamInterface<Engine> {};
-
-TEST_P(AdminRefusalTest, EachRefusalExitsWithItsStatusAndChangesNothing) {
-    if (GetParam() == Engine::Server)
-        KESTRANE_REQUIRE_SERVER();
-    SetUpWorkstation(GetParam());
+TEST_P(AdminEngineTest, EachRefusalExitsWithItsStatusAndChangesNothing) {
     QFile password(temp_.filePath(u"password"_s));
     ASSERT_TRUE(password.open(QIODevice::WriteOnly));
     password.write("pass;word\n");
@@ -110,8 +80,13 @@ TEST_P(AdminRefusalTest, EachRefusalExitsWithItsStatusAndChangesNothing) {
     for (const Refusal& refusal : kRefusals) {
         SCOPED_TRACE(refusal.name);
         QStringList arguments;
-        for (const QString& argument : refusal.arguments)
-            arguments << (argument == u"PWFILE"_s ? password.fileName() : argument);
+        for (const QString& argument :
+             refusal.arguments.isEmpty() ? QStringList() : refusal.arguments.split(u'|'))
+            arguments << (argument == u"PWFILE"_s  ? QStringList{password.fileName()}
+                          : argument != u"WHERE"_s ? QStringList{argument}
+                          : GetParam() == Engine::Jet
+                              ? QStringList{u"--data-path"_s, dataPath_}
+                              : QStringList{u"--server"_s, testsupport::ServerDataSource()} + Catalog());
         if (!arguments.isEmpty() && kMainCommands.contains(arguments.first()))
             arguments += Catalog();
         const QStringList before = Snapshot();
@@ -128,85 +103,49 @@ TEST_P(AdminRefusalTest, EachRefusalExitsWithItsStatusAndChangesNothing) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, AdminRefusalTest, ::testing::Values(Engine::Jet, Engine::Server),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                             return admintest::EngineName(info.param);
-                         });
-
-// Another program holds the queue locked: on the files a write transaction, on the server a table lock.
-class QueueLock {
-public:
-    QueueLock(Engine engine, const Workstation& workstation) {
-        if (engine == Engine::Server) {
-            server_ = std::make_unique<testsupport::ServerConnection>(workstation.catalog_);
-            server_->Exec(u"BEGIN; LOCK TABLE disqualifications_queue IN EXCLUSIVE MODE"_s);
-            return;
+// Another program holds the queue locked (on the files a write transaction, on the server a table lock) while
+// an enqueue waits: given up after its bound, or done once the lock goes.
+TEST_P(AdminEngineTest, AWriteWaitsOutALockAndGivesUpAfterItsBound) {
+    for (const bool released : {false, true}) {
+        SCOPED_TRACE(released ? "released" : "held for good");
+        std::unique_ptr<testsupport::ServerConnection> server;
+        sqlite3* file = nullptr;
+        if (GetParam() == Engine::Server) {
+            server = std::make_unique<testsupport::ServerConnection>(catalog_);
+            server->Exec(u"BEGIN; LOCK TABLE disqualifications_queue IN EXCLUSIVE MODE"_s);
+        } else {
+            ASSERT_EQ(sqlite3_open(QFile::encodeName(dataPath_ + u"KS.mdb"_s).constData(), &file), SQLITE_OK);
+            ASSERT_EQ(sqlite3_exec(file, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
         }
-        EXPECT_EQ(sqlite3_open(QFile::encodeName(workstation.dataPath_ + u"KS.mdb"_s).constData(), &file_),
-                  SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(file_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    }
-    ~QueueLock() { Release(); }
-    void Release() {
-        if (server_)
-            server_->Exec(u"ROLLBACK"_s);
-        server_.reset();
-        if (file_)
-            sqlite3_close(file_);  // rolls the transaction back
-        file_ = nullptr;
-    }
+        const auto release = [&] {
+            server.reset();                               // ends the session, and with it the transaction
+            sqlite3_close(std::exchange(file, nullptr));  // rolls the transaction back
+        };
 
-private:
-    std::unique_ptr<testsupport::ServerConnection> server_;
-    sqlite3* file_ = nullptr;
-};
-
-class AdminLockTest : public AdminTest, public ::testing::WithParamInterface<std::tuple<Engine, bool>> {};
-
-TEST_P(AdminLockTest, AWriteWaitsOutALockAndGivesUpAfterItsBound) {
-    const auto [engine, released] = GetParam();
-    if (engine == Engine::Server)
-        KESTRANE_REQUIRE_SERVER();
-    SetUpWorkstation(engine);
-    QueueLock lock(engine, *this);
-
-    // The child waits on its virtual clock; each try meets the engine's own brief real wait.
-    QProcess enqueue;
-    enqueue.setProcessEnvironment(environment_);
-    enqueue.setReadChannel(QProcess::StandardError);
-    enqueue.start(
-        QStringLiteral(KESTRANE_BIN_DIR "/kestrane-admin"),
-        QStringList{u"enqueue"_s, u"agency"_s, u"1"_s, u"--lock-wait"_s, released ? u"60"_s : u"1"_s} +
-            Catalog());
-    QString err;
-    while (!err.contains(u"waiting up to"_s) && enqueue.waitForReadyRead(30000))
+        // The child waits on its virtual clock; each try meets the engine's own brief real wait.
+        QProcess enqueue;
+        enqueue.setProcessEnvironment(environment_);
+        enqueue.setReadChannel(QProcess::StandardError);
+        enqueue.start(
+            QStringLiteral(KESTRANE_BIN_DIR "/kestrane-admin"),
+            QStringList{u"enqueue"_s, u"agency"_s, u"1"_s, u"--lock-wait"_s, released ? u"60"_s : u"1"_s} +
+                Catalog());
+        QString err;
+        while (!err.contains(u"waiting up to"_s) && enqueue.waitForReadyRead(30000))
+            err += QString::fromLocal8Bit(enqueue.readAllStandardError());
+        EXPECT_TRUE(err.contains(u"is locked, probably by a running KSProcessDisqualificationsQueue"_s))
+            << err.toStdString();
+        if (released)
+            release();
+        ASSERT_TRUE(enqueue.state() == QProcess::NotRunning || enqueue.waitForFinished(30000));
         err += QString::fromLocal8Bit(enqueue.readAllStandardError());
-    EXPECT_TRUE(err.contains(u"is locked, probably by a running KSProcessDisqualificationsQueue"_s))
-        << err.toStdString();
-    if (released)
-        lock.Release();
-    ASSERT_TRUE(enqueue.state() == QProcess::NotRunning || enqueue.waitForFinished(30000));
-    err += QString::fromLocal8Bit(enqueue.readAllStandardError());
-    lock.Release();
+        release();
 
-    const size_t queued =
-        testsupport::QueryRows(MainString(), u"SELECT * FROM Disqualifications_Queue"_s, {u"ID"_s}).size();
-    if (released) {
-        EXPECT_EQ(enqueue.exitCode(), 0) << err.toStdString();
-        EXPECT_EQ(queued, 3u);
-    } else {
-        EXPECT_EQ(enqueue.exitCode(), 75);
-        EXPECT_TRUE(err.contains(u"it stayed locked for 1 s"_s)) << err.toStdString();
-        EXPECT_EQ(queued, 2u);
+        EXPECT_EQ(enqueue.exitCode(), released ? 0 : 75) << err.toStdString();
+        EXPECT_EQ(err.contains(u"it stayed locked for 1 s"_s), !released) << err.toStdString();
+        EXPECT_EQ(QueryRows(MainString(), u"SELECT * FROM Disqualifications_Queue"_s, {u"ID"_s}).size(),
+                  released ? 3u : 2u);
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, AdminLockTest,
-                         ::testing::Combine(::testing::Values(Engine::Jet, Engine::Server),
-                                            ::testing::Bool()),
-                         [](const ::testing::TestParamInfo<std::tuple<Engine, bool>>& info) {
-                             return admintest::EngineName(std::get<0>(info.param)) +
-                                    (std::get<1>(info.param) ? "Released" : "HeldForGood");
-                         });
 
 }  // namespace

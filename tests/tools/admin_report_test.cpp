@@ -12,11 +12,13 @@
 
 #include <functional>
 #include <optional>
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
+using admintest::AdminEngineTest;
 using admintest::AdminTest;
 using admintest::Workstation;
 using testsupport::ChildResult;
@@ -37,12 +39,7 @@ QJsonDocument ReadWithPython(const QString& format, const QString& text) {
     return QJsonDocument::fromJson(python.readAllStandardOutput());
 }
 
-class AdminOutputTest : public AdminTest, public ::testing::WithParamInterface<Engine> {};
-
-TEST_P(AdminOutputTest, CsvAndJsonReadBackWithTheSameIsoDatesUnderEveryLocale) {
-    if (GetParam() == Engine::Server)
-        KESTRANE_REQUIRE_SERVER();
-    SetUpWorkstation(GetParam());
+TEST_P(AdminEngineTest, ShowsCsvAndJsonThatReadBackWithTheSameIsoDatesUnderEveryLocale) {
     struct Case {
         QString what;
         QString format;
@@ -76,11 +73,6 @@ TEST_P(AdminOutputTest, CsvAndJsonReadBackWithTheSameIsoDatesUnderEveryLocale) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, AdminOutputTest, ::testing::Values(Engine::Jet, Engine::Server),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                             return admintest::EngineName(info.param);
-                         });
-
 // A login whose password the settings do not hold reaches the server through libpq's password file or
 // service file.
 TEST_F(AdminTest, ALoginPasswordComesFromLibpqsOwnFiles) {
@@ -88,69 +80,52 @@ TEST_F(AdminTest, ALoginPasswordComesFromLibpqsOwnFiles) {
     SetUpWorkstation(Engine::Server);
     AdminOk(
         {u"configure"_s, u"--server"_s, testsupport::ServerDataSource(), u"--login"_s, u"kestrane_login"_s});
-    const QString passwords = temp_.filePath(u"pgpass"_s);
-    const QString services = temp_.filePath(u"pg_service.conf"_s);
+    const QString passwords = temp_.filePath(u"pgpass"_s), services = temp_.filePath(u"pg_service.conf"_s);
     for (const auto& [file, text] : {std::pair{passwords, "*:*:*:kestrane_login:kestrane-secret\n"},
                                      {services, "[kestrane]\npassword=kestrane-secret\n"}}) {
         QFile out(file);
         ASSERT_TRUE(out.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         out.write(text);
     }
-    struct Case {
-        const char* name;
-        std::vector<std::pair<QString, QString>> variables;
-        int status;
-        QString output;  // part of standard output, or of standard error when it fails
-    };
     const QString none = temp_.filePath(u"none"_s);
-    const Case cases[] = {
-        {"NoPassword", {{u"PGPASSFILE"_s, none}}, 69, u"the server refused the login"_s},
-        {"PasswordFile", {{u"PGPASSFILE"_s, passwords}}, 0, u"2030-01-01T09:00:00"_s},
-        {"ServiceFile",
-         {{u"PGPASSFILE"_s, none}, {u"PGSERVICEFILE"_s, services}, {u"PGSERVICE"_s, u"kestrane"_s}},
-         0,
-         u"2030-01-01T09:00:00"_s},
+    // The variables, then the status and a part of standard output (of standard error when it fails).
+    // clang-format off
+    const std::tuple<QStringList, int, QString> cases[] = {
+        {{u"PGPASSFILE"_s, none}, 69, u"the server refused the login"_s},
+        {{u"PGPASSFILE"_s, passwords}, 0, u"2030-01-01T09:00:00"_s},
+        {{u"PGPASSFILE"_s, none, u"PGSERVICEFILE"_s, services, u"PGSERVICE"_s, u"kestrane"_s}, 0, u"2030-01-01T09:00:00"_s},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    // clang-format on
+    for (const auto& [variables, status, output] : cases) {
+        SCOPED_TRACE(variables.join(u' ').toStdString());
         QProcessEnvironment environment = environment_;
-        for (const auto& [name, value] : c.variables)
-            environment.insert(name, value);
+        for (qsizetype i = 0; i + 1 < variables.size(); i += 2)
+            environment.insert(variables[i], variables[i + 1]);
         const ChildResult result = testsupport::RunBinary(
             u"kestrane-admin"_s, QStringList{u"show"_s, u"schedule"_s, u"--format"_s, u"csv"_s} + Catalog(),
             environment);
-        EXPECT_EQ(result.exitCode, c.status) << result.err.toStdString();
-        EXPECT_TRUE((c.status == 0 ? result.out : result.err).contains(c.output)) << result.err.toStdString();
+        EXPECT_EQ(result.exitCode, status) << result.err.toStdString();
+        EXPECT_TRUE((status == 0 ? result.out : result.err).contains(output)) << result.err.toStdString();
     }
 }
 
-// doctor's lines: the check's name after OK, FAIL or SKIP.
+// doctor's lines, each a check's name after OK, FAIL or SKIP.
 QStringList Doctor(const Workstation& workstation, int expectedStatus) {
     const ChildResult result = workstation.Admin(QStringList{u"doctor"_s} + workstation.Catalog());
     EXPECT_EQ(result.exitCode, expectedStatus) << result.out.toStdString() << result.err.toStdString();
     return result.OutLines();
 }
 
-class AdminDoctorTest : public AdminTest, public ::testing::WithParamInterface<Engine> {};
-
-TEST_P(AdminDoctorTest, AGoodWorkstationPassesEveryCheck) {
-    if (GetParam() == Engine::Server)
-        KESTRANE_REQUIRE_SERVER();
-    SetUpWorkstation(GetParam());
-    const QStringList lines = Doctor(*this, 0);
-    ASSERT_EQ(lines.size(), 8) << lines.join(u'\n').toStdString();
-    const QStringList checks{u"settings"_s,    u"main database"_s, u"users database"_s, u"tables"_s,
-                             u"workstation"_s, u"schedule"_s,      u"queue"_s,          u"run"_s};
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        EXPECT_TRUE(lines[i].startsWith(u"OK    "_s + checks[i] + u':')) << lines[i].toStdString();
+TEST_P(AdminEngineTest, DoctorPassesEveryCheckOnAGoodWorkstation) {
+    QStringList checks;
+    for (const QString& line : Doctor(*this, 0))
+        checks << line.section(u':', 0, 0);
+    EXPECT_EQ(checks, (QStringList{u"OK    settings"_s, u"OK    main database"_s, u"OK    users database"_s,
+                                   u"OK    tables"_s, u"OK    workstation"_s, u"OK    schedule"_s,
+                                   u"OK    queue"_s, u"OK    run"_s}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, AdminDoctorTest, ::testing::Values(Engine::Jet, Engine::Server),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                             return admintest::EngineName(info.param);
-                         });
-
-// Replaces before with after in a settings file, as a hand edit would.
+// Replaces before with after in the settings file, as a hand edit would.
 void EditSettings(const Workstation& workstation, const QByteArray& before, const QByteArray& after) {
     QFile file(workstation.configHome_ + u"/Kestrane/KS.ini"_s);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
@@ -160,78 +135,60 @@ void EditSettings(const Workstation& workstation, const QByteArray& before, cons
 }
 
 TEST(AdminDoctorFaultTest, EachFaultFailsItsCheckWithWhatToDo) {
-    struct Fault {
-        const char* name;
-        Engine engine;
-        std::function<void(Workstation&)> make;
-        QString line;  // the start of the check's line, then a part of it
-        QString part;
-        bool runHolds = false;  // a processor run holds the data while doctor looks
-    };
-    const Fault faults[] = {
-        {"PasswordOthersCanRead", Engine::Jet,
-         [](Workstation& w) {
+    // Faults made together on a workstation of an engine where their checks do not meet, and for each the
+    // start of its check's line and a part of it; a processor run may hold the data while doctor looks.
+    // clang-format off
+    struct Faults { Engine engine; std::function<void(Workstation&)> make; std::vector<std::pair<QString, QString>> lines;
+                    bool runHolds = false; };
+    const Faults groups[] = {
+        {Engine::Jet, [](Workstation& w) {
+             w.AdminOk({u"enqueue"_s, u"agency"_s, u"999"_s, u"--force"_s});
              EditSettings(w, "[Data]\n", "[Data]\nServer Password=s3cret\n");
              QFile::setPermissions(w.configHome_ + u"/Kestrane/KS.ini"_s,
                                    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
-         },
-         u"FAIL  settings:"_s, u"other users can read it: chmod 600"_s},
-        {"TypeInTheWrongCase", Engine::Jet,
-         [](Workstation& w) { EditSettings(w, "Datasource Type=Access", "Datasource Type=access"); },
-         u"FAIL  settings:"_s, u"\"access\", which the processor takes for the server"_s},
-        {"MainFileMissing", Engine::Jet, [](Workstation& w) { QFile::remove(w.dataPath_ + u"KS.mdb"_s); },
-         u"FAIL  main database:"_s, u"the file does not exist"_s},
-        {"FieldMissing", Engine::Jet,
-         [](Workstation& w) {
              w.Execute(w.MainString(), u"ALTER TABLE Blacklist DROP COLUMN Date_Created"_s);
-         },
-         u"FAIL  tables:"_s, u"Blacklist.Date_Created is missing"_s},
-        {"FieldOfTheWrongType", Engine::Server,
-         [](Workstation& w) {
+             w.Execute(w.UsersString(), u"UPDATE [Application Workstation List] SET Active = 0"_s);
+             w.Execute(w.UsersString(), u"DELETE FROM [Application User List]"_s);
+         }, {{u"FAIL  settings:"_s, u"other users can read it: chmod 600"_s},
+             {u"FAIL  tables:"_s, u"Blacklist.Date_Created is missing"_s},
+             {u"FAIL  workstation:"_s, u"\"WS-01\" is registered (ID 1) but not active"_s},
+             {u"FAIL  schedule:"_s, u"user 1, who is not in [Application User List]"_s},
+             {u"FAIL  queue:"_s, u"1 of 3 queued requests name what does not exist: agency 999 (request 3)"_s},
+             {u"FAIL  run:"_s, u"process %1 on "_s.arg(QCoreApplication::applicationPid())}}, true},
+        {Engine::Jet, [](Workstation& w) {
+             w.AdminOk({u"configure"_s, u"--workstation"_s, u"WS-09"_s});
+             EditSettings(w, "Datasource Type=Access", "Datasource Type=access");
+         }, {{u"FAIL  settings:"_s, u"\"access\", which the processor takes for the server"_s},
+             {u"FAIL  workstation:"_s, u"kestrane-admin add-workstation \"WS-09\""_s}}},
+        {Engine::Jet, [](Workstation& w) { QFile::remove(w.dataPath_ + u"KS.mdb"_s); },
+         {{u"FAIL  main database:"_s, u"the file does not exist"_s}}},
+        {Engine::Server, [](Workstation& w) {
              testsupport::ServerConnection(w.catalog_)
                  .Exec(u"ALTER TABLE parameters ALTER COLUMN next_disqualifications_rebuild TYPE text"_s);
-         },
-         u"FAIL  tables:"_s, u"Parameters.Next_Disqualifications_Rebuild holds text, not a date and time"_s},
-        {"WorkstationInactive", Engine::Jet,
-         [](Workstation& w) {
-             w.Execute(w.UsersString(), u"UPDATE [Application Workstation List] SET Active = 0"_s);
-         },
-         u"FAIL  workstation:"_s, u"\"WS-01\" is registered (ID 1) but not active"_s},
-        {"WorkstationNotRegistered", Engine::Jet,
-         [](Workstation& w) {
-             w.AdminOk({u"configure"_s, u"--workstation"_s, u"WS-09"_s});
-         },
-         u"FAIL  workstation:"_s, u"kestrane-admin add-workstation \"WS-09\""_s},
-        {"RequesterMissing", Engine::Jet,
-         [](Workstation& w) { w.Execute(w.UsersString(), u"DELETE FROM [Application User List]"_s); },
-         u"FAIL  schedule:"_s, u"user 1, who is not in [Application User List]"_s},
-        {"RequestForAMissingAgency", Engine::Jet,
-         [](Workstation& w) {
-             w.AdminOk({u"enqueue"_s, u"agency"_s, u"999"_s, u"--force"_s});
-         },
-         u"FAIL  queue:"_s, u"1 of 3 queued requests name what does not exist: agency 999 (request 3)"_s},
-        {"ARunHoldsTheData", Engine::Jet, [](Workstation&) {}, u"FAIL  run:"_s,
-         u"process %1 on "_s.arg(QCoreApplication::applicationPid()), true},
+         }, {{u"FAIL  tables:"_s, u"Parameters.Next_Disqualifications_Rebuild holds text, not a date and time"_s}}},
     };
-    for (const Fault& fault : faults) {
-        SCOPED_TRACE(fault.name);
-        if (fault.engine == Engine::Server && !testsupport::ServerAvailable() &&
+    // clang-format on
+    for (const Faults& faults : groups) {
+        SCOPED_TRACE(faults.lines[0].second.toStdString());
+        if (faults.engine == Engine::Server && !testsupport::ServerAvailable() &&
             !qEnvironmentVariableIsSet("KESTRANE_REQUIRE_PG"))
             continue;
         Workstation workstation;
-        workstation.SetUpWorkstation(fault.engine);
-        fault.make(workstation);
+        workstation.SetUpWorkstation(faults.engine);
+        faults.make(workstation);
         data::ConnectionSettings settings;
         settings.dataPath = workstation.dataPath_;
         settings.accessFlag = true;
         std::optional<data::RunGuard> run;
-        if (fault.runHolds)
+        if (faults.runHolds)
             run.emplace(settings);
         const QStringList lines = Doctor(workstation, 1);
-        const auto line = std::find_if(lines.begin(), lines.end(),
-                                       [&](const QString& text) { return text.startsWith(fault.line); });
-        ASSERT_NE(line, lines.end()) << lines.join(u'\n').toStdString();
-        EXPECT_TRUE(line->contains(fault.part)) << line->toStdString();
+        for (const auto& [start, part] : faults.lines) {
+            const auto line = std::find_if(lines.begin(), lines.end(),
+                                           [&](const QString& text) { return text.startsWith(start); });
+            ASSERT_NE(line, lines.end()) << start.toStdString() << "\n" << lines.join(u'\n').toStdString();
+            EXPECT_TRUE(line->contains(part)) << line->toStdString();
+        }
     }
 }
 

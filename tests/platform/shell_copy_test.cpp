@@ -1,0 +1,175 @@
+// The shell copy and the plain copy on real files: results, the replace question, the folder made for the
+// target, busy files, and a target that is never left half-written.
+#include "platform/shell_copy.h"
+#include "platform/file_copy.h"
+#include "platform/msgbox.h"
+#include "platform/runtime_error.h"
+#include "support/program_environment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace platform;
+
+QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void Write(const QString& path, const QByteArray& contents) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(contents);
+}
+
+// A source larger than one chunk of the copy, so that progress is shown on the way.
+QByteArray LargeContents() {
+    QByteArray data;
+    for (int i = 0; i < (3 << 20) / 16; ++i)
+        data += QByteArray::number(i).rightJustified(16, '.');
+    return data;
+}
+
+class ShellCopyTest : public ::testing::Test {
+protected:
+    QString Source() const { return env_.Dir() + QStringLiteral("/cd/KS.MDB"); }
+    QString Target() const { return env_.Dir() + QStringLiteral("/disk/KS.mdb"); }
+    testsupport::ProgramEnvironment env_;
+};
+
+// Catches a wrong result, a target replaced unasked or against a No, or a temporary file left behind.
+TEST_F(ShellCopyTest, ResultsForEachCase) {
+    const QByteArray large = LargeContents();
+    const struct {
+        const char* name;
+        QByteArray source;  // "": none; "<folder>": a folder
+        QByteArray target;  // "": none; "<in the way>": a file where the target's folder should be
+        std::deque<int> answers;
+        int result;  // -1: any failure
+        QByteArray targetAfter;
+    } cases[] = {
+        {"into a missing folder", large, "", {}, kShellCopyOk, large},
+        {"replacing a file when the user says Yes", "new", "old", {vbYes}, kShellCopyOk, "new"},
+        {"not replacing when the user says No", "new", "old", {vbNo}, kShellCopyCancelled, "old"},
+        {"a missing source", "", "", {}, ENOENT, "<missing>"},
+        {"a folder as the source", "<folder>", "", {}, EISDIR, "<missing>"},
+        {"a target folder that is a file", "data", "<in the way>", {}, -1, "<missing>"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString dir = env_.Dir() + QStringLiteral("/case%1/").arg(n++);
+        const QString source = dir + QStringLiteral("from/KS.MDB");
+        const QString target = dir + QStringLiteral("to/deep/KS.mdb");
+        if (c.source == "<folder>")
+            QDir().mkpath(source);
+        else if (!c.source.isEmpty())
+            Write(source, c.source);
+        if (c.target == "<in the way>")
+            Write(QFileInfo(target).path(), "in the way");
+        else if (!c.target.isEmpty())
+            Write(target, c.target);
+        auto answers = std::make_shared<ScriptedAnswerer>(c.answers);
+        SetMessageBoxAnswerer(answers);
+        const int result = ShellCopyFile(source, target);
+        if (c.result >= 0)
+            EXPECT_EQ(result, c.result);
+        else
+            EXPECT_TRUE(result != kShellCopyOk && result != kShellCopyCancelled) << result;
+        EXPECT_EQ(Contents(target), c.targetAfter);
+        EXPECT_EQ(answers->Shown().size(), c.answers.size());
+        for (const MessageBoxRequest& box : answers->Shown()) {
+            EXPECT_EQ(box.buttons, vbYesNo + vbQuestion);
+            EXPECT_TRUE(box.text.contains(QStringLiteral("named 'KS.mdb'"))) << box.text.toStdString();
+        }
+        const QStringList left =
+            QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+        EXPECT_LE(left.size(), 1) << left.join(u' ').toStdString();
+    }
+}
+
+// Catches a copy that does not keep the source's mode and modification time.
+TEST_F(ShellCopyTest, TheCopyKeepsTheSourcesModeAndTime) {
+    Write(Source(), "initial data");
+    const QDateTime modified = QFileInfo(Source()).lastModified().addDays(-30);
+    QFile file(Source());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    file.close();
+    ::chmod(QFile::encodeName(Source()).constData(), 0444);
+    ASSERT_EQ(ShellCopyFile(Source(), Target()), kShellCopyOk);
+    struct stat status {};
+    ::stat(QFile::encodeName(Target()).constData(), &status);
+    EXPECT_EQ(status.st_mode & 07777, 0444u);
+    EXPECT_EQ(QFileInfo(Target()).lastModified(), modified);
+}
+
+// Catches a file locked by another program (as a database engine) copied anyway or misreported.
+TEST_F(ShellCopyTest, ABusySourceOrTargetRaisesPermissionDenied) {
+    Write(Source(), "new");
+    Write(Target(), "old");
+    for (const QString& busy : {Source(), Target()}) {
+        SCOPED_TRACE(busy.toStdString());
+        const int fd = ::open(QFile::encodeName(busy).constData(), O_RDWR);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+        env_.Answers().Push(vbYes);
+        try {
+            ShellCopyFile(Source(), Target());
+            ADD_FAILURE() << "no error raised";
+        } catch (const RuntimeError& error) {
+            EXPECT_EQ(error.Number(), kErrPermissionDenied);
+            EXPECT_EQ(error.Description(), QStringLiteral("Permission denied"));
+        }
+        ::close(fd);
+        EXPECT_EQ(Contents(Target()), "old");
+    }
+}
+
+// Catches the plain copy statement raising other errors than 53 and 76, or not copying.
+TEST_F(ShellCopyTest, ThePlainCopyRaisesTheStatementsErrors) {
+    Write(Source(), "data");
+    const std::tuple<QString, const char*, int> cases[] = {
+        {env_.Dir() + QStringLiteral("/cd/none.mdb"), "/x.mdb", 53}, {Source(), "/no/folder/x.mdb", 76}};
+    for (const auto& [source, target, number] : cases) {
+        try {
+            FileCopy(source, env_.Dir() + QString::fromUtf8(target));
+            ADD_FAILURE() << "no error " << number;
+        } catch (const RuntimeError& error) {
+            EXPECT_EQ(error.Number(), number);
+        }
+    }
+    FileCopy(Source(), env_.Dir() + QStringLiteral("/plain.mdb"));
+    EXPECT_EQ(Contents(env_.Dir() + QStringLiteral("/plain.mdb")), "data");
+}
+
+// Catches a stopped copy that goes on, or leaves the target half-written or a temporary file behind.
+TEST_F(ShellCopyTest, StoppingTheCopyLeavesTheTargetAsItWas) {
+    const QString source = env_.Dir() + QStringLiteral("/KS.MDB"), target = source + QStringLiteral(".copy");
+    Write(source, LargeContents());
+    Write(target, "old");
+    int chunks = 0;
+    const int result = CopyFileInChunks(source, target, [&](int64_t copied, int64_t total) {
+        ++chunks;
+        EXPECT_LT(copied, total);
+        return false;
+    });
+    EXPECT_EQ(result, ECANCELED);
+    EXPECT_EQ(chunks, 1);
+    EXPECT_EQ(Contents(target), "old");
+    EXPECT_EQ(QDir(env_.Dir()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+}  // namespace
