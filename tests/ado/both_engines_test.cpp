@@ -1,6 +1,7 @@
 // The contract both providers keep, on a real SQLite file and on the real server: values through the database
 // and back, navigation, keyset recordsets that write at once, statement errors, a lock held elsewhere, the
 // command time-out, and what may be opened for update.
+#include "error_of.h"
 #include "ado/connection.h"
 #include "ado/recordset.h"
 #include "support/databases.h"
@@ -17,17 +18,6 @@ namespace {
 
 using ado::Variant;
 using testsupport::Engine;
-
-// The error that action raises; a test failure when it raises none.
-ado::Error ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const ado::Error& err) {
-        return err;
-    }
-    ADD_FAILURE() << "no error was raised";
-    return ado::Error(0, 0, QString());
-}
 
 class EngineTest : public ::testing::TestWithParam<Engine> {
 protected:

@@ -1,5 +1,6 @@
 // The server provider over a real PostgreSQL server: opening and its errors, sessions kept for reuse,
 // streaming, prepared statements and bound literals. What it shares with SQLite is in both_engines_test.cpp.
+#include "error_of.h"
 #include "ado/connection.h"
 #include "ado/postgresql/connection.h"
 #include "ado/postgresql/error.h"
@@ -23,17 +24,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The error that action raises; a test failure when it raises none.
-ado::Error ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const ado::Error& err) {
-        return err;
-    }
-    ADD_FAILURE() << "no error was raised";
-    return ado::Error(0, 0, QString());
-}
 
 // Resident memory of this process, in bytes.
 int64_t ResidentBytes() {
