@@ -98,6 +98,19 @@ TEST_P(NewEntryTest, CarriesTheTimeOfTheCallAndTheCurrentUser) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, NewEntryTest, ::testing::Values(Engine::Jet, Engine::Server), EngineName);
 
+// A new entry's save that meets a lock waits it out without asking: no one is there to answer during a run.
+TEST_F(EngineFixture, ALockedSaveIsWaitedOutWithoutAsking) {
+    UseDatabase(Engine::Jet);
+    datatest::FaultyEngine faulty;
+    faulty.Fail(ado::faulty::Operation::Insert, ado::E_FAIL_HR, 1, ado::JET_LOCKED);
+    {
+        AddRecordset add;
+        add.Add({5, 7, "Why"});
+    }
+    EXPECT_TRUE(env_.Answers().Shown().empty());
+    EXPECT_EQ(Entries(), (std::vector<Entry>{{5, 7, false, "Why"}}));
+}
+
 // The duplicate test failing: passing conditions (a lock, a time-out, a server that is away) are waited out
 // 250 ms at a time for up to five minutes; anything else (read-only 3027 stands for every condition that no
 // wait clears), or the end of the five minutes, shows the message and ends the run.
