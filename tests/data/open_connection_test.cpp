@@ -49,6 +49,10 @@ TEST_P(OpenFailureTest, RetriesReportsOrStaysSilent) {
 
     EXPECT_EQ(opened, c.opened);
     EXPECT_EQ(connection.State(), c.opened ? ado::adStateOpen : ado::adStateClosed);
+    if (c.opened) {  // the system's time-outs: 3 s to connect, 18 s for a command
+        EXPECT_EQ(connection.ConnectionTimeout, 3);
+        EXPECT_EQ(connection.CommandTimeout, 18);
+    }
     EXPECT_EQ(jet->Calls(Operation::Open), c.opens);
     EXPECT_EQ(env.Clock().TotalSleptMs(), c.sleptMs);
     EXPECT_EQ(platform::Screen::MousePointer(), platform::vbDefault);
