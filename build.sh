@@ -45,11 +45,11 @@ with_display() { xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"; }
 
 pg_bin() { ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1; }
 
-# Starts a private PostgreSQL server on a Unix socket in a temporary folder and exports where it is. $1 is its
-# fsync setting: the tests run without the disk flushes, the bench with them.
 # The test server's port; set KESTRANE_PG_PORT to run two checkouts' tests side by side.
 pg_port=${KESTRANE_PG_PORT:-54329}
 
+# Starts a private PostgreSQL server on a Unix socket in a temporary folder and exports where it is. $1 is its
+# fsync setting: the tests run without the disk flushes, the bench with them.
 start_postgres() {
     local fsync=${1:-off}
     local bin; bin=$(pg_bin)
