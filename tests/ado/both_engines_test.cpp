@@ -1,16 +1,19 @@
-// The contract both providers keep, on a real SQLite file and on the real server: values through the database
-// and back, navigation, keyset recordsets that write at once, statement errors, a lock held elsewhere, the
-// command time-out, and what may be opened for update.
+// The contract both providers keep, on a real SQLite file and on the real server: opening and its errors,
+// values through the database and back, navigation, keyset recordsets that write at once, statement errors, a
+// lock held elsewhere, the command time-out, and what may be opened for update.
 #include "error_of.h"
 #include "ado/connection.h"
 #include "ado/recordset.h"
 #include "support/databases.h"
 #include "support/server_connection.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -72,6 +75,105 @@ protected:
     QString connectionString_;
     ado::Connection connection_;
 };
+
+// Catches a bad open misreported, leaving a connection open or changing files; a login opening as another
+// user; and an exclusive open kept for reuse once closed.
+TEST_P(EngineTest, OpeningFailsWithTheEnginesNumbersAndChangesNothing) {
+    const QString notes = dir_.filePath(QStringLiteral("notes.mdb")),
+                  empty = dir_.filePath(QStringLiteral("empty.mdb"));
+    const QByteArray text =
+        QByteArray("These are the minutes of the meeting, not a database file at all.\n").repeated(40);
+    for (const auto& [file, content] : {std::pair{notes, text}, std::pair{empty, QByteArray()}}) {
+        QFile written(file);
+        ASSERT_TRUE(written.open(QIODevice::WriteOnly));
+        written.write(content);
+    }
+    const auto jet = [](const QString& file) {
+        return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Persist Security Info=False;")
+            .arg(file);
+    };
+    const QString catalog = Jet() ? QString() : testsupport::CatalogOf(connectionString_);
+    const auto login = [&](const QString& database, const char* password) {
+        return QStringLiteral(
+                   "Provider=SQLOLEDB.1;Data Source=%1;Persist Security Info=False;Initial Catalog=%2;"
+                   "UID=kestrane_login;%3")
+            .arg(testsupport::ServerDataSource(), database, QString::fromUtf8(password));
+    };
+    ado::Connection exclusive;
+    if (Jet()) {
+        connection_.Close();
+        ado::ClearConnectionPool();
+        exclusive.Mode = ado::adModeShareExclusive;
+        exclusive.Open(connectionString_);
+    } else {
+        EXPECT_EQ(Scalar(QStringLiteral("SELECT current_user")),
+                  QString::fromLocal8Bit(getpwuid(geteuid())->pw_name));
+        ado::Connection user;
+        user.Open(login(catalog, "Pwd=kestrane-secret;"));
+        ado::Recordset name;
+        name.Open(QStringLiteral("SELECT current_user"), user);
+        EXPECT_EQ(name.FieldAt(0).ToString(), QStringLiteral("kestrane_login"));
+        user.Close();  // closes name
+        ado::ClearConnectionPool();
+    }
+    const struct {
+        Engine engine;
+        std::function<QString()> connectionString;
+        int mode;
+        int32_t native;  // of E_FAIL_HR; 0 for a provider not found
+    } cases[] = {
+        {Engine::Jet, [&] { return jet(dir_.filePath(QStringLiteral("KS.mdb"))); }, 0,
+         ado::JET_FILE_NOT_FOUND},
+        {Engine::Jet, [&] { return jet(notes); }, ado::adModeUnknown, ado::JET_NOT_A_DATABASE},
+        {Engine::Jet, [&] { return jet(notes); }, ado::adModeReadWrite, ado::JET_NOT_A_DATABASE},
+        {Engine::Jet, [&] { return jet(empty); }, ado::adModeUnknown, ado::JET_NOT_A_DATABASE},
+        {Engine::Jet, [&] { return jet(empty); }, ado::adModeReadWrite, ado::JET_NOT_A_DATABASE},
+        {Engine::Jet, [] { return QStringLiteral("Provider=Nobody.Home.1;Data Source=x;"); }, 0, 0},
+        {Engine::Jet, [&] { return connectionString_; }, 0, ado::JET_LOCKED},  // held exclusively
+        {Engine::Server,  // no server on the socket folder
+         [&] {
+             return QStringLiteral(
+                        "Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source=%1,54329;"
+                        "Initial Catalog=%2;")
+                 .arg(dir_.path(), catalog);
+         },
+         0, ado::SQL_SERVER_UNREACHABLE},
+        {Engine::Server, [&] { return login(catalog, "Pwd=not-the-secret;"); }, 0, ado::SQL_LOGIN_FAILED},
+        {Engine::Server, [&] { return login(catalog, ""); }, 0, ado::SQL_LOGIN_FAILED},
+        {Engine::Server, [&] { return login(QStringLiteral("kt_no_such"), "Pwd=kestrane-secret;"); }, 0,
+         ado::SQL_NO_DATABASE},
+        {Engine::Server,  // a catalog taking no more connections
+         [&] {
+             testsupport::ServerConnection(QStringLiteral("postgres"))
+                 .Exec(QStringLiteral("ALTER DATABASE %1 CONNECTION LIMIT 0").arg(catalog));
+             return login(catalog, "Pwd=kestrane-secret;");
+         },
+         0, ado::SQL_SERVER_UNREACHABLE},
+    };
+    for (const auto& c : cases) {
+        if (c.engine != GetParam())
+            continue;
+        const QString connectionString = c.connectionString();
+        SCOPED_TRACE(connectionString.toStdString());
+        ado::Connection connection;
+        connection.Mode = c.mode;
+        connection.ConnectionTimeout = 3;
+        const ado::Error err = ErrorOf([&] { connection.Open(connectionString); });
+        EXPECT_EQ(err.Number(), c.native ? ado::E_FAIL_HR : ado::ADODB_E_PROVIDERNOTFOUND);
+        EXPECT_EQ(err.NativeError(), c.native) << err.Description().toStdString();
+        ASSERT_EQ(connection.GetErrors().Count(), 1);
+        EXPECT_EQ(connection.GetErrors().Item(0).nativeError, c.native);
+        EXPECT_EQ(connection.State(), ado::adStateClosed);
+    }
+    EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("KS.mdb"))));
+    EXPECT_EQ(QFileInfo(notes).size(), text.size());
+    EXPECT_EQ(QFileInfo(empty).size(), 0);
+    if (Jet()) {
+        exclusive.Close();  // and not kept for reuse: the file is free again
+        connection_.Open(connectionString_);
+        AddItems({"a"});
+    }
+}
 
 // Catches a value changed on its way through (quotes, Unicode, times, booleans kept as 1) or not converted.
 TEST_P(EngineTest, ValuesComeBackAsWrittenInTheirFieldsKinds) {
@@ -158,9 +260,14 @@ TEST_P(EngineTest, ForwardOnlyRecordsetsReadInOrderAndOnlyForward) {
     EXPECT_EQ(named.ActiveConnection(), nullptr);
 }
 
-// Catches a keyset write kept for later, a delete that miscounts, an added row not current with its key.
+// Catches a keyset write kept for later, a delete that miscounts, an added row not current with its key, and
+// a batch stopped after its first statement or counting other than its last statement's rows.
 TEST_P(EngineTest, KeysetWritesReachTheDatabaseAtOnce) {
-    AddItems({"a", "b", "c"});
+    int64_t affected = 0;
+    connection_.Execute(QStringLiteral("INSERT INTO Items (Name) VALUES ('a'); INSERT INTO Items (Name) "
+                                       "VALUES ('b'), ('c'); UPDATE Items SET Quantity = 1"),
+                        &affected);
+    EXPECT_EQ(affected, 3);
     ado::Recordset rows;
     EXPECT_EQ(OpenKeyset(rows, QStringLiteral("SELECT * FROM Items ORDER BY ID")).RecordCount(), 3);
     rows.Fields(QStringLiteral("Name")) = Variant("A");
@@ -305,7 +412,8 @@ TEST_P(EngineTest, AWriteAgainstALockHeldElsewhereFailsAndGoesThroughOnceItIsGon
     EXPECT_TRUE(NamesSeenByAnotherConnection().isEmpty());
 }
 
-// Catches a command time-out not applied to statements and queries, misreported, or ending the session.
+// Catches a command time-out not applied to statements and each chunk of a scan, misreported, ending the
+// session, or a changed one not set on the session.
 TEST_P(EngineTest, AStatementPastTheCommandTimeoutIsAbortedAndTheSessionGoesOn) {
     connection_.CommandTimeout = 1;
     const QString endless =
@@ -315,10 +423,25 @@ TEST_P(EngineTest, AStatementPastTheCommandTimeoutIsAbortedAndTheSessionGoesOn) 
     const ado::Error executed = ErrorOf([&] { connection_.Execute(endless); });
     EXPECT_EQ(executed.Number(), ado::DB_E_ABORTLIMITREACHED);
     EXPECT_EQ(executed.NativeError(), 0);
-    ado::Recordset rows;
-    EXPECT_EQ(ErrorOf([&] { rows.Open(endless, connection_); }).Number(), ado::DB_E_ABORTLIMITREACHED);
+    ado::Recordset rows;  // on the server its first rows come at once, the later chunks take long
+    const QString scan = Jet() ? endless
+                               : QStringLiteral("SELECT g, CASE WHEN g > 300 THEN pg_sleep(0.01) END FROM "
+                                                "generate_series(1, 1000) g");
+    EXPECT_EQ(ErrorOf([&] {
+                  for (rows.Open(scan, connection_); !rows.Eof(); rows.MoveNext()) {
+                  }
+              }).Number(),
+              ado::DB_E_ABORTLIMITREACHED);
     AddItems({"after"});
     EXPECT_EQ(NamesSeenByAnotherConnection(), QStringList{"after"});
+    for (const auto& [seconds, shown] : {std::pair{7, "7s"}, std::pair{0, "0"}}) {
+        connection_.CommandTimeout = seconds;
+        ado::Recordset setting;
+        if (!Jet()) {
+            setting.Open(QStringLiteral("SHOW statement_timeout"), connection_);
+            EXPECT_EQ(setting.FieldAt(0).ToString(), QString::fromLatin1(shown));
+        }
+    }
 }
 
 // Catches a join opened for update or not readable, a missing table misreported, an aliased table refused.

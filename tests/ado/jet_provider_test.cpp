@@ -1,11 +1,10 @@
-// The Jet provider over SQLite files: opening, column kinds, bound numbers, another process's commits, and
-// grouped writes. What it shares with the server provider is in both_engines_test.cpp.
+// The Jet provider over SQLite files: column kinds, bound numbers, another process's commits, grouped writes
+// and a full database. What it shares with the server provider is in both_engines_test.cpp.
 #include "ado/connection.h"
 #include "ado/recordset.h"
 #include "support/databases.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -46,61 +45,6 @@ protected:
     ado::Connection connection_;
 };
 
-// Catches a bad open (missing, not a database, held exclusively) misreported or changing files.
-TEST_F(JetProviderTest, OpeningFailsWithTheEnginesNumbersAndChangesNothing) {
-    const QString notes = FilePath(QStringLiteral("notes.mdb")),
-                  empty = FilePath(QStringLiteral("empty.mdb"));
-    const QByteArray text =
-        QByteArray("These are the minutes of the meeting, not a database file at all.\n").repeated(40);
-    for (const auto& [file, content] : {std::pair{notes, text}, std::pair{empty, QByteArray()}}) {
-        QFile written(file);
-        ASSERT_TRUE(written.open(QIODevice::WriteOnly));
-        written.write(content);
-    }
-    const struct {
-        QString connectionString;
-        int mode;
-        int32_t number;
-        int32_t native;
-    } cases[] = {
-        {JetString(FilePath(QStringLiteral("KS.mdb"))), ado::adModeUnknown, ado::E_FAIL_HR,
-         ado::JET_FILE_NOT_FOUND},
-        {JetString(notes), ado::adModeUnknown, ado::E_FAIL_HR, ado::JET_NOT_A_DATABASE},
-        {JetString(notes), ado::adModeReadWrite, ado::E_FAIL_HR, ado::JET_NOT_A_DATABASE},
-        {JetString(empty), ado::adModeUnknown, ado::E_FAIL_HR, ado::JET_NOT_A_DATABASE},
-        {JetString(empty), ado::adModeReadWrite, ado::E_FAIL_HR, ado::JET_NOT_A_DATABASE},
-        {QStringLiteral("Provider=Nobody.Home.1;Data Source=x;"), ado::adModeUnknown,
-         ado::ADODB_E_PROVIDERNOTFOUND, 0},
-        {connectionString_, ado::adModeUnknown, ado::E_FAIL_HR, ado::JET_LOCKED},  // held exclusively
-    };
-    connection_.Close();
-    ado::ClearConnectionPool();
-    ado::Connection exclusive;
-    exclusive.Mode = ado::adModeShareExclusive;
-    exclusive.Open(connectionString_);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.connectionString.toStdString());
-        ado::Connection connection;
-        connection.Mode = c.mode;
-        try {
-            connection.Open(c.connectionString);
-            ADD_FAILURE() << "opened";
-        } catch (const ado::Error& err) {
-            EXPECT_EQ(err.Number(), c.number);
-            EXPECT_EQ(err.NativeError(), c.native);
-            EXPECT_EQ(connection.State(), ado::adStateClosed);
-            EXPECT_EQ(connection.GetErrors().Count(), 1);
-        }
-    }
-    EXPECT_FALSE(QFile::exists(FilePath(QStringLiteral("KS.mdb"))));
-    EXPECT_EQ(QFileInfo(notes).size(), text.size());
-    EXPECT_EQ(QFileInfo(empty).size(), 0);
-    exclusive.Close();  // and not kept for reuse: the file is free again
-    ado::Connection shared;
-    shared.Open(connectionString_);
-    shared.Execute(QStringLiteral("INSERT INTO [Court Charges] (Description) VALUES ('a')"));
-}
-
 // Catches a declared type read as the wrong kind (a number as text, a date as text, a Yes/No as a number).
 TEST_F(JetProviderTest, ColumnKindsFollowTheDeclaredTypes) {
     connection_.Execute(QStringLiteral(
@@ -124,16 +68,6 @@ TEST_F(JetProviderTest, ColumnKindsFollowTheDeclaredTypes) {
     rows.Open(QStringLiteral("SELECT * FROM Kinds"), connection_);
     for (const auto& [field, expected] : cases)
         EXPECT_EQ(rows.Fields(field).Value(), expected) << field;
-}
-
-// Catches a batch that stops after its first statement, or counts other than its last statement's rows.
-TEST_F(JetProviderTest, ABatchRunsEveryStatement) {
-    int64_t affected = 0;
-    connection_.Execute(QStringLiteral("INSERT INTO [Court Charges] (Description) VALUES ('a'); "
-                                       "INSERT INTO [Court Charges] (Description) VALUES ('b'); "
-                                       "UPDATE [Court Charges] SET Drug_Related = TRUE"),
-                        &affected);
-    EXPECT_EQ(affected, 2);
 }
 
 // Catches a scan disturbed by another process's commit, or a read pinning the file and refusing writes.
