@@ -1,5 +1,6 @@
 // The server provider over a real PostgreSQL server: connection parameters, error states, sessions kept for
-// reuse, streaming, prepared statements and bound literals. What it shares with SQLite is in both_engines_test.cpp.
+// reuse, streaming, prepared statements and bound literals. What it shares with SQLite is in
+// both_engines_test.cpp.
 #include "error_of.h"
 #include "ado/connection.h"
 #include "ado/postgresql/connection.h"

@@ -4,8 +4,6 @@
 #include "ado/recordset.h"
 #include "support/databases.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -13,28 +11,14 @@
 
 namespace {
 
-const QString& TracePath() {
-    static const QString path = QDir::temp().filePath(
-        QStringLiteral("kestrane-ado-trace-%1.log").arg(QCoreApplication::applicationPid()));
-    return path;
-}
-
-// Removes this process's trace when the tests end.
-class TraceFileRemover : public ::testing::Environment {
-public:
-    void TearDown() override { QFile::remove(TracePath()); }
-};
-
-// The trace is chosen once per process, so the variable is set before main runs.
-const bool traceNamed = [] {
-    qputenv("KESTRANE_SQL_TRACE", TracePath().toUtf8());
-    ::testing::AddGlobalTestEnvironment(new TraceFileRemover);
-    return true;
-}();
+// The trace is chosen once per process, so it is named before main runs, in a folder removed at exit.
+const QTemporaryDir traceDir;
+const QString tracePath = traceDir.filePath(QStringLiteral("trace.log"));
+const bool traceNamed = qputenv("KESTRANE_SQL_TRACE", tracePath.toUtf8());
 
 // The lines of the trace whose written statement contains marker, split into their four fields.
 std::vector<QStringList> TraceLines(const QString& marker) {
-    QFile file(TracePath());
+    QFile file(tracePath);
     std::vector<QStringList> lines;
     if (!file.open(QIODevice::ReadOnly))
         return lines;

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -21,61 +23,49 @@ int ErrorOf(const std::function<void()>& call) {
     return 0;
 }
 
+template <typename T>
+using Conversions = std::vector<std::tuple<Variant, T, int>>;  // a value, what it gives, the error it raises
+
+template <typename T>
+void ExpectConversions(const Conversions<T>& cases, T (Variant::*to)() const) {
+    for (const auto& [value, expected, error] : cases) {
+        T result{};
+        EXPECT_EQ(ErrorOf([&] { result = (value.*to)(); }), error) << value.ToString().toStdString();
+        EXPECT_EQ(result, expected) << value.ToString().toStdString();
+    }
+}
+
 // Catches a conversion that rounds, reads text or raises (13, 6, 94) other than the run-time does.
 TEST(VariantTest, ConvertsAsTheRunTimeDoes) {
-    const struct {
-        Variant value;
-        Variant::Kind kind;
-        Variant expected;  // Empty when an error is expected
-        int error;
-    } cases[] = {
-        {Variant(int32_t{42}), Variant::Kind::Long, Variant(int32_t{42}), 0},
-        {Variant(true), Variant::Kind::Long, Variant(int32_t{-1}), 0},
-        {Variant(false), Variant::Kind::Long, Variant(int32_t{0}), 0},
-        {Variant(2.5), Variant::Kind::Long, Variant(int32_t{2}), 0},  // halves go to the even number
-        {Variant(3.5), Variant::Kind::Long, Variant(int32_t{4}), 0},
-        {Variant(-2.5), Variant::Kind::Long, Variant(int32_t{-2}), 0},
-        {Variant(" 17 "), Variant::Kind::Long, Variant(int32_t{17}), 0},
-        {Variant("1e3"), Variant::Kind::Long, Variant(int32_t{1000}), 0},
-        {Variant(), Variant::Kind::Long, Variant(int32_t{0}), 0},
-        {Variant("seventeen"), Variant::Kind::Long, Variant(), 13},
-        {Variant(""), Variant::Kind::Long, Variant(), 13},
-        {Variant(3e9), Variant::Kind::Long, Variant(), 6},
-        {Variant("-3000000000"), Variant::Kind::Long, Variant(), 6},
-        {Variant(int32_t{1}), Variant::Kind::Boolean, Variant(true), 0},
-        {Variant(int32_t{0}), Variant::Kind::Boolean, Variant(false), 0},
-        {Variant(int32_t{-1}), Variant::Kind::Boolean, Variant(true), 0},
-        {Variant(0.25), Variant::Kind::Boolean, Variant(true), 0},
-        {Variant("TRUE"), Variant::Kind::Boolean, Variant(true), 0},
-        {Variant("false"), Variant::Kind::Boolean, Variant(false), 0},
-        {Variant("0"), Variant::Kind::Boolean, Variant(false), 0},
-        {Variant("yes"), Variant::Kind::Boolean, Variant(), 13},
-        {Variant("2023-11-05 06:07:08"), Variant::Kind::Date,
-         Variant(QDateTime(QDate(2023, 11, 5), {6, 7, 8})), 0},
-        {Variant("2023-11-05T06:07:08"), Variant::Kind::Date,
-         Variant(QDateTime(QDate(2023, 11, 5), {6, 7, 8})), 0},
-        {Variant("2023-11-05"), Variant::Kind::Date, Variant(QDateTime(QDate(2023, 11, 5), {0, 0})), 0},
-        {Variant("not a date"), Variant::Kind::Date, Variant(), 13},
+    const Conversions<int32_t> longs = {
+        {Variant(int32_t{42}), 42, 0},  {Variant(true), -1, 0},    {Variant(false), 0, 0},
+        {Variant(2.5), 2, 0},           {Variant(3.5), 4, 0},      {Variant(-2.5), -2, 0},  // halves to even
+        {Variant(" 17 "), 17, 0},       {Variant("1e3"), 1000, 0}, {Variant(), 0, 0},
+        {Variant("seventeen"), 0, 13},  {Variant(""), 0, 13},      {Variant(3e9), 0, 6},
+        {Variant("-3000000000"), 0, 6},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.value.IsEmpty() ? std::string("Empty") : c.value.ToString().toStdString());
-        Variant result;
-        EXPECT_EQ(ErrorOf([&] {
-                      result = c.kind == Variant::Kind::Long      ? Variant(c.value.ToLong())
-                               : c.kind == Variant::Kind::Boolean ? Variant(c.value.ToBool())
-                                                                  : Variant(c.value.ToDate());
-                  }),
-                  c.error);
-        EXPECT_EQ(result, c.expected);
-    }
+    ExpectConversions(longs, &Variant::ToLong);
+    const Conversions<bool> bools = {
+        {Variant(int32_t{1}), true, 0}, {Variant(int32_t{0}), false, 0}, {Variant(int32_t{-1}), true, 0},
+        {Variant(0.25), true, 0},       {Variant("TRUE"), true, 0},      {Variant("false"), false, 0},
+        {Variant("0"), false, 0},       {Variant("yes"), false, 13},
+    };
+    ExpectConversions(bools, &Variant::ToBool);
+    const QDateTime at(QDate(2023, 11, 5), QTime(6, 7, 8));
+    const Conversions<QDateTime> dates = {
+        {Variant("2023-11-05 06:07:08"), at, 0},
+        {Variant("2023-11-05T06:07:08"), at, 0},
+        {Variant("2023-11-05"), QDateTime(at.date(), QTime(0, 0)), 0},
+        {Variant("not a date"), QDateTime(), 13},
+    };
+    ExpectConversions(dates, &Variant::ToDate);
     const Variant null = Variant::Null();
     for (const auto& use : std::vector<std::function<void()>>{
              [&] { null.ToLong(); }, [&] { null.ToDouble(); }, [&] { null.ToBool(); }, [&] { null.ToDate(); },
              [&] { null.ToString(); }})
         EXPECT_EQ(ErrorOf(use), 94);
     EXPECT_TRUE(null.ConvertTo(Variant::Kind::Long).IsNull());
-    const Variant date(QDateTime(QDate(2023, 11, 5), QTime(6, 7, 8)));
-    EXPECT_EQ(date.ConvertTo(Variant::Kind::Date), date);
+    EXPECT_EQ(Variant(at).ConvertTo(Variant::Kind::Date), Variant(at));
     EXPECT_EQ(Variant(true).ToBoolean16(), -1);
     EXPECT_FALSE(Variant(int32_t{1}) == Variant(1.0));  // equal values need the same kind
     EXPECT_EQ(Variant::Null(), Variant::Null());
