@@ -1,5 +1,6 @@
 // The Jet provider over SQLite files: column kinds, bound numbers, another process's commits, grouped writes
 // and a full database. What it shares with the server provider is in both_engines_test.cpp.
+#include "helpers.h"
 #include "ado/connection.h"
 #include "ado/recordset.h"
 #include "support/databases.h"
@@ -100,10 +101,9 @@ TEST_F(JetProviderTest, AScanLetsThisProcessWriteAfterAnotherProcessCommits) {
             add.AddNew();
             add.Fields(QStringLiteral("Description")) = Variant(QStringLiteral("mine"));
             add.Update();
-            ado::Recordset after;
-            after.Open(QStringLiteral("SELECT TOP 1 ID FROM [Court Charges] WHERE Description = 'mine'"),
-                       connection_);
-            EXPECT_FALSE(after.Eof());
+            EXPECT_NE(Scalar(connection_, QStringLiteral("SELECT TOP 1 ID FROM [Court Charges] WHERE "
+                                                         "Description = 'mine'")),
+                      QStringLiteral("(none)"));
         }
         EXPECT_EQ(seen.size(), static_cast<size_t>(rows));
     }
@@ -154,10 +154,8 @@ TEST_F(JetProviderTest, GroupedWritesAreSeenAtOnceInTheProcessAndCommittedWhenIt
     other.Open(connectionString_);
     for (int i = 0; i < 3; ++i)
         AddCharge(connection_, QStringLiteral("Charge %1").arg(i));
-    ado::Recordset count;  // the other connection shares the engine handle: it needs no commit
-    count.Open(QStringLiteral("SELECT COUNT(*) AS N FROM [Court Charges]"), other);
-    EXPECT_EQ(count.Fields(QStringLiteral("N")).ToLong(), 3);
-    count.Close();
+    // The other connection shares the engine handle: it needs no commit.
+    EXPECT_EQ(Scalar(other, QStringLiteral("SELECT COUNT(*) FROM [Court Charges]")), QStringLiteral("3"));
     other.Close();
     connection_.Close();
     ado::ClearConnectionPool();
@@ -181,39 +179,34 @@ TEST_F(JetProviderTest, GroupedWritesAreSeenAtOnceInTheProcessAndCommittedWhenIt
 
 }  // namespace
 
-// Catches a full database (page limit, full disk) whose error hides lost writes, or keeping a non-prefix.
+// Catches a full database (page limit, file-size limit) whose error hides lost writes, or keeping a
+// non-prefix.
 TEST_F(JetProviderTest, AFullDatabaseFailsAWriteAndKeepsAPrefixOfTheWrites) {
-    struct Case {
-        const char* name;
-        std::function<void()> fill;  // makes the database full from here on
-        std::function<void()> undo;
-        const char* cause;
-        bool groupNamed;  // the failure must name a group of lost writes
-    };
     rlimit unlimited{};
     getrlimit(RLIMIT_FSIZE, &unlimited);
-    const auto connection = &connection_;
-    const std::vector<Case> cases = {
-        {"page limit",
-         [connection] {
-             ado::Recordset pages;
-             pages.Open(QStringLiteral("PRAGMA page_count"), *connection);
-             connection->Execute(
-                 QStringLiteral("PRAGMA max_page_count = %1").arg(pages.FieldAt(0).ToLong() + 4));
+    const struct {
+        const char* cause;
+        bool groupNamed;             // the failure must name a group of lost writes
+        std::function<void()> fill;  // makes the database full from here on
+        std::function<void()> undo;
+    } cases[] = {
+        {"database or disk is full", false,
+         [this] {
+             const int pages = Scalar(connection_, QStringLiteral("PRAGMA page_count")).toInt();
+             connection_.Execute(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 4));
          },
-         [connection] { connection->Execute(QStringLiteral("PRAGMA max_page_count = 1000000")); },
-         "database or disk is full", false},
-        {"file-size limit",
+         [this] { connection_.Execute(QStringLiteral("PRAGMA max_page_count = 1000000")); }},
+        {"disk I/O error", true,
          [] {
              std::signal(SIGXFSZ, SIG_IGN);
              const rlimit small{512 * 1024, RLIM_INFINITY};
              setrlimit(RLIMIT_FSIZE, &small);
          },
-         [unlimited] { setrlimit(RLIMIT_FSIZE, &unlimited); }, "disk I/O error", true},
+         [unlimited] { setrlimit(RLIMIT_FSIZE, &unlimited); }},
     };
     int32_t base = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cause);
         connection_.Execute(QStringLiteral("DELETE FROM [Court Charges]"));
         ado::Recordset add;
         add.Open(QStringLiteral("SELECT * FROM [Court Charges] WHERE ID = -1"), connection_,

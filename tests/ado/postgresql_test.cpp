@@ -1,7 +1,7 @@
 // The server provider over a real PostgreSQL server: connection parameters, error states, sessions kept for
 // reuse, streaming, prepared statements and bound literals. What it shares with SQLite is in
 // both_engines_test.cpp.
-#include "error_of.h"
+#include "helpers.h"
 #include "ado/connection.h"
 #include "ado/postgresql/connection.h"
 #include "ado/postgresql/error.h"
@@ -42,12 +42,6 @@ protected:
         connection_.Open(database_);
     }
     void TearDown() override { ado::ClearConnectionPool(); }
-
-    QString Scalar(const QString& sql) {
-        ado::Recordset rs;
-        rs.Open(sql, connection_);
-        return rs.Eof() ? QString() : rs.FieldAt(0).ToString();
-    }
 
     QTemporaryDir dir_;
     QString database_;
@@ -122,8 +116,8 @@ TEST_F(ServerTest, TheServerFormsOfTheProgramsBatchesRun) {
                        "THEN 12 ELSE 13 END, CASE WHEN g % 10 = 0 THEN 1 ELSE 0 END FROM "
                        "generate_series(1, 2000) g"_s);
     // The rows numbered next follow the one given its number.
-    EXPECT_EQ(Scalar(u"SELECT MIN(ID) FROM Blacklist"_s), u"7"_s);
-    EXPECT_EQ(Scalar(u"SELECT MIN(ID) FROM Blacklist WHERE Client_ID IS NOT NULL"_s), u"8"_s);
+    EXPECT_EQ(Scalar(connection_, u"SELECT MIN(ID) FROM Blacklist"_s), u"7"_s);
+    EXPECT_EQ(Scalar(connection_, u"SELECT MIN(ID) FROM Blacklist WHERE Client_ID IS NOT NULL"_s), u"8"_s);
     int64_t affected = 0;
     connection_.Execute(
         u"DELETE Blacklist FROM (SELECT TOP 500 * FROM Blacklist WHERE Agency_ID = 12 "
@@ -132,9 +126,9 @@ TEST_F(ServerTest, TheServerFormsOfTheProgramsBatchesRun) {
     EXPECT_EQ(affected, 500);
     // The 500 lowest of agency 12's 800 automatic entries went; its 200 manual ones and agency 13's stay.
     const QString agency = u"SELECT %1 FROM Blacklist WHERE Agency_ID = 12 AND Manually_Entered = %2"_s;
-    EXPECT_EQ(Scalar(agency.arg("COUNT(*)", "0")), u"300"_s);
-    EXPECT_EQ(Scalar(agency.arg("COUNT(*)", "1")), u"200"_s);
-    EXPECT_EQ(Scalar(agency.arg("MIN(Client_ID)", "0")), u"1252"_s);
+    EXPECT_EQ(Scalar(connection_, agency.arg("COUNT(*)", "0")), u"300"_s);
+    EXPECT_EQ(Scalar(connection_, agency.arg("COUNT(*)", "1")), u"200"_s);
+    EXPECT_EQ(Scalar(connection_, agency.arg("MIN(Client_ID)", "0")), u"1252"_s);
 }
 
 // ---- Streaming and prepared statements ----------------------------------------------------------------
@@ -163,14 +157,13 @@ TEST_F(ServerTest, AForwardOnlyScanStreamsWhileOnePreparedStatementServesEachSta
         peak = std::max(peak, ResidentBytes());
     }
     EXPECT_EQ(read, rows);
-    EXPECT_EQ(Scalar(u"SELECT COUNT(*) FROM Blacklist"_s), QString::number(rows / 20000));
+    EXPECT_EQ(Scalar(connection_, u"SELECT COUNT(*) FROM Blacklist"_s), QString::number(rows / 20000));
     // The rows weigh about 60 MB as text; a streamed scan holds a chunk of them at a time.
     EXPECT_LT(peak - before, 16 * 1024 * 1024) << "grew by " << (peak - before) / 1024 << " KiB";
     for (const char* like : {"INSERT INTO Blacklist%",
                              "SELECT ID FROM Blacklist WHERE Agency_ID = $1 AND Client_ID = $2 LIMIT $3"}) {
-        EXPECT_EQ(Scalar(u"SELECT COUNT(*) FROM pg_prepared_statements WHERE statement LIKE '%1'"_s.arg(
-                      QString::fromUtf8(like))),
-                  u"1"_s) << like;
+        const QString prepared = u"SELECT COUNT(*) FROM pg_prepared_statements WHERE statement LIKE '%1'"_s;
+        EXPECT_EQ(Scalar(connection_, prepared.arg(QString::fromUtf8(like))), u"1"_s) << like;
     }
 }
 
@@ -188,7 +181,7 @@ TEST_F(ServerTest, AListsTestsAnswerInOrderAndItsInsertsAreWrittenWholeOrNotAtAl
         [&] { connection_.InsertAll(source, columns, {{4, 12, "a"}, {"five", 12, "b"}, {6, 12, "c"}}); });
     EXPECT_EQ(err.Number(), ado::DB_E_CANTCONVERTVALUE);
     EXPECT_TRUE(err.Statement().startsWith(u"INSERT INTO blacklist"_s)) << err.Statement().toStdString();
-    EXPECT_EQ(Scalar(u"SELECT COUNT(*) FROM Blacklist"_s), u"1"_s);
+    EXPECT_EQ(Scalar(connection_, u"SELECT COUNT(*) FROM Blacklist"_s), u"1"_s);
 
     connection_.InsertAll(source, columns, {{4, 12, "a"}, {5, 12, "b"}});
     EXPECT_EQ(connection_.HasRows({test.arg(4), test.arg(5), test.arg(6)}),
@@ -197,7 +190,7 @@ TEST_F(ServerTest, AListsTestsAnswerInOrderAndItsInsertsAreWrittenWholeOrNotAtAl
 
 // Catches a session not reused by the next opens, reused mid-transaction or once the server ended it.
 TEST_F(ServerTest, AClosedConnectionsSessionIsReusedUnlessInATransactionOrEnded) {
-    const auto backend = [&] { return Scalar(u"SELECT pg_backend_pid()"_s); };
+    const auto backend = [&] { return Scalar(connection_, u"SELECT pg_backend_pid()"_s); };
     const QString pid = backend();
     for (int i = 0; i < 3; ++i) {
         connection_.Close();

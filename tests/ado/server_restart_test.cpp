@@ -1,5 +1,5 @@
 // A restart, clean or a crash, of a server of the test's own under open connections.
-#include "error_of.h"
+#include "helpers.h"
 #include "ado/connection.h"
 #include "ado/recordset.h"
 #include "support/private_server.h"
@@ -31,12 +31,6 @@ struct RestartCase {
     const char* check;                    // a query, and what it gives once the call went through; or nullptr
     const char* expected;
 };
-
-QString Scalar(ado::Connection& connection, const QString& sql) {
-    ado::Recordset rs;
-    rs.Open(sql, connection);
-    return rs.FieldAt(0).ToString();
-}
 
 void OpenRow(Moment& m, int id) {
     m.rs.Open(QStringLiteral("SELECT * FROM t WHERE id = %1").arg(id), m.connection, ado::adOpenKeyset,
