@@ -20,8 +20,6 @@ using ado::sql::TokenKind;
 using ado::sql::ToPostgres;
 using ado::sql::ToSqlite;
 
-// ---- Tokens -------------------------------------------------------------------------------------------
-
 // Catches a token that loses or adds text (joined, the tokens give the text back), or of the wrong kind.
 TEST(Tokenize, GivesTheTextBackInTokensOfTheirKinds) {
     const char* texts[] = {
@@ -57,8 +55,6 @@ TEST(ShapeOfNumbers, TakesOutTheNumbersTheTokensHoldAndNothingElse) {
         numbers << number.toString();
     EXPECT_EQ(numbers, (QStringList{"1", "12", "5.5", ".5"}));
 }
-
-// ---- Translation rules --------------------------------------------------------------------------------
 
 enum Runs { kNowhere = 0, kOnJet = 1, kOnServer = 2, kOnBoth = 3 };  // on an empty product database
 
