@@ -126,14 +126,6 @@ TEST_P(EngineTest, OpeningFailsWithTheEnginesNumbersAndChangesNothing) {
         {Engine::Jet, [&] { return jet(empty); }, ado::adModeReadWrite, ado::JET_NOT_A_DATABASE},
         {Engine::Jet, [] { return QStringLiteral("Provider=Nobody.Home.1;Data Source=x;"); }, 0, 0},
         {Engine::Jet, [&] { return connectionString_; }, 0, ado::JET_LOCKED},  // held exclusively
-        {Engine::Server,  // no server on the socket folder
-         [&] {
-             return QStringLiteral(
-                        "Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source=%1,54329;"
-                        "Initial Catalog=%2;")
-                 .arg(dir_.path(), catalog);
-         },
-         0, ado::SQL_SERVER_UNREACHABLE},
         {Engine::Server, [&] { return login(catalog, "Pwd=not-the-secret;"); }, 0, ado::SQL_LOGIN_FAILED},
         {Engine::Server, [&] { return login(catalog, ""); }, 0, ado::SQL_LOGIN_FAILED},
         {Engine::Server, [&] { return login(QStringLiteral("kt_no_such"), "Pwd=kestrane-secret;"); }, 0,
