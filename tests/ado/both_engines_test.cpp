@@ -115,14 +115,14 @@ TEST_P(EngineTest, OpeningFailsWithTheEnginesNumbersAndChangesNothing) {
     const struct {
         Engine engine;
         std::function<QString()> connectionString;
-        int mode;
+        int mode;        // 0: unknown
         int32_t native;  // of E_FAIL_HR; 0 for a provider not found
     } cases[] = {
         {Engine::Jet, [&] { return jet(dir_.filePath(QStringLiteral("KS.mdb"))); }, 0,
          ado::JET_FILE_NOT_FOUND},
-        {Engine::Jet, [&] { return jet(notes); }, ado::adModeUnknown, ado::JET_NOT_A_DATABASE},
+        {Engine::Jet, [&] { return jet(notes); }, 0, ado::JET_NOT_A_DATABASE},
         {Engine::Jet, [&] { return jet(notes); }, ado::adModeReadWrite, ado::JET_NOT_A_DATABASE},
-        {Engine::Jet, [&] { return jet(empty); }, ado::adModeUnknown, ado::JET_NOT_A_DATABASE},
+        {Engine::Jet, [&] { return jet(empty); }, 0, ado::JET_NOT_A_DATABASE},
         {Engine::Jet, [&] { return jet(empty); }, ado::adModeReadWrite, ado::JET_NOT_A_DATABASE},
         {Engine::Jet, [] { return QStringLiteral("Provider=Nobody.Home.1;Data Source=x;"); }, 0, 0},
         {Engine::Jet, [&] { return connectionString_; }, 0, ado::JET_LOCKED},  // held exclusively
