@@ -2,9 +2,6 @@
 // questions asked, and the folder selected.
 #include "setup_fixture.h"
 
-#include "platform/msgbox.h"
-
-#include <QDir>
 #include <QFileInfo>
 
 #include <deque>
@@ -19,15 +16,15 @@ using namespace Qt::StringLiterals;
 const QStringList kProductFiles = {u"KS.mdb"_s, u"KS_USERS.mdb"_s, u"KS_sands.mdb"_s};
 
 // A drive below the test's folder ("<root>" in the texts stands for its folder): its type, the folders below
-// it
-// ("" is the root) that hold the three product files, other files below it, and how many empty folders f000,
-// f001, ... it has at its root.
+// it ("" is the root) that hold the three product files, other files, and how many empty folders f000, ... it
+// has at its root.
 // clang-format off
 struct TestDrive { QString root; int type; QStringList productFolders, otherFiles; int emptyFolders = 0; };
 struct Box { QString text; int buttons; };
-// The drives, the answers, the boxes, and txtDataPath and Drive1 afterwards (Drive1 when a folder was chosen).
+// The drives, the answers, the boxes, txtDataPath and Drive1 afterwards (Drive1 when a folder was chosen),
+// whether the buttons are enabled afterwards, and the dialog's product.
 struct SearchCase { const char* name; std::vector<TestDrive> drives; std::deque<int> answers; std::vector<Box> boxes;
-                    QString dataPath, drive; };
+                    QString dataPath, drive; bool enabled = true; QString product = u"KS"_s; };
 void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }  // test names show the case by its name
 // clang-format on
 
@@ -65,9 +62,8 @@ protected:
 TEST_P(DriveSearchTest, AsksAboutWhatItFindsAndSelectsTheChosenFolder) {
     const SearchCase& c = GetParam();
     Build();
-    for (int answer : c.answers)
-        Env().Answers().Push(answer);
-    setup::GetDataPath& dialog = OpenDialog(u"KS.mdb"_s);
+    Answer(c.answers);
+    setup::GetDataPath& dialog = OpenDialog(c.product + u".mdb"_s, c.product);
 
     dialog.cmdLocate_Click();
 
@@ -83,7 +79,7 @@ TEST_P(DriveSearchTest, AsksAboutWhatItFindsAndSelectsTheChosenFolder) {
         EXPECT_EQ(dialog.Dir1->Path(), platform::ListPath(Resolved(c.dataPath)));
     }
     for (QPushButton* button : {dialog.cmdOK, dialog.cmdCancel, dialog.cmdLocate, dialog.cmdCDInstall})
-        EXPECT_TRUE(button->isEnabled());
+        EXPECT_EQ(button->isEnabled(), c.enabled);
 }
 
 // clang-format off
@@ -113,36 +109,12 @@ const SearchCase kSearchCases[] = {
       {u"Use copy at <c>z/?"_s, vbYesNo}, {u"Use copy at <c>a/deep/?"_s, vbYesNo}}, u"<c>a/deep/"_s, u"<c>"_s},
     {"AWalkDoesNotEnterAnotherDrive", {{u"c"_s, kDriveFixed, {}, {}}, {u"c/mnt"_s, kDriveFixed, {u"ks"_s}, {}}},
      {vbYes}, {{Question(u"<c/mnt>ks/"_s, u"<c/mnt>"_s), vbYesNo}}, u"<c/mnt>ks/"_s, u"<c/mnt>"_s},
+    {"NoDrivesLeavesTheButtonsDisabled", {}, {}, {{u"No Drives were found!"_s, vbOKOnly + vbCritical}}, {}, {}, false},
+    {"SearchesForTheFilesOfTheDialogsProduct", {{u"c"_s, kDriveFixed, {u"ks"_s}, {u"br/BR.mdb"_s, u"br/BR_USERS.mdb"_s,
+     u"br/BR_sands.mdb"_s}}}, {vbYes}, {{Question(u"<c>br/"_s, u"<c>"_s), vbYesNo}}, u"<c>br/"_s, u"<c>"_s, true, u"BR"_s},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Cases, DriveSearchTest, ::testing::ValuesIn(kSearchCases),
                          [](const ::testing::TestParamInfo<SearchCase>& info) { return info.param.name; });
-
-using LocateTest = setuptest::SetupTest;
-
-TEST_F(LocateTest, NoDrivesLeavesTheButtonsDisabled) {
-    setup::GetDataPath& dialog = OpenDialog(u"KS.mdb"_s);
-    platform::SetDrives({});
-
-    dialog.cmdLocate_Click();
-
-    EXPECT_EQ(Shown(), QStringList{u"No Drives were found!"_s});
-    EXPECT_EQ(ShownBoxes()[0].buttons, vbOKOnly + vbCritical);
-    for (QPushButton* button : {dialog.cmdOK, dialog.cmdCancel, dialog.cmdLocate, dialog.cmdCDInstall})
-        EXPECT_FALSE(button->isEnabled());
-}
-
-TEST_F(LocateTest, SearchesForTheFilesOfTheDialogsProduct) {
-    UseDrives({{u"c"_s, kDriveFixed}});
-    MakeFiles(Folder(u"c/br"_s), {u"BR.mdb"_s, u"BR_USERS.mdb"_s, u"BR_sands.mdb"_s});
-    MakeFiles(Folder(u"c/ks"_s), kProductFiles);
-    Answer({vbYes});
-    setup::GetDataPath& dialog = OpenDialog(u"BR.mdb"_s, u"BR"_s);
-
-    dialog.cmdLocate_Click();
-
-    EXPECT_EQ(dialog.txtDataPath->text(), Folder(u"c/br"_s));
-    EXPECT_EQ(ShownBoxes().size(), 1u);
-}
 
 }  // namespace
