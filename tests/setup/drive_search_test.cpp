@@ -93,7 +93,8 @@ const SearchCase kSearchCases[] = {
      u"data/ks/KS_SANDS.MDB"_s, u"data/other/KS.mdb"_s}}}, {vbYes},
      {{Question(u"<c>data/ks/"_s, u"<c>"_s), vbYesNo}}, u"<c>data/ks/"_s, u"<c>"_s},
     {"TwoMatchesDeclinedMoveOnToTheNextDrive",
-     {{u"c"_s, kDriveFixed, {u"a"_s, u"b/x"_s}, {}}, {u"e"_s, kDriveCdRom, {}, {}}, {u"n"_s, kDriveRemote, {u"c"_s}, {}}},
+     {{u"c"_s, kDriveFixed, {u"a"_s, u"b/x"_s}, {}}, {u"e"_s, kDriveCdRom, {}, {}},
+      {u"n"_s, kDriveRemote, {u"c"_s}, {}}},
      {vbOK, vbNo, vbNo, vbYes},
      {{u"Found 2 copies on drive <c>.\r\r<c>a/\r<c>b/x/"_s, vbOKOnly + vbInformation},
       {u"Use copy at <c>a/?"_s, vbYesNo}, {u"Use copy at <c>b/x/?"_s, vbYesNo},
@@ -111,7 +112,8 @@ const SearchCase kSearchCases[] = {
      {vbYes}, {{Question(u"<c/mnt>ks/"_s, u"<c/mnt>"_s), vbYesNo}}, u"<c/mnt>ks/"_s, u"<c/mnt>"_s},
     {"NoDrivesLeavesTheButtonsDisabled", {}, {}, {{u"No Drives were found!"_s, vbOKOnly + vbCritical}}, {}, {}, false},
     {"SearchesForTheFilesOfTheDialogsProduct", {{u"c"_s, kDriveFixed, {u"ks"_s}, {u"br/BR.mdb"_s, u"br/BR_USERS.mdb"_s,
-     u"br/BR_sands.mdb"_s}}}, {vbYes}, {{Question(u"<c>br/"_s, u"<c>"_s), vbYesNo}}, u"<c>br/"_s, u"<c>"_s, true, u"BR"_s},
+     u"br/BR_sands.mdb"_s}}}, {vbYes}, {{Question(u"<c>br/"_s, u"<c>"_s), vbYesNo}}, u"<c>br/"_s, u"<c>"_s, true,
+     u"BR"_s},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Cases, DriveSearchTest, ::testing::ValuesIn(kSearchCases),

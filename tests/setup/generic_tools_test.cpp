@@ -1,12 +1,9 @@
-// The generic file routines and the drives under them: the drive list and its walk, clearing a file's
-// attributes, and the drives that the system, the environment or a test gives.
+// The generic file routines: the drive list and its walk, and clearing a file's attributes.
 #include "setup/generic_tools.h"
 #include "platform/drives.h"
 #include "support/program_environment.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QScopeGuard>
 
 #include <gtest/gtest.h>
@@ -63,45 +60,6 @@ TEST(ClearFileAttributes, MakesAnExistingFileWritableAndKeepsTheRestOfItsMode) {
         EXPECT_EQ(setup::ClearFileAttributes(c.path), c.result);
         EXPECT_EQ(ModeOf(file), c.after);
     }
-}
-
-TEST(Drives, TheSystemsDrivesAreFoldersWithoutPseudoFileSystems) {
-    UseSystemDrives();
-    const std::vector<Drive> drives = GetDrives();
-
-    ASSERT_FALSE(drives.empty());
-    for (const Drive& drive : drives) {
-        EXPECT_TRUE(drive.root.endsWith(QLatin1Char('/'))) << drive.root.toStdString();
-        EXPECT_TRUE(QFileInfo(drive.root).isDir()) << drive.root.toStdString();
-        EXPECT_FALSE(drive.root == u"/proc/"_s || drive.root == u"/sys/"_s ||
-                     drive.root.startsWith(u"/sys/fs/cgroup"_s))
-            << drive.root.toStdString();
-        EXPECT_EQ(GetDriveType(drive.root), drive.type);
-    }
-    EXPECT_EQ(DriveRootOf(u"/"_s), u"/"_s);
-}
-
-TEST(Drives, TheEnvironmentMayGiveTheDrives) {
-    const auto restore = qScopeGuard([] {
-        qunsetenv("KESTRANE_DRIVES");
-        UseSystemDrives();
-    });
-    UseSystemDrives();
-    qputenv("KESTRANE_DRIVES", "/srv/ks=fixed;/media/cd/=CDROM; /net/share = 4;/bad;/odd=weird");
-
-    QStringList drives;
-    for (const Drive& drive : GetDrives())
-        drives << drive.root + u' ' + QString::number(drive.type);
-    EXPECT_EQ(drives, (QStringList{u"/srv/ks/ 3"_s, u"/media/cd/ 5"_s, u"/net/share/ 4"_s}));
-    EXPECT_EQ((QStringList{QString::number(GetDriveType(u"/srv/ks/"_s)),
-                           QString::number(GetDriveType(u"/srv/ks"_s)),
-                           DriveRootOf(u"/media/cd/KS Release/KS.MDB"_s), DriveRootOf(u"/srv/ks"_s),
-                           DriveRootOf(u"/srv/ksx/a"_s)}),
-              (QStringList{u"3"_s, u"1"_s, u"/media/cd/"_s, u"/srv/ks/"_s, QString()}));
-
-    // A test's own list comes first.
-    SetDrives({{u"/t"_s, kDriveRemovable}});
-    EXPECT_EQ(GetDrives().size(), 1u);
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <deque>
 #include <sys/stat.h>
 
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
 namespace setuptest {
 
 class SetupTest : public ::testing::Test {
