@@ -3,9 +3,9 @@
 #include "setup_fixture.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <deque>
-#include <map>
 
 namespace {
 
@@ -32,36 +32,26 @@ QString Question(const QString& folder, const QString& drive) {
     return u"Found one copy at "_s + folder + u" on drive "_s + drive + u".\r\rUse this database location?"_s;
 }
 
-class DriveSearchTest : public setuptest::SetupTest, public ::testing::WithParamInterface<SearchCase> {
-protected:
-    // The text with each "<root>" replaced by that drive's folder.
-    QString Resolved(QString text) const {
-        for (const TestDrive& drive : GetParam().drives)
-            text.replace(QLatin1Char('<') + drive.root + QLatin1Char('>'), roots_.at(drive.root));
-        return text;
-    }
-    void Build() {
-        std::vector<platform::Drive> drives;
-        for (const TestDrive& drive : GetParam().drives) {
-            const QString root = Folder(drive.root);
-            roots_[drive.root] = root;
-            drives.push_back({drive.root, drive.type});
-            for (const QString& folder : drive.productFolders)
-                MakeFiles(root + folder, kProductFiles);
-            for (const QString& file : drive.otherFiles)
-                MakeFiles(QFileInfo(root + file).path(), {QFileInfo(file).fileName()});
-            for (int i = 0; i < drive.emptyFolders; ++i)
-                Folder(drive.root + u"/f%1"_s.arg(i, 3, 10, QLatin1Char('0')));
-        }
-        UseDrives(drives);
-    }
-
-    std::map<QString, QString> roots_;
-};
+using DriveSearchTest = setuptest::ParamTest<SearchCase>;
 
 TEST_P(DriveSearchTest, AsksAboutWhatItFindsAndSelectsTheChosenFolder) {
     const SearchCase& c = GetParam();
-    Build();
+    std::vector<platform::Drive> drives;
+    for (const TestDrive& drive : c.drives) {
+        const QString root = Folder(drive.root);
+        drives.push_back({drive.root, drive.type});
+        for (const QString& folder : drive.productFolders)
+            MakeFiles(root + folder, kProductFiles);
+        for (const QString& file : drive.otherFiles)
+            MakeFiles(QFileInfo(root + file).path(), {QFileInfo(file).fileName()});
+        for (int i = 0; i < drive.emptyFolders; ++i)
+            Folder(drive.root + u"/f%1"_s.arg(i, 3, 10, QLatin1Char('0')));
+    }
+    UseDrives(drives);
+    // The text with each "<root>" replaced by that drive's folder.
+    const auto Resolved = [this](QString text) {
+        return text.replace(QRegularExpression(u"<([^>]*)>"_s), Env().Dir() + u"/\\1/"_s);
+    };
     Answer(c.answers);
     setup::GetDataPath& dialog = OpenDialog(c.product + u".mdb"_s, c.product);
 
@@ -116,7 +106,6 @@ const SearchCase kSearchCases[] = {
      u"BR"_s},
 };
 // clang-format on
-INSTANTIATE_TEST_SUITE_P(Cases, DriveSearchTest, ::testing::ValuesIn(kSearchCases),
-                         [](const ::testing::TestParamInfo<SearchCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, DriveSearchTest, ::testing::ValuesIn(kSearchCases), setuptest::kCaseName);
 
 }  // namespace

@@ -228,8 +228,7 @@ TEST_P(InstallTest, GoesOnOrStopsAsThePersonAnswers) {
     EXPECT_EQ(Screen::MousePointer(), c.pointer);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, InstallTest, ::testing::ValuesIn(kInstallCases),
-                         [](const ::testing::TestParamInfo<InstallCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, InstallTest, ::testing::ValuesIn(kInstallCases), setuptest::kCaseName);
 
 // On a display, where the dialog runs its own event loop and message boxes are real windows: a person clicks
 // "CD Install" in the dialog that a missing database file brought up, the copy meets a file in use, and
@@ -290,7 +289,7 @@ const MediumCase kMediumCases[] = {
 };
 // clang-format on
 
-class ReleaseMediumTest : public setuptest::SetupTest, public ::testing::WithParamInterface<MediumCase> {};
+using ReleaseMediumTest = setuptest::ParamTest<MediumCase>;
 
 TEST_P(ReleaseMediumTest, UsesTheFirstCdRomDriveThatHoldsTheReleaseFiles) {
     const MediumCase& c = GetParam();
@@ -329,7 +328,6 @@ TEST_P(ReleaseMediumTest, UsesTheFirstCdRomDriveThatHoldsTheReleaseFiles) {
     EXPECT_EQ(dialog.IsLoaded(), c.installedFrom.isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ReleaseMediumTest, ::testing::ValuesIn(kMediumCases),
-                         [](const ::testing::TestParamInfo<MediumCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, ReleaseMediumTest, ::testing::ValuesIn(kMediumCases), setuptest::kCaseName);
 
 }  // namespace

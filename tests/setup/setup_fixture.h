@@ -79,4 +79,9 @@ private:
     testsupport::ProgramEnvironment env_;
 };
 
+// A set-up test run once per row of a table; kCaseName names each run by its row's name.
+template <typename Case>
+class ParamTest : public SetupTest, public ::testing::WithParamInterface<Case> {};
+inline constexpr auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
+
 }  // namespace setuptest
