@@ -42,14 +42,6 @@ TEST(ChooseQtPlatform, OffscreenOnlyWithoutADisplayThatOpensOrAChoice) {
     }
 }
 
-// Catches a carriage return left in, or one line break made of "\r\n" twice.
-TEST(TerminalText, EveryCarriageReturnBecomesOneLineBreak) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"a\r\nb", "a\nb"}, {"a\rb", "a\nb"}, {"a\r\rb", "a\n\nb"}, {"a\n\rb", "a\n\nb"}, {"plain", "plain"}};
-    for (const auto& [text, expected] : cases)
-        EXPECT_EQ(TerminalText(QString::fromUtf8(text)), QString::fromUtf8(expected));
-}
-
 // What the process wrote to standard output since CaptureStdout.
 QString CapturedOutput() {
     std::fflush(stdout);
