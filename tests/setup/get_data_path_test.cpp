@@ -149,7 +149,7 @@ TEST_F(GetDataPathTest, OkWithoutAFolderRefusesToStoreItAndCancelUnloadsEveryWin
     OpenDialog(u"KS.mdb"_s).cmdCancel_Click();
 
     QStringList boxes;
-    for (const MessageBoxRequest& box : ShownBoxes())
+    for (const MessageBoxRequest& box : Env().Answers().Shown())
         boxes << QString::number(box.buttons) + u' ' + box.title + u": "_s + box.text;
     EXPECT_EQ(boxes, (QStringList{u"16 KSProcessDisqualificationsQueue: ERROR KS-4: Saving KS Data Path to "
                                   u"registry failed with value of '/'."_s,

@@ -9,7 +9,6 @@
 #include "platform/runtime_error.h"
 #include "platform/settings.h"
 #include "support/product_schema.h"
-#include "support/query_rows.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -126,12 +125,6 @@ TEST_F(ReleaseCdTest, AnInstallThenOkInTheInstalledFolderGivesTheNextAttemptTheP
     EXPECT_EQ(settings.mainConnectionString, kJet + productFolder_ + kAccessTail);
     for (const QString& file : {main, users, sands, system})
         EXPECT_TRUE(IsOwnerWritable(file)) << file.toStdString();
-    connection.Execute(u"INSERT INTO Disqualifications_Queue (Table_Name, Table_ID, Creation_Date) VALUES "
-                       u"('Agencies', 1, '2024-03-01 09:00:00')"_s);
-    connection.Close();
-    EXPECT_EQ(testsupport::QueryRows(kJet + main, u"SELECT Table_ID FROM Disqualifications_Queue"_s,
-                                     {u"Table_ID"_s}),
-              std::vector<QStringList>{{u"1"_s}});
     ado::Connection usersConnection;
     EXPECT_TRUE(data::AdoOpenConnection(usersConnection, data::Database::Users, false));
 }
@@ -208,10 +201,7 @@ TEST_P(InstallTest, GoesOnOrStopsAsThePersonAnswers) {
             .replaceInStrings(u"<ks>"_s, productFolder_)
             .replaceInStrings(u"<zo>"_s, systemFolder_);
     };
-    QStringList boxes;
-    for (const MessageBoxRequest& box : answers->Shown())
-        boxes << QString::number(box.buttons) + u" | "_s + box.text.section(u"\n\n"_s, 0, 0);
-    EXPECT_EQ(boxes, placed(c.boxes));
+    EXPECT_EQ(Boxes(answers->Shown()), placed(c.boxes));
     const data::ConnectionSettings& settings = data::Settings();
     EXPECT_EQ((QStringList{settings.dataPath, settings.mainDatabaseFile, settings.usersDatabaseFile,
                            settings.systemDatabaseFile, StoredPath(u"KS"_s), StoredPath(u"ZO"_s)})

@@ -19,6 +19,8 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 
 namespace setuptest {
 
+using namespace Qt::StringLiterals;
+
 class SetupTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -69,7 +71,13 @@ protected:
             texts << box.text;
         return texts;
     }
-    std::vector<platform::MessageBoxRequest> ShownBoxes() { return env_.Answers().Shown(); }
+    // The message boxes shown, each as "buttons | text up to its first empty line".
+    static QStringList Boxes(const std::vector<platform::MessageBoxRequest>& shown) {
+        QStringList boxes;
+        for (const platform::MessageBoxRequest& box : shown)
+            boxes << QString::number(box.buttons) + u" | "_s + box.text.section(u"\n\n"_s, 0, 0);
+        return boxes;
+    }
     void Answer(const std::deque<int>& answers) {
         for (int answer : answers)
             env_.Answers().Push(answer);
