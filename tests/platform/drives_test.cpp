@@ -22,17 +22,20 @@ TEST(Drives, TheSystemOrTheEnvironmentOrATestGivesTheDrives) {
     for (const Drive& drive : system) {
         SCOPED_TRACE(drive.root.toStdString());
         EXPECT_TRUE(drive.root.endsWith(u'/') && QFileInfo(drive.root).isDir());
-        EXPECT_FALSE(drive.root == u"/proc/"_s || drive.root == u"/sys/"_s || drive.root.startsWith(u"/sys/fs/cgroup"_s));
+        EXPECT_FALSE(drive.root == u"/proc/"_s || drive.root == u"/sys/"_s ||
+                     drive.root.startsWith(u"/sys/fs/cgroup"_s));
         EXPECT_EQ(GetDriveType(drive.root), drive.type);
     }
     EXPECT_EQ(DriveRootOf(u"/"_s), u"/"_s);
 
-    const ScopedEnvironment drives("KESTRANE_DRIVES", "/srv/ks=fixed;/media/cd/=CDROM; /net/share = 4;/bad;/odd=weird");
+    const ScopedEnvironment drives("KESTRANE_DRIVES",
+                                   "/srv/ks=fixed;/media/cd/=CDROM; /net/share = 4;/bad;/odd=weird");
     QStringList listed;
     for (const Drive& drive : GetDrives())
         listed << drive.root + u' ' + QString::number(drive.type);
     EXPECT_EQ(listed, (QStringList{u"/srv/ks/ 3"_s, u"/media/cd/ 5"_s, u"/net/share/ 4"_s}));
-    EXPECT_EQ((QStringList{QString::number(GetDriveType(u"/srv/ks/"_s)), QString::number(GetDriveType(u"/srv/ks"_s)),
+    EXPECT_EQ((QStringList{QString::number(GetDriveType(u"/srv/ks/"_s)),
+                           QString::number(GetDriveType(u"/srv/ks"_s)),
                            DriveRootOf(u"/media/cd/KS Release/KS.MDB"_s), DriveRootOf(u"/srv/ks"_s),
                            DriveRootOf(u"/srv/ksx/a"_s)}),
               (QStringList{u"3"_s, u"1"_s, u"/media/cd/"_s, u"/srv/ks/"_s, QString()}));

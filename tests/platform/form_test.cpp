@@ -164,34 +164,30 @@ TEST_F(FormTest, WindowUnloadedByItsOwnCodeIsReleasedOnlyAfterThatCodeReturns) {
     EXPECT_TRUE(watch.isNull());
 }
 
-// A window with a button whose event procedure fails, counting its runs.
+// A window with a button whose event procedure fails (ends the program or raises 75), counting its runs.
 class FailingButtonForm : public Form {
 public:
-    explicit FailingButtonForm(bool endsProgram) : endsProgram_(endsProgram) {
+    explicit FailingButtonForm(bool endsProgram) : ends(endsProgram) {
         OnClick(cmdFail, &FailingButtonForm::cmdFail_Click);
     }
     QPushButton* cmdFail = new QPushButton(this);
     int clicks = 0;
+    const bool ends;
 
 private:
     void cmdFail_Click() {
         ++clicks;
-        if (endsProgram_)
+        if (ends)
             throw EndProgram();
         throw RuntimeError(75, QStringLiteral("Path/File access error"));
     }
-    bool endsProgram_;
 };
 
 // Catches a failure crossing Qt's loop (lost or tearing through it), or a procedure run in a loop being left.
 TEST_F(FormTest, FailingEventProcedureLeavesTheLoopThatCalledItAndIsRaisedAfterIt) {
-    const struct {
-        const char* what;
-        bool endsProgram;
-        std::function<void(FailingButtonForm&)> run;
-        bool queued;  // two clicks wait in the event queue for run to deliver them
-        std::string raised;
-    } cases[] = {
+    // What runs the clicks, whether two clicks wait in the event queue for it, and what it raises.
+    const struct { const char* what; bool endsProgram; std::function<void(FailingButtonForm&)> run; bool queued;
+                   std::string raised; } cases[] = {
         {"a modal window's loop", true, [](FailingButtonForm& f) { f.Show(vbModal); }, true, "EndProgram"},
         {"pending events", false, [](FailingButtonForm&) { Screen::DoEvents(); }, true, "error 75"},
         {"a statement", false, [](FailingButtonForm& form) { form.cmdFail->click(); }, false, "error 75"},

@@ -52,14 +52,10 @@ protected:
 // Catches a wrong result, a target replaced unasked or against a No, or a temporary file left behind.
 TEST_F(ShellCopyTest, ResultsForEachCase) {
     const QByteArray large = LargeContents();
-    const struct {
-        const char* name;
-        QByteArray source;  // "": none; "<folder>": a folder
-        QByteArray target;  // "": none; "<in the way>": a file where the target's folder should be
-        std::deque<int> answers;
-        int result;  // -1: any failure
-        QByteArray targetAfter;
-    } cases[] = {
+    // The source ("": none; "<folder>": a folder), the target ("": none; "<in the way>": a file where its
+    // folder should be), the answers to the replace question, the result (-1: any failure), the target after.
+    const struct { const char* name; QByteArray source, target; std::deque<int> answers; int result;
+                   QByteArray targetAfter; } cases[] = {
         {"into a missing folder", large, "", {}, kShellCopyOk, large},
         {"replacing a file when the user says Yes", "new", "old", {vbYes}, kShellCopyOk, "new"},
         {"not replacing when the user says No", "new", "old", {vbNo}, kShellCopyCancelled, "old"},
@@ -89,11 +85,7 @@ TEST_F(ShellCopyTest, ResultsForEachCase) {
         else
             EXPECT_TRUE(result != kShellCopyOk && result != kShellCopyCancelled) << result;
         EXPECT_EQ(Contents(target), c.targetAfter);
-        EXPECT_EQ(answers->Shown().size(), c.answers.size());
-        for (const MessageBoxRequest& box : answers->Shown()) {
-            EXPECT_EQ(box.buttons, vbYesNo + vbQuestion);
-            EXPECT_TRUE(box.text.contains(QStringLiteral("named 'KS.mdb'"))) << box.text.toStdString();
-        }
+        EXPECT_EQ(answers->Shown().size(), c.answers.size());  // its text: the set-up and refresh tests
         const QStringList left =
             QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
         EXPECT_LE(left.size(), 1) << left.join(u' ').toStdString();
