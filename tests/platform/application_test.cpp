@@ -16,10 +16,7 @@ using namespace platform;
 // Catches offscreen chosen over a display that answers or over the user's choice, or not chosen without one.
 TEST(ChooseQtPlatform, OffscreenOnlyWithoutADisplayThatOpensOrAChoice) {
     using Value = std::optional<QByteArray>;
-    struct Case {
-        const char* what;
-        Value display, wayland, chosen, expected;
-    };
+    struct Case { const char* what; Value display, wayland, chosen, expected; };
     const QByteArray nobody = testsupport::FreeDisplay();
     std::vector<Case> cases = {
         {"nothing set", {}, {}, {}, "offscreen"},
@@ -67,11 +64,7 @@ TEST(Controls, MirroredCaptionsBecomeStatusLines) {
 // Catches a wrong priority under the journal, a line split there, or a priority outside it.
 TEST(LogLine, PriorityAndOneLineUnderTheJournal) {
     const QString text = QStringLiteral("Run-time error '94':\r\n\r\nInvalid use of Null");
-    const struct {
-        std::optional<QByteArray> journal;
-        Severity severity;
-        const char* expected;
-    } cases[] = {
+    const struct { std::optional<QByteArray> journal; Severity severity; const char* expected; } cases[] = {
         {std::nullopt, Severity::Error, "Run-time error '94':\n\nInvalid use of Null"},
         {"8:1234", Severity::Error, "<3>Run-time error '94': Invalid use of Null"},
         {"8:1234", Severity::Warning, "<4>Run-time error '94': Invalid use of Null"},
@@ -93,10 +86,8 @@ TEST(WriteStatusLine, WritesAChangeOrAnHourlyRepeat) {
     }
     WriteStatusLine(QStringLiteral("Rebuild began at 01/03/2024 11:00:00"));
     SetClock(nullptr);
-    EXPECT_EQ(CapturedOutput(), QStringLiteral("Waiting for 01/03/2024 11:00:00\n"
-                                               "Waiting for 01/03/2024 11:00:00\n"
-                                               "Waiting for 01/03/2024 11:00:00\n"
-                                               "Rebuild began at 01/03/2024 11:00:00\n"));
+    EXPECT_EQ(CapturedOutput(), QStringLiteral("Waiting for 01/03/2024 11:00:00\n").repeated(3) +
+                                    QStringLiteral("Rebuild began at 01/03/2024 11:00:00\n"));
 }
 
 }  // namespace

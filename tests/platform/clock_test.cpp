@@ -32,11 +32,8 @@ TEST(ClockTest, VirtualSleepsMoveTimeToTheSecond) {
 // Catches a setting misread (a virtual clock where the real one must stay, a wrong start), shorthands that
 // do not use the installed clock, and the real clock not put back.
 TEST(ClockTest, EnvironmentChoosesTheClock) {
-    const struct {
-        std::optional<QByteArray> setting;
-        bool installed;
-        const char* start;  // nullptr: not checked
-    } cases[] = {
+    // The setting, whether it installs a virtual clock, and where that starts (nullptr: not checked).
+    const struct { std::optional<QByteArray> setting; bool installed; const char* start; } cases[] = {
         {"2026-05-12T14:03:07", true, "2026-05-12 14:03:07.000"},
         {" 2026-05-12T14:03:07 ", true, "2026-05-12 14:03:07.000"},
         {"2026-05-12T14:03:07@100000", true, "2026-05-12 14:03:07.000"},  // 36 ms real

@@ -29,15 +29,10 @@ TEST(MsgBoxChild, DISABLED_ShowsOneBox) {
 // Catches a box without a display not written out, or answered other than by default or as typed.
 TEST(MsgBoxWithoutDisplay, WritesTheBoxAndTakesTheDefaultOrTheTypedAnswer) {
     const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    const struct {
-        const char* text;
-        int buttons;
-        const char* title;
-        std::optional<QByteArray> typed;  // nothing: no terminal
-        QStringList shown;                // texts the output must hold
-        int answer;
-        bool askedAgain;
-    } cases[] = {
+    // The box, what is typed at a terminal (nothing: no terminal), texts the output must hold, the answer,
+    // and whether it asked again.
+    const struct { const char* text; int buttons; const char* title; std::optional<QByteArray> typed;
+                   QStringList shown; int answer; bool askedAgain; } cases[] = {
         // Every carriage return, alone or with a line feed on either side, becomes one line break.
         {"A\rB\r\nC\n\rD\r\rE", vbOKOnly + vbCritical, "Title", {},
          {"Title (critical)", "A\nB\nC\n\nD\n\nE", "-> OK (no terminal)"}, vbOK, false},

@@ -90,11 +90,7 @@ TEST_F(SettingsTest, HandWrittenFileReadsAsMeant) {
         "KS Data Path = /srv/ks/   \r\n  Users = \"a, b\"  \r\nWindows Path = \"C:\\KS\\Data\"\r\n"
         "Half quoted = \"open\r\nEmpty=\r\na line without an equals sign\r\n"
         "   ; an indented comment = not a key\r\n[Other]\r\nKS Data Path=/other/\r\n");
-    const struct {
-        const char* section;
-        const char* key;
-        QString expected;
-    } cases[] = {
+    const struct { const char* section; const char* key; QString expected; } cases[] = {
         {"Data", "KS Data Path", u"/srv/ks/"_s},
         {"data", "ks data path", u"/srv/ks/"_s},
         {"DATA", "USERS", u"a, b"_s},
