@@ -25,7 +25,9 @@
 
 using namespace Qt::StringLiterals;
 
-static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+static void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -41,8 +43,8 @@ const QString kJet = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s;
 class RefreshAnswerer : public ScriptedAnswerer {
 public:
     int Answer(const MessageBoxRequest& request) override {
-        shown << gfrmSetupLaptop->lblProgress->Caption() + u" | "_s + QString::number(request.buttons) + u" | "_s +
-                     request.text.section(u"\n\n"_s, 0, 0);
+        shown << gfrmSetupLaptop->lblProgress->Caption() + u" | "_s + QString::number(request.buttons) +
+                     u" | "_s + request.text.section(u"\n\n"_s, 0, 0);
         if (onBox)
             onBox();
         return ScriptedAnswerer::Answer(request);
@@ -146,8 +148,9 @@ TEST_F(SetupLaptopTest, TheChoiceAtTheTerminalSetsTheSettings) {
         testing::internal::CaptureStderr();
         window.AskAtTerminal(in);
         const QString asked = QString::fromStdString(testing::internal::GetCapturedStderr());
-        EXPECT_TRUE(asked.startsWith(u"== Select Laptop Directory ==\nRemote Data Directories: KS Data Directory "_s +
-                                     remote_ + u"\nLocal Data Directories: KS Data Directory "_s + local_ + u'\n'))
+        EXPECT_TRUE(
+            asked.startsWith(u"== Select Laptop Directory ==\nRemote Data Directories: KS Data Directory "_s +
+                             remote_ + u"\nLocal Data Directories: KS Data Directory "_s + local_ + u'\n'))
             << asked.toStdString();
         EXPECT_EQ(asked.contains(u"Please answer"_s), c.askedAgain) << asked.toStdString();
 
@@ -156,13 +159,14 @@ TEST_F(SetupLaptopTest, TheChoiceAtTheTerminalSetsTheSettings) {
         EXPECT_EQ((QStringList{settings.dataPath, settings.mainDatabaseFile}),
                   (QStringList{c.ok ? folder : local_, c.ok ? folder + u"KS.mdb"_s : u"/before/KS.mdb"_s}));
         if (c.ok) {
-            EXPECT_EQ((QStringList{settings.mainConnectionString, settings.listsDatabaseFile,
-                                   settings.usersDatabaseFile, settings.usersConnectionString,
-                                   settings.sandsDatabaseFile}),
-                      (QStringList{kJet + folder + u"KS.mdb;Persist Security Info=False;User ID=;Password=;"_s,
-                                   folder + u"KS_lists.mdb"_s, folder + u"KS_users.mdb"_s,
-                                   kJet + folder + u"KS_users.mdb;Persist Security Info=False"_s,
-                                   folder + u"KS_sands.mdb"_s}));
+            EXPECT_EQ(
+                (QStringList{settings.mainConnectionString, settings.listsDatabaseFile,
+                             settings.usersDatabaseFile, settings.usersConnectionString,
+                             settings.sandsDatabaseFile}),
+                (QStringList{kJet + folder + u"KS.mdb;Persist Security Info=False;User ID=;Password=;"_s,
+                             folder + u"KS_lists.mdb"_s, folder + u"KS_users.mdb"_s,
+                             kJet + folder + u"KS_users.mdb;Persist Security Info=False"_s,
+                             folder + u"KS_sands.mdb"_s}));
         }
         EXPECT_EQ(Origins(local_) + u' ' + Origins(remote_),
                   (c.refreshed ? u"remote/remote/remote/missing"_s : u"missing/missing/missing/missing"_s) +
@@ -177,9 +181,11 @@ const QString kMainStep = u"Copying Main Data Base... | "_s, kUsersStep = u"Copy
 QString Replace(const QString& step, const QString& name) {
     return step + u"36 | This folder already contains a file named '"_s + name + u"'."_s;
 }
-const QString kCopyFailed = kUsersStep + u"65 | Copy failed with a code of 2. Press OK to do it the old fashioned way."_s;
-const QString kInUse = kMainStep + u"17 | File cannot be copied because it is in use.\nMake sure everyone has "
-                                   u"exitted KSProcessDisqualificationsQueue then press OK or press Cancel to exit."_s;
+const QString kCopyFailed =
+    kUsersStep + u"65 | Copy failed with a code of 2. Press OK to do it the old fashioned way."_s;
+const QString kInUse = kMainStep +
+                       u"17 | File cannot be copied because it is in use.\nMake sure everyone has "
+                       u"exitted KSProcessDisqualificationsQueue then press OK or press Cancel to exit."_s;
 
 // A refresh to the local folder: the files in each folder before, whether another program holds the remote
 // main file (the first box frees it, unless the program ends), the answers, the boxes ("<local>" and
@@ -232,8 +238,9 @@ TEST_F(SetupLaptopTest, TheRefreshCopiesSkipsOrGivesUpAsThePersonAnswers) {
         else
             window.cmdOK_Click();
 
-        EXPECT_EQ(answers_->shown.replaceInStrings(local_, u"<local>"_s).replaceInStrings(remote_, u"<remote>"_s),
-                  c.boxes);
+        EXPECT_EQ(
+            answers_->shown.replaceInStrings(local_, u"<local>"_s).replaceInStrings(remote_, u"<remote>"_s),
+            c.boxes);
         EXPECT_EQ(Origins(local_), c.origins);
         EXPECT_EQ(window.lblProgress->Caption(),
                   c.ends ? c.boxes.back().section(u" | "_s, 0, 0) : u"Refresh Complete"_s);

@@ -16,6 +16,7 @@ using namespace platform;
 // Catches offscreen chosen over a display that answers or over the user's choice, or not chosen without one.
 TEST(ChooseQtPlatform, OffscreenOnlyWithoutADisplayThatOpensOrAChoice) {
     using Value = std::optional<QByteArray>;
+    // clang-format off
     struct Case { const char* what; Value display, wayland, chosen, expected; };
     const QByteArray nobody = testsupport::FreeDisplay();
     std::vector<Case> cases = {
@@ -26,6 +27,7 @@ TEST(ChooseQtPlatform, OffscreenOnlyWithoutADisplayThatOpensOrAChoice) {
         {"platform chosen", {}, {}, "minimal", "minimal"},
         {"platform chosen, dead display", nobody, {}, "xcb", "xcb"},
     };
+    // clang-format on
     const QByteArray live = qgetenv("DISPLAY");  // the X server the tests run under, when there is one
     if (!live.isEmpty() && DisplayOpens(live))
         cases.push_back({"X display that opens", live, {}, {}, {}});
@@ -64,12 +66,14 @@ TEST(Controls, MirroredCaptionsBecomeStatusLines) {
 // Catches a wrong priority under the journal, a line split there, or a priority outside it.
 TEST(LogLine, PriorityAndOneLineUnderTheJournal) {
     const QString text = QStringLiteral("Run-time error '94':\r\n\r\nInvalid use of Null");
+    // clang-format off
     const struct { std::optional<QByteArray> journal; Severity severity; const char* expected; } cases[] = {
         {std::nullopt, Severity::Error, "Run-time error '94':\n\nInvalid use of Null"},
         {"8:1234", Severity::Error, "<3>Run-time error '94': Invalid use of Null"},
         {"8:1234", Severity::Warning, "<4>Run-time error '94': Invalid use of Null"},
         {"8:1234", Severity::Status, "<6>Run-time error '94': Invalid use of Null"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         const ScopedEnvironment journal("JOURNAL_STREAM", c.journal);
         EXPECT_EQ(LogLine(text, c.severity), QString::fromUtf8(c.expected));

@@ -33,6 +33,7 @@ TEST(ClockTest, VirtualSleepsMoveTimeToTheSecond) {
 // do not use the installed clock, and the real clock not put back.
 TEST(ClockTest, EnvironmentChoosesTheClock) {
     // The setting, whether it installs a virtual clock, and where that starts (nullptr: not checked).
+    // clang-format off
     const struct { std::optional<QByteArray> setting; bool installed; const char* start; } cases[] = {
         {"2026-05-12T14:03:07", true, "2026-05-12 14:03:07.000"},
         {" 2026-05-12T14:03:07 ", true, "2026-05-12 14:03:07.000"},
@@ -40,6 +41,7 @@ TEST(ClockTest, EnvironmentChoosesTheClock) {
         {"now", true, nullptr}, {"now@0", false, nullptr}, {"now@", false, nullptr}, {"now@fast", false, nullptr},
         {"yesterday", false, nullptr}, {"", false, nullptr}, {std::nullopt, false, nullptr},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setting.value_or("(unset)").toStdString());
         platform::SetClock(nullptr);

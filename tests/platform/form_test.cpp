@@ -186,12 +186,14 @@ private:
 // Catches a failure crossing Qt's loop (lost or tearing through it), or a procedure run in a loop being left.
 TEST_F(FormTest, FailingEventProcedureLeavesTheLoopThatCalledItAndIsRaisedAfterIt) {
     // What runs the clicks, whether two clicks wait in the event queue for it, and what it raises.
+    // clang-format off
     const struct { const char* what; bool endsProgram; std::function<void(FailingButtonForm&)> run; bool queued;
                    std::string raised; } cases[] = {
         {"a modal window's loop", true, [](FailingButtonForm& f) { f.Show(vbModal); }, true, "EndProgram"},
         {"pending events", false, [](FailingButtonForm&) { Screen::DoEvents(); }, true, "error 75"},
         {"a statement", false, [](FailingButtonForm& form) { form.cmdFail->click(); }, false, "error 75"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         FailingButtonForm form(c.endsProgram);
@@ -222,8 +224,9 @@ TEST_F(FormTest, MousePointerIsTheOverrideCursor) {
     Screen::SetMousePointer(vbHourglass);
     Screen::SetMousePointer(vbHourglass);
     EXPECT_EQ(Screen::MousePointer(), vbHourglass);
-    EXPECT_EQ(QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : Qt::BlankCursor,
-              Qt::WaitCursor);
+    EXPECT_EQ(
+        QGuiApplication::overrideCursor() ? QGuiApplication::overrideCursor()->shape() : Qt::BlankCursor,
+        Qt::WaitCursor);
     Screen::SetMousePointer(vbDefault);
     EXPECT_TRUE(Screen::MousePointer() == vbDefault && QGuiApplication::overrideCursor() == nullptr);
 }

@@ -31,6 +31,7 @@ TEST(MsgBoxWithoutDisplay, WritesTheBoxAndTakesTheDefaultOrTheTypedAnswer) {
     const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     // The box, what is typed at a terminal (nothing: no terminal), texts the output must hold, the answer,
     // and whether it asked again.
+    // clang-format off
     const struct { const char* text; int buttons; const char* title; std::optional<QByteArray> typed;
                    QStringList shown; int answer; bool askedAgain; } cases[] = {
         // Every carriage return, alone or with a line feed on either side, becomes one line break.
@@ -45,6 +46,7 @@ TEST(MsgBoxWithoutDisplay, WritesTheBoxAndTakesTheDefaultOrTheTypedAnswer) {
         {"anything else asks again", vbYesNo, "Question", "maybe\nNo\n", {}, vbNo, true},
         {"end of input takes the default", vbYesNo, "Question", "x\n\x04", {}, vbYes, true},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

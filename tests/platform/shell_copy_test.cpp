@@ -54,6 +54,7 @@ TEST_F(ShellCopyTest, ResultsForEachCase) {
     const QByteArray large = LargeContents();
     // The source ("": none; "<folder>": a folder), the target ("": none; "<in the way>": a file where its
     // folder should be), the answers to the replace question, the result (-1: any failure), the target after.
+    // clang-format off
     const struct { const char* name; QByteArray source, target; std::deque<int> answers; int result;
                    QByteArray targetAfter; } cases[] = {
         {"into a missing folder", large, "", {}, kShellCopyOk, large},
@@ -63,6 +64,7 @@ TEST_F(ShellCopyTest, ResultsForEachCase) {
         {"a folder as the source", "<folder>", "", {}, EISDIR, "<missing>"},
         {"a target folder that is a file", "data", "<in the way>", {}, -1, "<missing>"},
     };
+    // clang-format on
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -108,7 +110,8 @@ TEST_F(ShellCopyTest, TheCopyKeepsModeAndTimeAndRaisesTheStatementsErrors) {
     Write(Source(), "initial data");
     const QDateTime modified = QFileInfo(Source()).lastModified().addDays(-30);
     QFile file(Source());
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.setFileTime(modified, QFileDevice::FileModificationTime));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(modified, QFileDevice::FileModificationTime));
     file.close();
     ::chmod(QFile::encodeName(Source()).constData(), 0640);
     ASSERT_EQ(ShellCopyFile(Source(), Target()), kShellCopyOk);
@@ -130,8 +133,9 @@ TEST_F(ShellCopyTest, TheCopyKeepsModeAndTimeAndRaisesTheStatementsErrors) {
     }
 
     const QString plain = env_.Dir() + QStringLiteral("/plain.mdb");
-    EXPECT_EQ((QStringList{Raised([&] { FileCopy(Source() + u'x', plain); }),
-                           Raised([&] { FileCopy(Source(), env_.Dir() + QStringLiteral("/no/folder/x.mdb")); }),
+    EXPECT_EQ((QStringList{Raised([&] { FileCopy(Source() + u'x', plain); }), Raised([&] {
+                               FileCopy(Source(), env_.Dir() + QStringLiteral("/no/folder/x.mdb"));
+                           }),
                            Raised([&] { FileCopy(Source(), plain); })}),
               (QStringList{QStringLiteral("53 File not found"), QStringLiteral("76 Path not found"),
                            QStringLiteral("none")}));

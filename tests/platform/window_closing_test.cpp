@@ -88,7 +88,9 @@ TEST_F(WindowClosingTest, CloseFormUnloadsHiddenWindowsOnlyWhenTheClosingOneIsTh
         EXPECT_EQ(references_[0]->IsEmpty(), c.emptied);
         QString stillLoaded;
         for (size_t i = 1; i < references_.size(); ++i)
-            stillLoaded += references_[i]->IsEmpty() ? u'0' : references_[i]->Peek()->IsLoaded() ? u'1' : u'x';
+            stillLoaded += references_[i]->IsEmpty()            ? u'0'
+                           : references_[i]->Peek()->IsLoaded() ? u'1'
+                                                                : u'x';
         EXPECT_EQ(stillLoaded, QString::fromUtf8(c.stillLoaded));
         EXPECT_EQ(env_.Clock().TotalSleptMs() - sleptBefore, c.sleptMs);
     }

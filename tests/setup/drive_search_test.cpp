@@ -29,7 +29,8 @@ void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }  // test 
 // clang-format on
 
 QString Question(const QString& folder, const QString& drive) {
-    return u"4 | Found one copy at "_s + folder + u" on drive "_s + drive + u".\r\rUse this database location?"_s;
+    return u"4 | Found one copy at "_s + folder + u" on drive "_s + drive +
+           u".\r\rUse this database location?"_s;
 }
 
 using DriveSearchTest = setuptest::ParamTest<SearchCase>;

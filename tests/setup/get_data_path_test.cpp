@@ -19,15 +19,18 @@ TEST_F(GetDataPathTest, FirstActivationReducesTheFileNameAndSetsTheCaptions) {
     UseDrives({{u"c"_s, kDriveFixed}});
     const std::pair<QString, QString> cases[] = {{u"KS.mdb"_s, u"KS.mdb"_s},
                                                  {u"/srv/kestrane/data/KS_users.mdb"_s, u"KS_users.mdb"_s},
-                                                 {u"data/"_s, u"data/"_s}, {u"/srv/data/"_s, u"data/"_s}};
+                                                 {u"data/"_s, u"data/"_s},
+                                                 {u"/srv/data/"_s, u"data/"_s}};
     for (const auto& [dbFile, reduced] : cases) {
         SCOPED_TRACE(dbFile.toStdString());
         setup::GetDataPath& dialog = OpenDialog(dbFile);
         EXPECT_EQ((QStringList{dialog.dbFile, dialog.dbApp, dialog.File1->Pattern(), dialog.Caption(),
                                dialog.Label1->Caption(), dialog.Dir1->Path()}),
                   (QStringList{reduced, u"KS"_s, reduced, u"Get "_s + reduced + u" Database Location"_s,
-                               u"The "_s + reduced + u" file name will appear below when you have selected a "
-                                                    u"directory in which it exists."_s, Folder(u"c"_s)}));
+                               u"The "_s + reduced +
+                                   u" file name will appear below when you have selected a "
+                                   u"directory in which it exists."_s,
+                               Folder(u"c"_s)}));
         dialog.Unload();
         Screen::DoEvents();
     }
@@ -132,7 +135,7 @@ TEST_P(OkTest, RebuildsTheSettingsFromTheFolder) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, OkTest, ::testing::ValuesIn(kOkCases), setuptest::kCaseName);
 
-// Catches an empty folder stored as the data path, and a Cancel that leaves a window loaded or says otherwise.
+// Catches an empty folder stored as the data path, and a Cancel that leaves a window or says otherwise.
 TEST_F(GetDataPathTest, OkWithoutAFolderRefusesToStoreItAndCancelUnloadsEveryWindow) {
     UseDrives({{u"c"_s, kDriveFixed}});
     OpenDialog(u"KS.mdb"_s).txtDataPath->clear();
@@ -147,10 +150,11 @@ TEST_F(GetDataPathTest, OkWithoutAFolderRefusesToStoreItAndCancelUnloadsEveryWin
     QStringList boxes;
     for (const MessageBoxRequest& box : Env().Answers().Shown())
         boxes << QString::number(box.buttons) + u' ' + box.title + u": "_s + box.text;
-    EXPECT_EQ(boxes, (QStringList{u"16 KSProcessDisqualificationsQueue: ERROR KS-4: Saving KS Data Path to "
-                                  u"registry failed with value of '/'."_s,
-                                  u"16 Halvermoor Software Solutions Setup: This must be set up before you may "
-                                  u"use the application."_s}));
+    EXPECT_EQ(boxes,
+              (QStringList{u"16 KSProcessDisqualificationsQueue: ERROR KS-4: Saving KS Data Path to "
+                           u"registry failed with value of '/'."_s,
+                           u"16 Halvermoor Software Solutions Setup: This must be set up before you may "
+                           u"use the application."_s}));
     EXPECT_TRUE(Screen::Forms().empty() && setup::gGetDataPath.IsEmpty());
 }
 

@@ -26,11 +26,13 @@ namespace {
 using namespace platform;
 using namespace Qt::StringLiterals;
 
-const QString kInsert = u"Insert your KSProcessDisqualificationsQueue release CD into your computer now.\r\rPress OK "
-                        u"when you are ready to proceed."_s;
+const QString kInsert =
+    u"Insert your KSProcessDisqualificationsQueue release CD into your computer now.\r\rPress OK "
+    u"when you are ready to proceed."_s;
 const QString kNotFound = u"KSProcessDisqualificationsQueue Release CD was not found. No files copied."_s;
-const QString kInUse = u"File cannot be copied because it is in use.\nMake sure everyone has exited "
-                       u"KSProcessDisqualificationsQueue then press OK or press Cancel to exit."_s;
+const QString kInUse =
+    u"File cannot be copied because it is in use.\nMake sure everyone has exited "
+    u"KSProcessDisqualificationsQueue then press OK or press Cancel to exit."_s;
 const QString kFailed = u"Copy failed with a code of 2. Press OK to do it the old fashioned way."_s;
 const QString kJet = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s;
 const QString kAccessTail = u"KS.mdb;Persist Security Info=False;User ID=;Password=;"_s;
@@ -57,15 +59,17 @@ protected:
     }
     // The release medium's folder of a product's initial data files on the drive "cd".
     QString ReleaseFolder(const QString& product) {
-        return Folder(u"cd/KSProcessDisqualificationsQueue Release/"_s + product + u" Initialized Data Files"_s);
+        return Folder(u"cd/KSProcessDisqualificationsQueue Release/"_s + product +
+                      u" Initialized Data Files"_s);
     }
     // The files of a release medium as a CD holds them, read-only: real databases, and the system product's
     // other files empty.
     void BurnReleaseCd() {
-        for (const QString& file : {u"KS/KS.MDB"_s, u"KS/KS_USERS.MDB"_s, u"KS/KS_SANDS.MDB"_s, u"ZO/HVSYS.MDB"_s}) {
+        for (const QString& file :
+             {u"KS/KS.MDB"_s, u"KS/KS_USERS.MDB"_s, u"KS/KS_SANDS.MDB"_s, u"ZO/HVSYS.MDB"_s}) {
             const QString folder = ReleaseFolder(file.section(u'/', 0, 0));
             testsupport::NewProductDatabase(testsupport::Engine::Jet, folder, file.section(u'/', 1));
-            ado::ClearConnectionPool();  // the engine keeps what it wrote in its log until the last one closes
+            ado::ClearConnectionPool();  // the engine keeps its writes in its log until the last one closes
             MakeReadOnly(folder + file.section(u'/', 1));
         }
         MakeFiles(ReleaseFolder(u"ZO"_s), {u"ZO.MDB"_s, u"ZO_USERS.MDB"_s, u"ZO_SANDS.MDB"_s});
@@ -108,13 +112,14 @@ TEST_F(ReleaseCdTest, AnInstallThenOkInTheInstalledFolderGivesTheNextAttemptTheP
             return dialog.cmdOK_Click();
         }
         dialog.cmdCDInstall_Click();
-        EXPECT_EQ((QStringList{settings.dataPath, settings.mainDatabaseFile, settings.usersDatabaseFile,
-                               settings.usersConnectionString, settings.sandsDatabaseFile, settings.zoDataPath,
-                               settings.systemDatabaseFile, settings.systemConnectionString,
-                               StoredPath(u"KS"_s), StoredPath(u"ZO"_s)}),
-                  (QStringList{productFolder_, main, users, kJet + users + u";Persist Security Info=False"_s,
-                               sands, systemFolder_, system, kJet + system + u";Persist Security Info=False"_s,
-                               productFolder_, systemFolder_}));
+        EXPECT_EQ(
+            (QStringList{settings.dataPath, settings.mainDatabaseFile, settings.usersDatabaseFile,
+                         settings.usersConnectionString, settings.sandsDatabaseFile, settings.zoDataPath,
+                         settings.systemDatabaseFile, settings.systemConnectionString, StoredPath(u"KS"_s),
+                         StoredPath(u"ZO"_s)}),
+            (QStringList{productFolder_, main, users, kJet + users + u";Persist Security Info=False"_s, sands,
+                         systemFolder_, system, kJet + system + u";Persist Security Info=False"_s,
+                         productFolder_, systemFolder_}));
     });
 
     ado::Connection connection;
@@ -189,7 +194,8 @@ TEST_P(InstallTest, GoesOnOrStopsAsThePersonAnswers) {
             Release();
     };
     SetMessageBoxAnswerer(answers);
-    setup::GetDataPath& dialog = OpenDialog(c.product == u"ZO"_s ? u"HVSYS.MDB"_s : c.product + u".mdb"_s, c.product);
+    setup::GetDataPath& dialog =
+        OpenDialog(c.product == u"ZO"_s ? u"HVSYS.MDB"_s : c.product + u".mdb"_s, c.product);
 
     if (c.ends)
         EXPECT_THROW(dialog.cmdCDInstall_Click(), EndProgram);
@@ -208,7 +214,8 @@ TEST_P(InstallTest, GoesOnOrStopsAsThePersonAnswers) {
                   .join(u'|'),
               placed(c.settings).join(u""_s));
     QStringList installed;
-    for (QDirIterator it(Folder(u"c"_s) + u"Halvermoor Software"_s, QDir::Files, QDirIterator::Subdirectories);
+    for (QDirIterator it(Folder(u"c"_s) + u"Halvermoor Software"_s, QDir::Files,
+                         QDirIterator::Subdirectories);
          it.hasNext();)
         installed << it.next().section(u'/', -2);
     installed.sort();
@@ -289,9 +296,9 @@ TEST_P(ReleaseMediumTest, UsesTheFirstCdRomDriveThatHoldsTheReleaseFiles) {
     // Each medium's files say which drive they are on.
     for (const QString& drive : c.burnt + c.otherCase) {
         const bool other = c.otherCase.contains(drive);
-        const QString folder =
-            Folder(drive + (other ? u"/KSPROCESSDISQUALIFICATIONSQUEUE RELEASE/KS INITIALIZED DATA FILES/"_s
-                                  : u"/KSProcessDisqualificationsQueue Release/KS Initialized Data Files/"_s));
+        const QString folder = Folder(
+            drive + (other ? u"/KSPROCESSDISQUALIFICATIONSQUEUE RELEASE/KS INITIALIZED DATA FILES/"_s
+                           : u"/KSProcessDisqualificationsQueue Release/KS Initialized Data Files/"_s));
         for (const QString& name : {u"KS.MDB"_s, u"KS_USERS.MDB"_s, u"KS_SANDS.MDB"_s}) {
             QFile file(folder + (other ? name.toLower() : name));
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));

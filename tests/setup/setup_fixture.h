@@ -12,10 +12,12 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <sys/stat.h>
+#include <deque>
 
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace setuptest {
 
