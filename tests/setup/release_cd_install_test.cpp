@@ -93,53 +93,13 @@ protected:
     int held_ = -1;
 };
 
-// Catches an install under other names or folders, settings not pointing at what it wrote, files left
-// read-only, and the dialog's OK after it not being what the next attempt of the missing-file branch opens.
-TEST_F(ReleaseCdTest, AnInstallThenOkInTheInstalledFolderGivesTheNextAttemptTheProductsDatabases) {
-    BurnReleaseCd();
-    data::ConnectionSettings& settings = data::Settings();
-    settings.mainConnectionString = kJet + Folder(u"c/old"_s) + kAccessTail;
-    platform::Form mainWindow;  // the program's main window stays loaded while the dialog comes and goes
-    mainWindow.Show();
-    const QString main = productFolder_ + u"KS.mdb"_s, users = productFolder_ + u"KS_users.mdb"_s,
-                  sands = productFolder_ + u"KS_sands.mdb"_s, system = systemFolder_ + u"HVSYS.MDB"_s;
-    QStringList steps;
-    data::SetDataLocationDialog([&](const QString& dbFile) {
-        setup::GetDataPath& dialog = OpenDialog(dbFile);
-        steps << dbFile;
-        if (steps.size() > 1) {
-            dialog.Dir1->SetPath(productFolder_);
-            return dialog.cmdOK_Click();
-        }
-        dialog.cmdCDInstall_Click();
-        EXPECT_EQ(
-            (QStringList{settings.dataPath, settings.mainDatabaseFile, settings.usersDatabaseFile,
-                         settings.usersConnectionString, settings.sandsDatabaseFile, settings.zoDataPath,
-                         settings.systemDatabaseFile, settings.systemConnectionString, StoredPath(u"KS"_s),
-                         StoredPath(u"ZO"_s)}),
-            (QStringList{productFolder_, main, users, kJet + users + u";Persist Security Info=False"_s, sands,
-                         systemFolder_, system, kJet + system + u";Persist Security Info=False"_s,
-                         productFolder_, systemFolder_}));
-    });
-
-    ado::Connection connection;
-    ASSERT_TRUE(data::AdoOpenConnection(connection, data::Database::Main, false));
-
-    EXPECT_EQ(steps, (QStringList{u"KS.mdb"_s, u"KS.mdb"_s}));
-    EXPECT_EQ(Shown(), QStringList{kInsert});
-    EXPECT_EQ(settings.mainConnectionString, kJet + productFolder_ + kAccessTail);
-    for (const QString& file : {main, users, sands, system})
-        EXPECT_TRUE(IsOwnerWritable(file)) << file.toStdString();
-    ado::Connection usersConnection;
-    EXPECT_TRUE(data::AdoOpenConnection(usersConnection, data::Database::Users, false));
-}
-
 // What the install does after each answer: the files in the fixed tree before (below "Halvermoor Software/"),
 // the files missing from the medium, whether another program holds the medium's KS.MDB (the answer to the
 // third box frees it, unless the program ends), the answers, the boxes (buttons | text), the settings (data
-// path, main, users and system database files, stored KS and ZO paths), the files of the fixed tree
-// afterwards, whether the dialog is still loaded, the mouse pointer, whether the program ends, and the
-// product. "<cd>" stands for the medium's drive, "<ks>" and "<zo>" for the product's and the system folders.
+// path, main, users and its string, select-and-sort, system folder, file and string, stored KS and ZO paths),
+// the files of the fixed tree afterwards (each made writable), whether the dialog is still loaded, the mouse
+// pointer, whether the program ends, and the product. "<cd>" stands for the medium's drive, "<ks>" and "<zo>"
+// for the product's and the system folders, "<jet>" for the embedded engine's connection string.
 // clang-format off
 struct InstallCase { const char* name; QStringList present, missing; bool busyMain; std::deque<int> answers;
                      QStringList boxes, settings, installed; bool loaded; int pointer; bool ends = false;
@@ -148,8 +108,10 @@ void PrintTo(const InstallCase& c, std::ostream* os) { *os << c.name; }  // test
 
 const QString kSource = u"Copy of <cd>KSProcessDisqualificationsQueue Release/"_s;
 const QString kAll = u"KS/KS.mdb KS/KS_sands.mdb KS/KS_users.mdb ZO/HVSYS.MDB"_s;
-const QString kNothing = u"|||||"_s, kInsertBox = u"1 | "_s + kInsert, kFailedBox = u"65 | "_s + kFailed;
+const QString kNothing = u"|||||||||"_s, kInsertBox = u"1 | "_s + kInsert, kFailedBox = u"65 | "_s + kFailed;
 const QString kInUseBox = u"17 | "_s + kInUse;
+const QString kUsers = u"<ks>KS_users.mdb|<jet><ks>KS_users.mdb;Persist Security Info=False"_s;
+const QString kSystem = u"<zo>|<zo>HVSYS.MDB|<jet><zo>HVSYS.MDB;Persist Security Info=False"_s;
 QString ReplaceBox(const QString& name) {
     return u"36 | This folder already contains a file named '"_s + name + u"'."_s;
 }
@@ -159,20 +121,21 @@ const InstallCase kInstallCases[] = {
     {"ACancelledCopyOfAProductFileStopsTheInstall", {u"KS/KS_users.mdb"_s}, {}, false, {vbOK, vbNo},
      {kInsertBox, ReplaceBox(u"KS_users.mdb"_s), u"64 | "_s + kSource +
       u"KS Initialized Data Files/KS_USERS.MDB to <ks>KS_users.mdb cancelled."_s},
-     {u"|<ks>KS.mdb||||"_s}, {u"KS/KS.mdb KS/KS_users.mdb"_s}, true, vbHourglass},
+     {u"|<ks>KS.mdb||||||||"_s}, {u"KS/KS.mdb KS/KS_users.mdb"_s}, true, vbHourglass},
     {"ACancelledCopyOfTheSystemDatabaseDoesNotStopIt", {u"ZO/HVSYS.MDB"_s}, {}, false, {vbOK, vbNo},
      {kInsertBox, ReplaceBox(u"HVSYS.MDB"_s), u"64 | "_s + kSource +
       u"ZO Initialized Data Files/HVSYS.MDB to <zo>HVSYS.MDB cancelled."_s},
-     {u"<ks>|<ks>KS.mdb|<ks>KS_users.mdb||<ks>|"_s}, {kAll}, false, vbDefault},
+     {u"<ks>|<ks>KS.mdb|"_s + kUsers + u"|<ks>KS_sands.mdb||||<ks>|"_s}, {kAll}, false, vbDefault},
     {"DecliningThePlainCopyOfTheLastFilesLeavesTheDialogOpen", {}, {u"KS/KS_SANDS.MDB"_s, u"ZO/HVSYS.MDB"_s}, false,
-     {vbOK, vbCancel, vbCancel}, {kInsertBox, kFailedBox, kFailedBox}, {u"|<ks>KS.mdb|<ks>KS_users.mdb|||"_s},
+     {vbOK, vbCancel, vbCancel}, {kInsertBox, kFailedBox, kFailedBox}, {u"|<ks>KS.mdb|"_s + kUsers + u"||||||"_s},
      {u"KS/KS.mdb KS/KS_users.mdb"_s}, true, vbDefault},
     {"ABusyFileIsAskedAgainOnOkAndCancelEndsTheProgram", {}, {}, true, {vbOK, vbOK, vbCancel},
      {kInsertBox, kInUseBox, kInUseBox}, {kNothing}, {}, true, vbHourglass, true},
     {"ABusyFileFreedBeforeOkIsCopied", {}, {}, true, {vbOK, vbOK, vbOK}, {kInsertBox, kInUseBox, kInUseBox},
-     {u"<ks>|<ks>KS.mdb|<ks>KS_users.mdb|<zo>HVSYS.MDB|<ks>|<zo>"_s}, {kAll}, false, vbDefault},
+     {u"<ks>|<ks>KS.mdb|"_s + kUsers + u"|<ks>KS_sands.mdb|"_s + kSystem + u"|<ks>|<zo>"_s}, {kAll}, false, vbDefault},
     {"TheSystemProductInstallsItsSystemDatabaseAsItsMainFile", {}, {}, false, {}, {kInsertBox},
-     {u"<zo>|<zo>HVSYS.MDB|<zo>ZO_users.mdb|||<zo>"_s}, {u"ZO/HVSYS.MDB ZO/ZO_sands.mdb ZO/ZO_users.mdb"_s}, false,
+     {u"<zo>|<zo>HVSYS.MDB|<zo>ZO_users.mdb|<jet><zo>ZO_users.mdb;Persist Security Info=False|"
+      u"<zo>ZO_sands.mdb|||||<zo>"_s}, {u"ZO/HVSYS.MDB ZO/ZO_sands.mdb ZO/ZO_users.mdb"_s}, false,
      vbDefault, false, u"ZO"_s},
 };
 // clang-format on
@@ -205,19 +168,24 @@ TEST_P(InstallTest, GoesOnOrStopsAsThePersonAnswers) {
     const auto placed = [&](QStringList texts) {
         return texts.replaceInStrings(u"<cd>"_s, Folder(u"cd"_s))
             .replaceInStrings(u"<ks>"_s, productFolder_)
-            .replaceInStrings(u"<zo>"_s, systemFolder_);
+            .replaceInStrings(u"<zo>"_s, systemFolder_)
+            .replaceInStrings(u"<jet>"_s, kJet);
     };
     EXPECT_EQ(Boxes(answers->Shown()), placed(c.boxes));
     const data::ConnectionSettings& settings = data::Settings();
     EXPECT_EQ((QStringList{settings.dataPath, settings.mainDatabaseFile, settings.usersDatabaseFile,
-                           settings.systemDatabaseFile, StoredPath(u"KS"_s), StoredPath(u"ZO"_s)})
+                           settings.usersConnectionString, settings.sandsDatabaseFile, settings.zoDataPath,
+                           settings.systemDatabaseFile, settings.systemConnectionString, StoredPath(u"KS"_s),
+                           StoredPath(u"ZO"_s)})
                   .join(u'|'),
               placed(c.settings).join(u""_s));
     QStringList installed;
     for (QDirIterator it(Folder(u"c"_s) + u"Halvermoor Software"_s, QDir::Files,
                          QDirIterator::Subdirectories);
-         it.hasNext();)
+         it.hasNext();) {
         installed << it.next().section(u'/', -2);
+        EXPECT_TRUE(IsOwnerWritable(it.filePath())) << it.filePath().toStdString();
+    }
     installed.sort();
     EXPECT_EQ(installed.join(u' '), c.installed.join(u""_s));
     EXPECT_EQ(dialog.IsLoaded(), c.loaded);
