@@ -2,11 +2,11 @@
 // the default button, on a terminal it asks. (The scripted answerer serves every test of the windows.)
 #include "platform/msgbox.h"
 #include "platform/application.h"
+#include "support/child_process.h"
 #include "support/terminal_process.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -56,20 +56,11 @@ TEST(MsgBoxWithoutDisplay, WritesTheBoxAndTakesTheDefaultOrTheTypedAnswer) {
         env.insert(QStringLiteral("KESTRANE_TEST_MSGBOX_TITLE"), QString::fromUtf8(c.title));
         const QStringList arguments{QStringLiteral("--gtest_also_run_disabled_tests"),
                                     QStringLiteral("--gtest_filter=MsgBoxChild.DISABLED_ShowsOneBox")};
-        testsupport::ChildResult result;
-        if (c.typed) {
-            result =
-                testsupport::RunOnTerminal(QCoreApplication::applicationFilePath(), arguments, env, *c.typed);
-            result.err = result.out;
-        } else {
-            QProcess child;
-            child.setProcessEnvironment(env);
-            child.setStandardInputFile(QProcess::nullDevice());
-            child.start(QCoreApplication::applicationFilePath(), arguments);
-            ASSERT_TRUE(child.waitForFinished(60000));
-            result = {child.exitCode(), QString::fromUtf8(child.readAllStandardOutput()),
-                      QString::fromUtf8(child.readAllStandardError())};
-        }
+        testsupport::ChildResult result =
+            c.typed ? testsupport::RunBinaryOnTerminal(program, arguments, env, *c.typed)
+                    : testsupport::RunBinary(program, arguments, env);  // standard input closed: no terminal
+        if (c.typed)
+            result.err = result.out;  // the terminal holds both
         EXPECT_EQ(result.exitCode, 0) << qPrintable(result.out);
         const QRegularExpression answer(QStringLiteral("answer=(\\d+)"));
         EXPECT_EQ(answer.match(result.out).captured(1).toInt(), c.answer) << qPrintable(result.out);
