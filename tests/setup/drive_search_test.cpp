@@ -21,8 +21,8 @@ const QRegularExpression kRoot(u"<([^>]*)>"_s);  // "<c>" in a text stands for t
 // has at its root.
 // clang-format off
 struct TestDrive { QString root; int type; QStringList productFolders, otherFiles; int emptyFolders = 0; };
-// The drives, the answers, the boxes ("buttons | text"), txtDataPath and Drive1 afterwards (Drive1 when a folder was chosen),
-// whether the buttons are enabled afterwards, and the dialog's product.
+// The drives, the answers, the boxes ("buttons | text"), txtDataPath and Drive1 afterwards (Drive1 when a
+// folder was chosen), whether the buttons are enabled afterwards, and the dialog's product.
 struct SearchCase { const char* name; std::vector<TestDrive> drives; std::deque<int> answers; QStringList boxes;
                     QString dataPath, drive; bool enabled = true; QString product = u"KS"_s; };
 void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }  // test names show the case by its name
@@ -49,7 +49,6 @@ TEST_P(DriveSearchTest, AsksAboutWhatItFindsAndSelectsTheChosenFolder) {
             Folder(drive.root + u"/f%1"_s.arg(i, 3, 10, QLatin1Char('0')));
     }
     UseDrives(drives);
-    // The text with each "<root>" replaced by that drive's folder.
     const QString root = Env().Dir() + u"/\\1/"_s;
     const auto Resolved = [&root](QString text) { return text.replace(kRoot, root); };
     Answer(c.answers);
