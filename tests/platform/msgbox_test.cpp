@@ -1,12 +1,12 @@
-// Message boxes: the scripted answerer, and, in a child process of this test program, the box without a
-// display: with no terminal it takes the default button, on a terminal it asks.
+// Message boxes without a display, in a child process of this test program: with no terminal the box takes
+// the default button, on a terminal it asks. (The scripted answerer serves every test of the windows.)
 #include "platform/msgbox.h"
 #include "platform/application.h"
+#include "support/child_process.h"
 #include "support/terminal_process.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -16,24 +16,6 @@
 namespace {
 
 using namespace platform;
-
-// Catches answers out of order, a default other than the first button, or a box not recorded as shown.
-TEST(ScriptedAnswerer, AnswersInOrderThenTheDefaultAndRecordsEveryBox) {
-    auto answers = std::make_shared<ScriptedAnswerer>(std::deque<int>{vbNo});
-    SetMessageBoxAnswerer(answers);
-    SetAppTitle(QStringLiteral("KSProcessDisqualificationsQueue"));
-    EXPECT_EQ(MsgBox(QStringLiteral("Delete?"), vbYesNo + vbQuestion, QStringLiteral("Question")), vbNo);
-    EXPECT_EQ(MsgBox(QStringLiteral("Again?"), vbYesNo), vbYes);
-    EXPECT_EQ(MsgBox(QStringLiteral("Done")), vbOK);
-    SetMessageBoxAnswerer(nullptr);
-    SetAppTitle(QString());
-    const std::vector<MessageBoxRequest>& shown = answers->Shown();
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].text, QStringLiteral("Delete?"));
-    EXPECT_EQ(shown[0].buttons, vbYesNo + vbQuestion);
-    EXPECT_EQ(shown[0].title, QStringLiteral("Question"));
-    EXPECT_EQ(shown[1].title, QStringLiteral("KSProcessDisqualificationsQueue"));
-}
 
 // The child's part: one box from the environment, and its answer on standard output.
 TEST(MsgBoxChild, DISABLED_ShowsOneBox) {
@@ -47,22 +29,14 @@ TEST(MsgBoxChild, DISABLED_ShowsOneBox) {
 // Catches a box without a display not written out, or answered other than by default or as typed.
 TEST(MsgBoxWithoutDisplay, WritesTheBoxAndTakesTheDefaultOrTheTypedAnswer) {
     const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    const struct {
-        const char* text;
-        int buttons;
-        const char* title;
-        std::optional<QByteArray> typed;  // nothing: no terminal
-        QStringList shown;                // texts the output must hold
-        int answer;
-        bool askedAgain;
-    } cases[] = {
-        {"First line\rSecond line\r\nThird line",
-         vbOKOnly + vbCritical,
-         "Title",
-         {},
-         {"Title (critical)", "First line\nSecond line\nThird line", "-> OK (no terminal)"},
-         vbOK,
-         false},
+    // The box, what is typed at a terminal (nothing: no terminal), texts the output must hold, the answer,
+    // and whether it asked again.
+    // clang-format off
+    const struct { const char* text; int buttons; const char* title; std::optional<QByteArray> typed;
+                   QStringList shown; int answer; bool askedAgain; } cases[] = {
+        // Every carriage return, alone or with a line feed on either side, becomes one line break.
+        {"A\rB\r\nC\n\rD\r\rE", vbOKOnly + vbCritical, "Title", {},
+         {"Title (critical)", "A\nB\nC\n\nD\n\nE", "-> OK (no terminal)"}, vbOK, false},
         {"Remove the entry?", vbYesNo + vbQuestion, "Question", {}, {"-> Yes (no terminal)"}, vbYes, false},
         {"Go on?", vbOKCancel, "", {}, {program, "-> OK (no terminal)"}, vbOK, false},
         {"a name in any case", vbOKCancel, "Question", "CANCEL\n", {}, vbCancel, false},
@@ -72,6 +46,7 @@ TEST(MsgBoxWithoutDisplay, WritesTheBoxAndTakesTheDefaultOrTheTypedAnswer) {
         {"anything else asks again", vbYesNo, "Question", "maybe\nNo\n", {}, vbNo, true},
         {"end of input takes the default", vbYesNo, "Question", "x\n\x04", {}, vbYes, true},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -81,20 +56,11 @@ TEST(MsgBoxWithoutDisplay, WritesTheBoxAndTakesTheDefaultOrTheTypedAnswer) {
         env.insert(QStringLiteral("KESTRANE_TEST_MSGBOX_TITLE"), QString::fromUtf8(c.title));
         const QStringList arguments{QStringLiteral("--gtest_also_run_disabled_tests"),
                                     QStringLiteral("--gtest_filter=MsgBoxChild.DISABLED_ShowsOneBox")};
-        testsupport::ChildResult result;
-        if (c.typed) {
-            result =
-                testsupport::RunOnTerminal(QCoreApplication::applicationFilePath(), arguments, env, *c.typed);
-            result.err = result.out;
-        } else {
-            QProcess child;
-            child.setProcessEnvironment(env);
-            child.setStandardInputFile(QProcess::nullDevice());
-            child.start(QCoreApplication::applicationFilePath(), arguments);
-            ASSERT_TRUE(child.waitForFinished(60000));
-            result = {child.exitCode(), QString::fromUtf8(child.readAllStandardOutput()),
-                      QString::fromUtf8(child.readAllStandardError())};
-        }
+        testsupport::ChildResult result =
+            c.typed ? testsupport::RunBinaryOnTerminal(program, arguments, env, *c.typed)
+                    : testsupport::RunBinary(program, arguments, env);  // standard input closed: no terminal
+        if (c.typed)
+            result.err = result.out;  // the terminal holds both
         EXPECT_EQ(result.exitCode, 0) << qPrintable(result.out);
         const QRegularExpression answer(QStringLiteral("answer=(\\d+)"));
         EXPECT_EQ(answer.match(result.out).captured(1).toInt(), c.answer) << qPrintable(result.out);

@@ -48,67 +48,53 @@ protected:
         window->events = &events_;
         return window;
     }
-    platform::FormRef<TestWindow>& Reference(size_t index) { return *references_.at(index); }
 
     testsupport::ProgramEnvironment env_;  // a virtual clock, among others
     QStringList events_;
     std::vector<std::unique_ptr<platform::FormRef<TestWindow>>> references_;
 };
 
-struct CloseCase {
-    const char* name;
-    std::vector<bool> othersVisible;  // the other windows, loaded after the closing one, in load order
-    const char* events;               // joined by "; "
-    std::vector<bool> othersStillLoaded;
-    bool referenceEmptied;
-    int64_t sleptMs;
-};
-void PrintTo(const CloseCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class CloseFormTest : public WindowClosingTest, public ::testing::WithParamInterface<CloseCase> {};
-
 // Catches hidden windows kept or visible ones unloaded, the reference emptied wrongly, pauses not 100 ms.
-TEST_P(CloseFormTest, UnloadsHiddenWindowsOnlyWhenTheClosingOneIsTheLastVisible) {
-    const CloseCase& c = GetParam();
-    TestWindow* closing = NewWindow(u"main"_s);
-    closing->Show();
-    std::vector<TestWindow*> others;
-    for (size_t i = 0; i < c.othersVisible.size(); ++i) {
-        TestWindow* other = NewWindow(u"other%1"_s.arg(i + 1));
-        c.othersVisible[i] ? other->Show() : other->Load();
-        others.push_back(other);
-    }
-
-    closing->Unload();
-
-    EXPECT_EQ(events_.join(u"; "_s), QString::fromUtf8(c.events));
-    EXPECT_EQ(Reference(0).IsEmpty(), c.referenceEmptied);
-    for (size_t i = 0; i < others.size(); ++i) {
-        EXPECT_EQ(others[i]->IsLoaded(), c.othersStillLoaded[i]) << "other" << i + 1;
-        EXPECT_EQ(Reference(i + 1).IsEmpty(), !c.othersStillLoaded[i]) << "other" << i + 1;
-    }
-    EXPECT_EQ(env_.Clock().TotalSleptMs(), c.sleptMs);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CloseFormTest,
-    ::testing::Values(
-        CloseCase{"OnlyWindow", {}, "main unloaded (visible)", {}, true, 100},
+TEST_F(WindowClosingTest, CloseFormUnloadsHiddenWindowsOnlyWhenTheClosingOneIsTheLastVisible) {
+    // The other windows, loaded after the closing one ("v" visible, "h" hidden), the unload events, which of
+    // the others are still loaded ("1"), whether the closing window's reference is emptied, the time slept.
+    // clang-format off
+    struct Case { const char* others; const char* events; const char* stillLoaded; bool emptied; int64_t sleptMs; };
+    const Case cases[] = {
+        {"", "main unloaded (visible)", "", true, 100},
         // The hidden window is shown, then unloaded; its own CloseForm runs nested.
-        CloseCase{
-            "OneHidden", {false}, "main unloaded (visible); other1 unloaded (visible)", {false}, true, 200},
-        CloseCase{"OneVisible", {true}, "main unloaded (visible)", {true}, true, 100},
+        {"h", "main unloaded (visible); other1 unloaded (visible)", "0", true, 200},
+        {"v", "main unloaded (visible)", "1", true, 100},
         // Only the first hidden window goes, and the closing window's reference is left as it was.
-        CloseCase{"TwoHidden",
-                  {false, false},
-                  "main unloaded (visible); other1 unloaded (visible)",
-                  {false, true},
-                  false,
-                  200},
-        CloseCase{"OneVisibleOneHidden", {true, false}, "main unloaded (visible)", {true, true}, true, 100}),
-    [](const ::testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
+        {"hh", "main unloaded (visible); other1 unloaded (visible)", "01", false, 200},
+        {"vh", "main unloaded (visible)", "11", true, 100},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.others);
+        TearDown();
+        events_.clear();
+        references_.clear();
+        const int64_t sleptBefore = env_.Clock().TotalSleptMs();
+        NewWindow(u"main"_s)->Show();
+        for (const char visible : std::string(c.others)) {
+            TestWindow* other = NewWindow(u"other%1"_s.arg(references_.size()));
+            visible == 'v' ? other->Show() : other->Load();
+        }
+
+        references_[0]->Peek()->Unload();
+
+        EXPECT_EQ(events_.join(u"; "_s), QString::fromUtf8(c.events));
+        EXPECT_EQ(references_[0]->IsEmpty(), c.emptied);
+        QString stillLoaded;
+        for (size_t i = 1; i < references_.size(); ++i)
+            stillLoaded += references_[i]->IsEmpty()            ? u'0'
+                           : references_[i]->Peek()->IsLoaded() ? u'1'
+                                                                : u'x';
+        EXPECT_EQ(stillLoaded, QString::fromUtf8(c.stillLoaded));
+        EXPECT_EQ(env_.Clock().TotalSleptMs() - sleptBefore, c.sleptMs);
+    }
+}
 
 // Catches a window, hidden or shown, left loaded or referenced.
 TEST_F(WindowClosingTest, UnloadAllFormsUnloadsEveryWindow) {
@@ -120,7 +106,7 @@ TEST_F(WindowClosingTest, UnloadAllFormsUnloadsEveryWindow) {
 
     EXPECT_TRUE(platform::Screen::Forms().empty());
     for (size_t i = 0; i < 3; ++i)
-        EXPECT_TRUE(Reference(i).IsEmpty()) << i;
+        EXPECT_TRUE(references_[i]->IsEmpty()) << i;
 }
 
 }  // namespace

@@ -2,13 +2,10 @@
 // questions asked, and the folder selected.
 #include "setup_fixture.h"
 
-#include "platform/msgbox.h"
-
-#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <deque>
-#include <map>
 
 namespace {
 
@@ -17,132 +14,92 @@ using namespace Qt::StringLiterals;
 
 // The product's three files that the drive search looks for.
 const QStringList kProductFiles = {u"KS.mdb"_s, u"KS_USERS.mdb"_s, u"KS_sands.mdb"_s};
+const QRegularExpression kRoot(u"<([^>]*)>"_s);  // "<c>" in a text stands for the folder of the drive "c"
 
 // A drive below the test's folder ("<root>" in the texts stands for its folder): its type, the folders below
-// it
-// ("" is the root) that hold the three product files, other files below it, and how many empty folders f000,
-// f001, ... it has at its root.
+// it ("" is the root) that hold the three product files, other files, and how many empty folders f000, ... it
+// has at its root.
 // clang-format off
 struct TestDrive { QString root; int type; QStringList productFolders, otherFiles; int emptyFolders = 0; };
-struct Box { QString text; int buttons; };
-// The drives, the answers, the boxes, and txtDataPath and Drive1 afterwards (Drive1 when a folder was chosen).
-struct SearchCase { const char* name; std::vector<TestDrive> drives; std::deque<int> answers; std::vector<Box> boxes;
-                    QString dataPath, drive; };
+// The drives, the answers, the boxes ("buttons | text"), txtDataPath and Drive1 afterwards (Drive1 when a
+// folder was chosen), whether the buttons are enabled afterwards, and the dialog's product.
+struct SearchCase { const char* name; std::vector<TestDrive> drives; std::deque<int> answers; QStringList boxes;
+                    QString dataPath, drive; bool enabled = true; QString product = u"KS"_s; };
 void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }  // test names show the case by its name
 // clang-format on
 
 QString Question(const QString& folder, const QString& drive) {
-    return u"Found one copy at "_s + folder + u" on drive "_s + drive + u".\r\rUse this database location?"_s;
+    return u"4 | Found one copy at "_s + folder + u" on drive "_s + drive +
+           u".\r\rUse this database location?"_s;
 }
 
-class DriveSearchTest : public setuptest::SetupTest, public ::testing::WithParamInterface<SearchCase> {
-protected:
-    // The text with each "<root>" replaced by that drive's folder.
-    QString Resolved(QString text) const {
-        for (const TestDrive& drive : GetParam().drives)
-            text.replace(QLatin1Char('<') + drive.root + QLatin1Char('>'), roots_.at(drive.root));
-        return text;
-    }
-    void Build() {
-        std::vector<platform::Drive> drives;
-        for (const TestDrive& drive : GetParam().drives) {
-            const QString root = Folder(drive.root);
-            roots_[drive.root] = root;
-            drives.push_back({drive.root, drive.type});
-            for (const QString& folder : drive.productFolders)
-                MakeFiles(root + folder, kProductFiles);
-            for (const QString& file : drive.otherFiles)
-                MakeFiles(QFileInfo(root + file).path(), {QFileInfo(file).fileName()});
-            for (int i = 0; i < drive.emptyFolders; ++i)
-                Folder(drive.root + u"/f%1"_s.arg(i, 3, 10, QLatin1Char('0')));
-        }
-        UseDrives(drives);
-    }
-
-    std::map<QString, QString> roots_;
-};
+using DriveSearchTest = setuptest::ParamTest<SearchCase>;
 
 TEST_P(DriveSearchTest, AsksAboutWhatItFindsAndSelectsTheChosenFolder) {
     const SearchCase& c = GetParam();
-    Build();
-    for (int answer : c.answers)
-        Env().Answers().Push(answer);
-    setup::GetDataPath& dialog = OpenDialog(u"KS.mdb"_s);
+    std::vector<platform::Drive> drives;
+    for (const TestDrive& drive : c.drives) {
+        const QString root = Folder(drive.root);
+        drives.push_back({drive.root, drive.type});
+        for (const QString& folder : drive.productFolders)
+            MakeFiles(root + folder, kProductFiles);
+        for (const QString& file : drive.otherFiles)
+            MakeFiles(QFileInfo(root + file).path(), {QFileInfo(file).fileName()});
+        for (int i = 0; i < drive.emptyFolders; ++i)
+            Folder(drive.root + u"/f%1"_s.arg(i, 3, 10, QLatin1Char('0')));
+    }
+    UseDrives(drives);
+    const QString root = Env().Dir() + u"/\\1/"_s;
+    const auto Resolved = [&root](QString text) { return text.replace(kRoot, root); };
+    Answer(c.answers);
+    setup::GetDataPath& dialog = OpenDialog(c.product + u".mdb"_s, c.product);
 
     dialog.cmdLocate_Click();
 
-    const std::vector<MessageBoxRequest> shown = ShownBoxes();
-    ASSERT_EQ(shown.size(), c.boxes.size()) << Shown().join(u"\n--\n"_s).toStdString();
-    for (size_t i = 0; i < shown.size(); ++i) {
-        EXPECT_EQ(shown[i].text, Resolved(c.boxes[i].text)) << i;
-        EXPECT_EQ(shown[i].buttons, c.boxes[i].buttons) << i;
-    }
+    EXPECT_EQ(Boxes(Env().Answers().Shown()), QStringList(c.boxes).replaceInStrings(kRoot, root));
     EXPECT_EQ(dialog.txtDataPath->text(), Resolved(c.dataPath));
     if (!c.drive.isEmpty()) {
         EXPECT_EQ(dialog.Drive1->Drive(), Resolved(c.drive));
         EXPECT_EQ(dialog.Dir1->Path(), platform::ListPath(Resolved(c.dataPath)));
     }
     for (QPushButton* button : {dialog.cmdOK, dialog.cmdCancel, dialog.cmdLocate, dialog.cmdCDInstall})
-        EXPECT_TRUE(button->isEnabled());
+        EXPECT_EQ(button->isEnabled(), c.enabled);
 }
 
 // clang-format off
 const SearchCase kSearchCases[] = {
     {"RootHoldsTheMainFile", {{u"c"_s, kDriveFixed, {u""_s, u"sub"_s}, {}}}, {vbYes},
-     {{Question(u"<c>"_s, u"<c>"_s), vbYesNo}}, u"<c>"_s, u"<c>"_s},
+     {Question(u"<c>"_s, u"<c>"_s)}, u"<c>"_s, u"<c>"_s},
     {"RootWithTheMainFileAloneIsNotWalked",
      {{u"c"_s, kDriveFixed, {u"sub"_s}, {u"ks.MDB"_s}}, {u"d"_s, kDriveCdRom, {}, {}}}, {},
-     {{u"CD drive found at <d>"_s, vbOKOnly}}, {}, {}},
+     {u"0 | CD drive found at <d>"_s}, {}, {}},
     {"OneMatchNamesInAnyCase", {{u"c"_s, kDriveFixed, {}, {u"data/ks/ks.MDB"_s, u"data/ks/Ks_Users.MDB"_s,
      u"data/ks/KS_SANDS.MDB"_s, u"data/other/KS.mdb"_s}}}, {vbYes},
-     {{Question(u"<c>data/ks/"_s, u"<c>"_s), vbYesNo}}, u"<c>data/ks/"_s, u"<c>"_s},
+     {Question(u"<c>data/ks/"_s, u"<c>"_s)}, u"<c>data/ks/"_s, u"<c>"_s},
     {"TwoMatchesDeclinedMoveOnToTheNextDrive",
-     {{u"c"_s, kDriveFixed, {u"a"_s, u"b/x"_s}, {}}, {u"e"_s, kDriveCdRom, {}, {}}, {u"n"_s, kDriveRemote, {u"c"_s}, {}}},
+     {{u"c"_s, kDriveFixed, {u"a"_s, u"b/x"_s}, {}}, {u"e"_s, kDriveCdRom, {}, {}},
+      {u"n"_s, kDriveRemote, {u"c"_s}, {}}},
      {vbOK, vbNo, vbNo, vbYes},
-     {{u"Found 2 copies on drive <c>.\r\r<c>a/\r<c>b/x/"_s, vbOKOnly + vbInformation},
-      {u"Use copy at <c>a/?"_s, vbYesNo}, {u"Use copy at <c>b/x/?"_s, vbYesNo},
-      {Question(u"<n>c/"_s, u"<n>"_s), vbYesNo}}, u"<n>c/"_s, u"<n>"_s},
+     {u"64 | Found 2 copies on drive <c>.\r\r<c>a/\r<c>b/x/"_s,
+      u"4 | Use copy at <c>a/?"_s, u"4 | Use copy at <c>b/x/?"_s,
+      Question(u"<n>c/"_s, u"<n>"_s)}, u"<n>c/"_s, u"<n>"_s},
     {"OneMatchDeclinedEndsTheSearch", {{u"c"_s, kDriveFixed, {u"a"_s}, {}}, {u"d"_s, kDriveFixed, {u"b"_s}, {}},
-     {u"e"_s, kDriveCdRom, {}, {}}}, {vbNo}, {{Question(u"<c>a/"_s, u"<c>"_s), vbYesNo}}, {}, {}},
+     {u"e"_s, kDriveCdRom, {}, {}}}, {vbNo}, {Question(u"<c>a/"_s, u"<c>"_s)}, {}, {}},
     {"NothingFoundListsOnlyTheCdRomDrives", {{u"c"_s, kDriveFixed, {}, {u"a/KS.mdb"_s}},
      {u"e"_s, kDriveCdRom, {u"ks"_s}, {}}, {u"r"_s, kDriveRemovable, {u"ks"_s}, {}}, {u"n"_s, kDriveRemote, {}, {}},
      {u"f"_s, kDriveCdRom, {}, {}}}, {},
-     {{u"CD drive found at <e>"_s, vbOKOnly}, {u"CD drive found at <f>"_s, vbOKOnly}}, {}, {}},
+     {u"0 | CD drive found at <e>"_s, u"0 | CD drive found at <f>"_s}, {}, {}},
     {"BreadthFirstPastAHundredFolders", {{u"c"_s, kDriveFixed, {u"a/deep"_s, u"z"_s}, {}, 150}}, {vbOK, vbNo, vbYes},
-     {{u"Found 2 copies on drive <c>.\r\r<c>z/\r<c>a/deep/"_s, vbOKOnly + vbInformation},
-      {u"Use copy at <c>z/?"_s, vbYesNo}, {u"Use copy at <c>a/deep/?"_s, vbYesNo}}, u"<c>a/deep/"_s, u"<c>"_s},
+     {u"64 | Found 2 copies on drive <c>.\r\r<c>z/\r<c>a/deep/"_s,
+      u"4 | Use copy at <c>z/?"_s, u"4 | Use copy at <c>a/deep/?"_s}, u"<c>a/deep/"_s, u"<c>"_s},
     {"AWalkDoesNotEnterAnotherDrive", {{u"c"_s, kDriveFixed, {}, {}}, {u"c/mnt"_s, kDriveFixed, {u"ks"_s}, {}}},
-     {vbYes}, {{Question(u"<c/mnt>ks/"_s, u"<c/mnt>"_s), vbYesNo}}, u"<c/mnt>ks/"_s, u"<c/mnt>"_s},
+     {vbYes}, {Question(u"<c/mnt>ks/"_s, u"<c/mnt>"_s)}, u"<c/mnt>ks/"_s, u"<c/mnt>"_s},
+    {"NoDrivesLeavesTheButtonsDisabled", {}, {}, {u"16 | No Drives were found!"_s}, {}, {}, false},
+    {"SearchesForTheFilesOfTheDialogsProduct", {{u"c"_s, kDriveFixed, {u"ks"_s}, {u"br/BR.mdb"_s, u"br/BR_USERS.mdb"_s,
+     u"br/BR_sands.mdb"_s}}}, {vbYes}, {Question(u"<c>br/"_s, u"<c>"_s)}, u"<c>br/"_s, u"<c>"_s, true,
+     u"BR"_s},
 };
 // clang-format on
-INSTANTIATE_TEST_SUITE_P(Cases, DriveSearchTest, ::testing::ValuesIn(kSearchCases),
-                         [](const ::testing::TestParamInfo<SearchCase>& info) { return info.param.name; });
-
-using LocateTest = setuptest::SetupTest;
-
-TEST_F(LocateTest, NoDrivesLeavesTheButtonsDisabled) {
-    setup::GetDataPath& dialog = OpenDialog(u"KS.mdb"_s);
-    platform::SetDrives({});
-
-    dialog.cmdLocate_Click();
-
-    EXPECT_EQ(Shown(), QStringList{u"No Drives were found!"_s});
-    EXPECT_EQ(ShownBoxes()[0].buttons, vbOKOnly + vbCritical);
-    for (QPushButton* button : {dialog.cmdOK, dialog.cmdCancel, dialog.cmdLocate, dialog.cmdCDInstall})
-        EXPECT_FALSE(button->isEnabled());
-}
-
-TEST_F(LocateTest, SearchesForTheFilesOfTheDialogsProduct) {
-    UseDrives({{u"c"_s, kDriveFixed}});
-    MakeFiles(Folder(u"c/br"_s), {u"BR.mdb"_s, u"BR_USERS.mdb"_s, u"BR_sands.mdb"_s});
-    MakeFiles(Folder(u"c/ks"_s), kProductFiles);
-    Answer({vbYes});
-    setup::GetDataPath& dialog = OpenDialog(u"BR.mdb"_s, u"BR"_s);
-
-    dialog.cmdLocate_Click();
-
-    EXPECT_EQ(dialog.txtDataPath->text(), Folder(u"c/br"_s));
-    EXPECT_EQ(ShownBoxes().size(), 1u);
-}
+INSTANTIATE_TEST_SUITE_P(Cases, DriveSearchTest, ::testing::ValuesIn(kSearchCases), setuptest::kCaseName);
 
 }  // namespace

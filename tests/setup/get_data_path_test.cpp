@@ -14,60 +14,38 @@ using namespace platform;
 using namespace Qt::StringLiterals;
 using GetDataPathTest = setuptest::SetupTest;
 
+// Catches a file name reduced wrongly, and captions that do not name it.
 TEST_F(GetDataPathTest, FirstActivationReducesTheFileNameAndSetsTheCaptions) {
     UseDrives({{u"c"_s, kDriveFixed}});
-    const std::pair<QString, QString> cases[] = {
-        {u"KS.mdb"_s, u"KS.mdb"_s},
-        {u"/srv/kestrane/data/KS_users.mdb"_s, u"KS_users.mdb"_s},
-        {u"data/"_s, u"data/"_s},
-        {u"/srv/data/"_s, u"data/"_s},
-    };
+    const std::pair<QString, QString> cases[] = {{u"KS.mdb"_s, u"KS.mdb"_s},
+                                                 {u"/srv/kestrane/data/KS_users.mdb"_s, u"KS_users.mdb"_s},
+                                                 {u"data/"_s, u"data/"_s},
+                                                 {u"/srv/data/"_s, u"data/"_s}};
     for (const auto& [dbFile, reduced] : cases) {
         SCOPED_TRACE(dbFile.toStdString());
         setup::GetDataPath& dialog = OpenDialog(dbFile);
-
-        EXPECT_EQ(dialog.dbFile, reduced);
-        EXPECT_EQ(dialog.dbApp, u"KS"_s);
-        EXPECT_EQ(dialog.File1->Pattern(), reduced);
-        EXPECT_EQ(dialog.Caption(), u"Get "_s + reduced + u" Database Location"_s);
-        EXPECT_EQ(dialog.Label1->Caption(),
-                  u"The "_s + reduced +
-                      u" file name will appear below when you have selected a directory "
-                      u"in which it exists."_s);
-        EXPECT_EQ(dialog.Dir1->Path(), Folder(u"c"_s));
-
-        // Later activations leave everything as it is.
-        dialog.Hide();
-        dialog.dbFile = u"/again/other.mdb"_s;
-        dialog.Show(vbModeless);
-        EXPECT_EQ(dialog.dbFile, u"/again/other.mdb"_s);
-        EXPECT_EQ(dialog.File1->Pattern(), reduced);
+        EXPECT_EQ((QStringList{dialog.dbFile, dialog.dbApp, dialog.File1->Pattern(), dialog.Caption(),
+                               dialog.Label1->Caption(), dialog.Dir1->Path()}),
+                  (QStringList{reduced, u"KS"_s, reduced, u"Get "_s + reduced + u" Database Location"_s,
+                               u"The "_s + reduced +
+                                   u" file name will appear below when you have selected a "
+                                   u"directory in which it exists."_s,
+                               Folder(u"c"_s)}));
         dialog.Unload();
         Screen::DoEvents();
     }
 }
 
+// Catches a data path shown for a folder without the wanted file, and a drive chosen but not shown.
 TEST_F(GetDataPathTest, TheDataPathIsAFolderOnlyWhileItHoldsTheWantedFile) {
     UseDrives({{u"c"_s, kDriveFixed}, {u"d"_s, kDriveFixed}});
-    const QString withFile = Folder(u"c/data"_s);
-    MakeFiles(withFile, {u"ks.MDB"_s});
-    const QString withoutFile = Folder(u"c/empty"_s);
-    MakeFiles(withoutFile, {u"KS_users.mdb"_s});
+    MakeFiles(Folder(u"c/empty"_s), {u"KS_users.mdb"_s});
     MakeFiles(Folder(u"d"_s), {u"KS.mdb"_s});
     setup::GetDataPath& dialog = OpenDialog(u"KS.mdb"_s);
-
-    dialog.Dir1->SetPath(withFile);
-    EXPECT_EQ(dialog.txtDataPath->text(), withFile.chopped(1));
-    EXPECT_EQ(dialog.File1->ListCount(), 1);
-
-    dialog.Dir1->SetPath(withoutFile);
-    EXPECT_EQ(dialog.txtDataPath->text(), QString());
-    EXPECT_EQ(dialog.File1->ListCount(), 0);
-
-    // A drive chosen in the drive list shows its root, with the root's trailing "/".
-    dialog.Drive1->SetDrive(Folder(u"d"_s));
-    EXPECT_EQ(dialog.Dir1->Path(), Folder(u"d"_s));
-    EXPECT_EQ(dialog.txtDataPath->text(), Folder(u"d"_s));
+    dialog.Dir1->SetPath(Folder(u"c/empty"_s));
+    EXPECT_EQ(dialog.txtDataPath->text() + QString::number(dialog.File1->ListCount()), u"0"_s);
+    dialog.Drive1->SetDrive(Folder(u"d"_s));  // a drive's root keeps its trailing "/"
+    EXPECT_EQ((QStringList{dialog.Dir1->Path(), dialog.txtDataPath->text()}), QStringList(2, Folder(u"d"_s)));
 }
 
 // What OK leaves in the settings, for each kind of file the dialog was asked for: the file, the product
@@ -105,7 +83,7 @@ const OkCase kOkCases[] = {
 };
 // clang-format on
 
-class OkTest : public setuptest::SetupTest, public ::testing::WithParamInterface<OkCase> {};
+using OkTest = setuptest::ParamTest<OkCase>;
 
 TEST_P(OkTest, RebuildsTheSettingsFromTheFolder) {
     const OkCase& c = GetParam();
@@ -125,7 +103,7 @@ TEST_P(OkTest, RebuildsTheSettingsFromTheFolder) {
     settings.zoDataPath = u"/zo-before/"_s;
     setup::GetDataPath& dialog = OpenDialog(c.dbFile, c.dbApp);
     dialog.Dir1->SetPath(folder);
-    dialog.txtDataPath->setText(folder.chopped(1));
+    EXPECT_EQ(dialog.txtDataPath->text(), folder.chopped(1));  // the folder holds the file; OK adds the "/"
 
     dialog.cmdOK_Click();
 
@@ -155,39 +133,29 @@ TEST_P(OkTest, RebuildsTheSettingsFromTheFolder) {
         EXPECT_EQ(IsOwnerWritable(folder + files[i]), c.system == (i == 4)) << files[i].toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, OkTest, ::testing::ValuesIn(kOkCases),
-                         [](const ::testing::TestParamInfo<OkCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, OkTest, ::testing::ValuesIn(kOkCases), setuptest::kCaseName);
 
-TEST_F(GetDataPathTest, OkWithoutAFolderRefusesToStoreIt) {
+// Catches an empty folder stored as the data path, and a Cancel that leaves a window or says otherwise.
+TEST_F(GetDataPathTest, OkWithoutAFolderRefusesToStoreItAndCancelUnloadsEveryWindow) {
     UseDrives({{u"c"_s, kDriveFixed}});
-    setup::GetDataPath& dialog = OpenDialog(u"KS.mdb"_s);
-    dialog.txtDataPath->clear();
-
-    dialog.cmdOK_Click();
-
-    EXPECT_EQ(Shown(),
-              QStringList{u"ERROR KS-4: Saving KS Data Path to registry failed with value of '/'."_s});
-    EXPECT_EQ(ShownBoxes()[0].buttons, vbOKOnly + vbCritical);
-    EXPECT_EQ(data::Settings().dataPath, u"/"_s);
-    EXPECT_EQ(data::Settings().mainDatabaseFile, u"/KS.mdb"_s);
-    EXPECT_FALSE(QFileInfo::exists(SettingsFile(u"KS"_s)));
-    EXPECT_FALSE(dialog.IsLoaded());
-}
-
-TEST_F(GetDataPathTest, CancelTellsTheUserAndUnloadsEveryWindow) {
-    UseDrives({{u"c"_s, kDriveFixed}});
+    OpenDialog(u"KS.mdb"_s).txtDataPath->clear();
+    setup::gGetDataPath->cmdOK_Click();
+    EXPECT_EQ((QStringList{data::Settings().dataPath, data::Settings().mainDatabaseFile}),
+              (QStringList{u"/"_s, u"/KS.mdb"_s}));
+    EXPECT_FALSE(QFileInfo::exists(SettingsFile(u"KS"_s)) || setup::gGetDataPath->IsLoaded());
     platform::Form other;
     other.Show();
-    setup::GetDataPath& dialog = OpenDialog(u"KS.mdb"_s);
+    OpenDialog(u"KS.mdb"_s).cmdCancel_Click();
 
-    dialog.cmdCancel_Click();
-
-    ASSERT_EQ(ShownBoxes().size(), 1u);
-    EXPECT_EQ(ShownBoxes()[0].text, u"This must be set up before you may use the application."_s);
-    EXPECT_EQ(ShownBoxes()[0].title, u"Halvermoor Software Solutions Setup"_s);
-    EXPECT_EQ(ShownBoxes()[0].buttons, vbOKOnly + vbCritical);
-    EXPECT_TRUE(Screen::Forms().empty());
-    EXPECT_TRUE(setup::gGetDataPath.IsEmpty());
+    QStringList boxes;
+    for (const MessageBoxRequest& box : Env().Answers().Shown())
+        boxes << QString::number(box.buttons) + u' ' + box.title + u": "_s + box.text;
+    EXPECT_EQ(boxes,
+              (QStringList{u"16 KSProcessDisqualificationsQueue: ERROR KS-4: Saving KS Data Path to "
+                           u"registry failed with value of '/'."_s,
+                           u"16 Halvermoor Software Solutions Setup: This must be set up before you may "
+                           u"use the application."_s}));
+    EXPECT_TRUE(Screen::Forms().empty() && setup::gGetDataPath.IsEmpty());
 }
 
 }  // namespace
