@@ -88,16 +88,14 @@ INSTANTIATE_TEST_SUITE_P(Engines, SharedDataTest, ::testing::Values(Engine::Jet,
 // What no wait can clear: a file that is no database, a file or folder that cannot be written, a disk that is
 // full. The run ends at once (or after what it could do) with the condition's own number and words, never
 // waiting on it as on another workstation's lock, and leaves the data as it was.
-class PermanentConditionTest : public acceptance::QueueRunFixture {
-protected:
-    // The queued requests, then the schedule's requester.
-    QStringList Requests() const {
-        return Rows(u"SELECT * FROM Disqualifications_Queue ORDER BY ID"_s, {u"Table_Name"_s, u"Table_ID"_s}) +
-               Rows(u"SELECT * FROM [Parameters]"_s, {u"Next_Rebuild_Requested_By"_s});
-    }
-};
+using PermanentConditionTest = acceptance::QueueRunFixture;
 
 TEST_P(PermanentConditionTest, EndsWithItsOwnNumberAndLeavesTheDataAsItWas) {
+    // The queued requests, then the schedule's requester.
+    const auto requests = [&] {
+        return Rows(u"SELECT * FROM Disqualifications_Queue ORDER BY ID"_s, {u"Table_Name"_s, u"Table_ID"_s}) +
+               Rows(u"SELECT * FROM [Parameters]"_s, {u"Next_Rebuild_Requested_By"_s});
+    };
     // What the run leaves: the data as it was; the main file as it was (empty); or the request it was working
     // on and those after it still queued, and the schedule still set, so that the next run does them again.
     enum class Left { Unchanged, EmptyFile, RequestsQueued };
@@ -134,15 +132,13 @@ TEST_P(PermanentConditionTest, EndsWithItsOwnNumberAndLeavesTheDataAsItWas) {
         QueueAgencies(1, 3);
         ado::ClearConnectionPool();
         const QStringList before = Outcome();
-        const QStringList queued = Requests();
+        const QStringList queued = requests();
         // The unprivileged user owns the data and settings, as the workstation's user would.
         const auto [uid, gid] = testsupport::UnprivilegedUser();
         for (const QString& path : {temp_.path(), temp_.filePath(u"case%1"_s.arg(i))})
             ASSERT_TRUE(QFile::setPermissions(path, folderReadOnly | QFile::WriteOwner));
-        ASSERT_EQ(std::system(u"chown -R %1:%2 '%3' '%4'"_s.arg(uid).arg(gid).arg(dataPath_, config_)
-                                  .toLocal8Bit()
-                                  .constData()),
-                  0);
+        const QString chown = u"chown -R %1:%2 '%3' '%4'"_s.arg(uid).arg(gid).arg(dataPath_, config_);
+        ASSERT_EQ(std::system(chown.toLocal8Bit().constData()), 0);
         const QString file = QDir(dataPath_).filePath(c.file);
         if (!c.file.isEmpty()) {
             ASSERT_TRUE(c.permissions.toInt() != 0 ? QFile::setPermissions(file, c.permissions)
@@ -153,8 +149,8 @@ TEST_P(PermanentConditionTest, EndsWithItsOwnNumberAndLeavesTheDataAsItWas) {
         const QString said = run.out + run.err;
         EXPECT_EQ(run.exitCode, 1) << said.toStdString();
         for (const QString& text : c.said)
-            EXPECT_TRUE(said.contains(text.arg(dataPath_.chopped(1)))) << text.toStdString() << "\n"
-                                                                        << said.toStdString();
+            EXPECT_TRUE(said.contains(QString(text).replace(u"%1"_s, dataPath_.chopped(1))))
+                << text.toStdString() << "\n" << said.toStdString();
         EXPECT_FALSE(said.contains(u"Check other"_s)) << "waited on as a lock";
         ASSERT_TRUE(QFile::setPermissions(dataPath_, folderReadOnly | QFile::WriteOwner));
         ado::ClearConnectionPool();
@@ -163,7 +159,7 @@ TEST_P(PermanentConditionTest, EndsWithItsOwnNumberAndLeavesTheDataAsItWas) {
         } else if (c.left == Left::EmptyFile) {
             EXPECT_EQ(QFileInfo(file).size(), 0);
         } else {
-            const QStringList left = Requests();
+            const QStringList left = requests();
             ASSERT_GE(left.size(), 2);
             EXPECT_EQ(left.back(), queued.back());
             EXPECT_EQ(queued.mid(queued.size() - left.size()), left);

@@ -197,8 +197,7 @@ TEST_F(StartupTest, CommandLineAsksOrIsRefusedWithoutRunningTheJob) {
     const struct {
         QString argument;
         int status;
-        QString outStart;
-        QString err;
+        QString outStart, err;
     } cases[] = {
         {u"--help"_s, 0, usage, {}},
         {u"-h"_s, 0, usage, {}},
