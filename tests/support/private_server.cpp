@@ -10,6 +10,7 @@
 #include <QVersionNumber>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -50,9 +51,7 @@ PrivateServer::PrivateServer() : dir_(QStringLiteral("/tmp/kestrane-own-pg.XXXXX
             chown(QFile::encodeName(dir_.path()).constData(), owner->pw_uid, owner->pw_gid) != 0)
             throw std::runtime_error("cannot give the server's folder to the postgres user");
     }
-    QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                           QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                           QFile::ExeOther);
+    chmod(QFile::encodeName(dir_.path()).constData(), 0755);
     RunAsOwner(QStringLiteral("initdb"), {QStringLiteral("--no-sync"), QStringLiteral("-A"), QStringLiteral("trust"),
                                           QStringLiteral("-U"), UserName(), QStringLiteral("-D"), Data()});
     QFile conf(Data() + QStringLiteral("/postgresql.conf"));
@@ -106,14 +105,11 @@ QString PrivateServer::DataSource() const {
 void PrivateServer::RunAsOwner(const QString& program, const QStringList& arguments) const {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    const QString path = bin_ + u'/' + program;
-    if (geteuid() == 0) {
-        process.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
-                                                             QStringLiteral("--"), path} +
-                                                     arguments);
-    } else {
-        process.start(path, arguments);
-    }
+    QStringList command = QStringList{bin_ + u'/' + program} + arguments;
+    if (geteuid() == 0)
+        command = QStringList{QStringLiteral("runuser"), QStringLiteral("-u"), QStringLiteral("postgres"),
+                              QStringLiteral("--")} + command;
+    process.start(command.takeFirst(), command);
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         throw std::runtime_error((program + QStringLiteral(" failed: ") + process.readAll()).toStdString());
 }
