@@ -3,20 +3,14 @@
 // Start-up opens its databases directly, so the files go only after its checks: the run is on the real clock
 // with the rebuild a few seconds ahead, and the folder goes when "Waiting for ..." shows. The queue work meets
 // the missing users database at its first activity-log line, through AdoOpenConnection.
-#include "ado/connection.h"
-#include "ado/provider.h"
-#include "support/child_process.h"
-#include "support/query_rows.h"
+#include "acceptance/queue_run_fixture.h"
+#include "support/terminal_process.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
@@ -24,129 +18,57 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kProgram = u"KSProcessDisqualificationsQueue"_s;
-constexpr int kRunTimeoutMs = 90000;
+using acceptance::ChildResult;
+using acceptance::kProgram;
+using testsupport::TerminalRun;
 
-// The program on a terminal of its own (script(1) gives it one), as a person at a terminal runs it.
-class TerminalRun {
-public:
-    TerminalRun(const QProcessEnvironment& environment, const QString& workingFolder) {
-        process_.setProcessEnvironment(environment);
-        process_.setWorkingDirectory(workingFolder);
-        process_.start(u"script"_s, {u"-qfec"_s, QStringLiteral(KESTRANE_BIN_DIR "/") + kProgram, u"/dev/null"_s});
-    }
-    ~TerminalRun() {
-        process_.kill();
-        process_.waitForFinished();
-    }
-    // Reads until text shows after what was already taken; true when it did. Moves past it.
-    bool WaitFor(const QString& text) {
-        for (const QDeadlineTimer deadline(kRunTimeoutMs);;) {
-            const qsizetype at = output_.indexOf(text, mark_);
-            if (at >= 0) {
-                mark_ = at + text.size();
-                return true;
-            }
-            if (!ReadSome(deadline))
-                return false;
-        }
-    }
-    void Type(const QByteArray& line) { process_.write(line + '\n'); }
-    // Reads to the end, answering the dialog's prompts with folderAnswer and every message box with its default
-    // button; returns the exit status (-1 when the program did not end by itself).
-    int Finish(const QByteArray& folderAnswer) {
+// Answers the dialog's folder prompts with folder, counting them, and every message box with its default button.
+TerminalRun::Answer Answering(const QByteArray& folder, int* folderPrompts) {
+    return [=](const QString& pending) -> std::optional<QByteArray> {
         static const QRegularExpression kBoxPrompt(u"\\? \\[[A-Za-z]+\\] $"_s);
-        const QDeadlineTimer deadline(kRunTimeoutMs);
-        do {
-            const QString pending = output_.mid(mark_);
-            const bool folder = pending.endsWith(u"Folder? "_s) || pending.endsWith(u"Folder? [ok] "_s);
-            if (folder || kBoxPrompt.match(pending).hasMatch()) {
-                mark_ = output_.size();
-                folderPrompts_ += folder ? 1 : 0;
-                Type(folder ? folderAnswer : QByteArray());
-            }
-        } while (ReadSome(deadline));
-        EXPECT_FALSE(deadline.hasExpired()) << "the program did not end; it wrote: " << output_.toStdString();
-        process_.waitForFinished(1000);  // false when it had already ended
-        return process_.state() == QProcess::NotRunning && process_.exitStatus() == QProcess::NormalExit
-                   ? process_.exitCode()
-                   : -1;
-    }
-    const QString& Output() const { return output_; }
-    int FolderPrompts() const { return folderPrompts_; }
+        if (pending.endsWith(u"Folder? "_s) || pending.endsWith(u"Folder? [ok] "_s)) {
+            ++*folderPrompts;
+            return folder + '\n';
+        }
+        return kBoxPrompt.match(pending).hasMatch() ? std::optional<QByteArray>("\n") : std::nullopt;
+    };
+}
 
-private:
-    // Reads what the program wrote; false at its end or at the deadline.
-    bool ReadSome(const QDeadlineTimer& deadline) {
-        if (process_.bytesAvailable() == 0 && !process_.waitForReadyRead(int(deadline.remainingTime())))
-            return false;
-        output_ += QString::fromUtf8(process_.readAll()).remove(u'\r');
-        return true;
-    }
-
-    QProcess process_;
-    QString output_;
-    qsizetype mark_ = 0;
-    int folderPrompts_ = 0;
-};
-
-class DataLocationRunTest : public ::testing::Test {
+class DataLocationRunTest : public acceptance::RunFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(temp_.isValid());
-        configHome_ = temp_.filePath(u"config"_s);
-        ado::provider::RegisterBuiltInProviders();
-        realClock_ = testsupport::ChildEnvironment(configHome_);
-        realClock_.remove(u"KESTRANE_VIRTUAL_CLOCK"_s);
-    }
-    void TearDown() override { ado::ClearConnectionPool(); }
-
-    void Admin(const QStringList& arguments) {
-        const testsupport::ChildResult result =
-            testsupport::RunBinary(u"kestrane-admin"_s, arguments, testsupport::ChildEnvironment(configHome_));
-        ASSERT_EQ(result.exitCode, 0) << arguments.join(u' ').toStdString() << "\n" << result.err.toStdString();
-    }
     // The product's databases in dataPath, named in the settings, with this workstation, one user, a client
-    // request queued and the rebuild scheduled a few seconds ahead.
+    // request queued and the rebuild scheduled a few seconds ahead on the real clock.
     void MakeScheduledData(const QString& dataPath) {
-        Admin({u"init"_s, u"--data-path"_s, dataPath});
-        Admin({u"configure"_s, u"--data-path"_s, dataPath, u"--workstation"_s, u"WS-SETUP-01"_s});
+        UseFolder({}, QString());
+        dataPath_ = dataPath;
+        Init();
         Admin({u"add-user"_s, u"planner"_s});
-        Admin({u"add-workstation"_s, u"WS-SETUP-01"_s});
+        Admin({u"add-workstation"_s, acceptance::kWorkstation});
         Admin({u"enqueue"_s, u"client"_s, u"1"_s, u"--force"_s});
         Admin({u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"3"_s});
     }
     QString SettingsText(const QString& application) const {
-        QFile file(configHome_ + u"/Kestrane/"_s + application + u".ini"_s);
+        QFile file(config_ + u"/Kestrane/"_s + application + u".ini"_s);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
-    // The number that "SELECT COUNT(*) AS n ..." counts on the embedded database file.
-    static int Count(const QString& file, const QString& sql) {
-        const int count =
-            testsupport::QueryRows(u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + file + u";"_s, sql,
-                                   {u"n"_s})[0][0]
-                .toInt();
-        ado::ClearConnectionPool();
-        return count;
+    qsizetype LogRows(const QString& like) const {
+        return Rows(u"SELECT * FROM [Activity Log] WHERE Notes LIKE '%1'"_s.arg(like), {u"ID"_s}, UsersString()).size();
     }
-    // The next run, on the settings the dialog wrote, works the queue off and logs its end.
+    // The data found in dataPath, the run logged its start there; the next run, on the settings the dialog wrote
+    // (on the virtual clock), works the queue off and logs its end.
     void ExpectTheNextRunWorksTheQueueOff(const QString& dataPath, const QString& firstRun) {
-        const testsupport::ChildResult next =
-            testsupport::RunBinary(kProgram, {}, testsupport::ChildEnvironment(configHome_));
+        dataPath_ = dataPath;
+        EXPECT_TRUE(SettingsText(u"KS"_s).contains(u"KS Data Path="_s + dataPath)) << firstRun.toStdString();
+        EXPECT_GE(LogRows(u"% began at %"_s), 1) << firstRun.toStdString();
+        environment_.insert(u"KESTRANE_VIRTUAL_CLOCK"_s, u"now"_s);
+        const ChildResult next = Run();
         EXPECT_EQ(next.exitCode, 0) << next.out.toStdString() << next.err.toStdString();
-        EXPECT_EQ(Count(dataPath + u"KS.mdb"_s, u"SELECT COUNT(*) AS n FROM Disqualifications_Queue"_s), 0)
+        EXPECT_EQ(Rows(u"SELECT * FROM Disqualifications_Queue"_s, {u"ID"_s}), QStringList())
             << firstRun.toStdString() << "\n--\n" << next.out.toStdString();
-        EXPECT_EQ(Count(dataPath + u"KS.mdb"_s, u"SELECT COUNT(*) AS n FROM [Parameters] WHERE "
-                                                u"Next_Disqualifications_Rebuild IS NULL"_s),
-                  1);
-        EXPECT_GE(Count(dataPath + u"KS_users.mdb"_s,
-                        u"SELECT COUNT(*) AS n FROM [Activity Log] WHERE Notes LIKE '% finished at %'"_s),
-                  1);
+        EXPECT_EQ(Rows(u"SELECT * FROM [Parameters]"_s, {u"Next_Disqualifications_Rebuild"_s}), QStringList{u"Null"_s});
+        EXPECT_GE(LogRows(u"% finished at %"_s), 1);
     }
-
-    QTemporaryDir temp_;
-    QString configHome_;
-    QProcessEnvironment realClock_;
+    QString ProgramPath() const { return QStringLiteral(KESTRANE_BIN_DIR "/") + kProgram; }
 };
 
 TEST_F(DataLocationRunTest, AMovedDataFolderIsAskedForAtTheTerminalAndFound) {
@@ -155,19 +77,15 @@ TEST_F(DataLocationRunTest, AMovedDataFolderIsAskedForAtTheTerminalAndFound) {
     ASSERT_NO_FATAL_FAILURE(MakeScheduledData(dataPath));
     QDir().mkpath(temp_.filePath(u"moved"_s));
 
-    TerminalRun run(realClock_, temp_.path());
+    TerminalRun run(ProgramPath(), {}, environment_, temp_.path());
     ASSERT_TRUE(run.WaitFor(u"Waiting for "_s)) << run.Output().toStdString();
     ASSERT_TRUE(QDir().rename(dataPath, movedPath));
     ASSERT_TRUE(run.WaitFor(u"== Get KS_users.mdb Database Location =="_s)) << run.Output().toStdString();
     ASSERT_TRUE(run.WaitFor(u"Folder? "_s)) << run.Output().toStdString();
-    run.Type(movedPath.chopped(1).toUtf8());
-    run.Finish(movedPath.toUtf8());
+    run.Type(movedPath.chopped(1).toUtf8() + '\n');
+    int folderPrompts = 0;
+    run.Finish(Answering(movedPath.toUtf8(), &folderPrompts));
 
-    EXPECT_TRUE(SettingsText(u"KS"_s).contains(u"KS Data Path="_s + movedPath)) << SettingsText(u"KS"_s).toStdString();
-    EXPECT_GE(Count(movedPath + u"KS_users.mdb"_s,
-                    u"SELECT COUNT(*) AS n FROM [Activity Log] WHERE Notes LIKE '% began at %'"_s),
-              1)
-        << run.Output().toStdString();
     EXPECT_FALSE(QFileInfo::exists(dataPath));
     // The run opened the main database in the folder of its start, so it may have stopped there.
     ExpectTheNextRunWorksTheQueueOff(movedPath, run.Output());
@@ -178,19 +96,17 @@ TEST_F(DataLocationRunTest, WithoutATerminalTheDialogTakesItsCancelPathAndTheRun
     ASSERT_NO_FATAL_FAILURE(MakeScheduledData(dataPath));
 
     QProcess run;
-    run.setProcessEnvironment(realClock_);
+    run.setProcessEnvironment(environment_);
     run.setStandardInputFile(QProcess::nullDevice());
-    run.start(QStringLiteral(KESTRANE_BIN_DIR "/") + kProgram);
+    run.start(ProgramPath());
     QByteArray out;
-    const QDeadlineTimer deadline(kRunTimeoutMs);
-    while (!out.contains("Waiting for ") && run.waitForReadyRead(int(deadline.remainingTime())))
+    while (!out.contains("Waiting for ") && run.waitForReadyRead(60000))
         out += run.readAllStandardOutput();
     ASSERT_TRUE(out.contains("Waiting for ")) << out.toStdString();
     ASSERT_TRUE(QDir().rename(dataPath, temp_.filePath(u"elsewhere"_s)));
-    const bool finished = run.waitForFinished(kRunTimeoutMs);
+    ASSERT_TRUE(run.waitForFinished(60000));
     const QString err = QString::fromLocal8Bit(run.readAllStandardError());
 
-    ASSERT_TRUE(finished) << err.toStdString();
     EXPECT_EQ(run.exitCode(), 2) << err.toStdString();
     EXPECT_TRUE(err.contains(u"== Halvermoor Software Solutions Setup (critical) ==\n"_s
                              u"This must be set up before you may use the application.\n-> OK (no terminal)"_s))
@@ -217,30 +133,25 @@ TEST_F(DataLocationRunTest, AnEmptiedWorkstationIsInstalledFromTheReleaseCdAndRu
         ASSERT_TRUE(QFile::copy(productFolder + from, release + to)) << to.toStdString();
         ::chmod(QFile::encodeName(release + to).constData(), 0444);
     }
-    QProcessEnvironment environment = realClock_;
-    environment.insert(u"KESTRANE_DRIVES"_s, drive + u"=fixed;"_s + medium + u"=cdrom"_s);
+    environment_.insert(u"KESTRANE_DRIVES"_s, drive + u"=fixed;"_s + medium + u"=cdrom"_s);
 
-    TerminalRun run(environment, drive);
+    TerminalRun run(ProgramPath(), {}, environment_, drive);
     ASSERT_TRUE(run.WaitFor(u"Waiting for "_s)) << run.Output().toStdString();
     ASSERT_TRUE(QDir(drive + u"Halvermoor Software"_s).removeRecursively());
     ASSERT_TRUE(run.WaitFor(u"Folder? "_s)) << run.Output().toStdString();
-    run.Type("cd");
+    run.Type("cd\n");
     ASSERT_TRUE(run.WaitFor(u"Insert your KSProcessDisqualificationsQueue release CD into your computer now."_s))
         << run.Output().toStdString();
-    const int status = run.Finish("cancel");
+    int folderPrompts = 0;
+    EXPECT_EQ(run.Finish(Answering("cancel", &folderPrompts)), 0) << run.Output().toStdString();
 
-    EXPECT_EQ(status, 0) << run.Output().toStdString();
-    EXPECT_EQ(run.FolderPrompts(), 0) << run.Output().toStdString();
+    EXPECT_EQ(folderPrompts, 0) << run.Output().toStdString();
     for (const QString& file : {productFolder + u"KS.mdb"_s, productFolder + u"KS_users.mdb"_s,
                                 productFolder + u"KS_sands.mdb"_s, systemFolder + u"HVSYS.MDB"_s}) {
         EXPECT_TRUE(QFileInfo(file).isFile()) << file.toStdString();
         EXPECT_TRUE(QFileInfo(file).isWritable()) << file.toStdString();
     }
-    EXPECT_TRUE(SettingsText(u"KS"_s).contains(u"KS Data Path="_s + productFolder));
     EXPECT_TRUE(SettingsText(u"ZO"_s).contains(u"ZO Data Path="_s + systemFolder));
-    EXPECT_GE(Count(productFolder + u"KS_users.mdb"_s,
-                    u"SELECT COUNT(*) AS n FROM [Activity Log] WHERE Notes LIKE '% began at %'"_s),
-              1);
     // The queue is worked off on the installed files, by this run or, where it still held the files of its
     // start open, by the next one.
     ExpectTheNextRunWorksTheQueueOff(productFolder, run.Output());

@@ -4,7 +4,6 @@
 // KESTRANE_CRASH_SEED chooses other moments; the one used is printed.
 #include "acceptance/queue_run_fixture.h"
 #include "ado/connection.h"
-#include "support/child_process.h"
 #include "support/private_server.h"
 #include "support/server_connection.h"
 
@@ -12,8 +11,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <iostream>
@@ -23,8 +20,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using testsupport::Engine;
-using testsupport::QueryRows;
+using acceptance::ChildResult;
+using acceptance::Engine;
 
 constexpr int kSampleClients = 60;  // the sample's clients, charges (40) and agencies come first
 constexpr int kSampleAgencies = 4;
@@ -40,55 +37,27 @@ protected:
     // agency and two clients queued, and a rebuild due now.
     void PrepareRun(const QString& name, const QString& server = {}) {
         MakeDataSet(name, {kSampleClients, kSampleAgencies, 20261206}, server);
-        ado::Connection db;
-        db.Open(MainString());
-        db.Execute(u"INSERT INTO [Court Charges] (Description, Drug_Related, Sex_Crime, Theft_Related, "
-                   u"Violent_Crime) VALUES ('Possession of a controlled substance (statute 9001)', 1, 0, 0, 0)"_s);
-        db.Execute(u"INSERT INTO Agencies (Name, No_Drug_Offenders, No_Sex_Offenders, No_Theft_Offenders, "
-                   u"No_Violent_Offenders, Inactive) VALUES ('Harlow Food Bank #5', 1, 0, 0, 0, 0)"_s);
+        Execute(u"INSERT INTO [Court Charges] (Description, Drug_Related, Sex_Crime, Theft_Related, Violent_Crime) "
+                u"VALUES ('Possession of a controlled substance (statute 9001)', 1, 0, 0, 0)"_s);
+        Execute(u"INSERT INTO Agencies (Name, No_Drug_Offenders, No_Sex_Offenders, No_Theft_Offenders, "
+                u"No_Violent_Offenders, Inactive) VALUES ('Harlow Food Bank #5', 1, 0, 0, 0, 0)"_s);
         for (int first = 1; first <= kClients; first += 500) {
             QStringList people, cases;
             for (int client = first; client < std::min(first + 500, kClients + 1); ++client) {
                 people << u"('Client %1', 'Dana')"_s.arg(client);
                 cases << u"(%1, 41)"_s.arg(kSampleClients + client);
             }
-            db.Execute(u"INSERT INTO People ([Last Name], [First Name]) VALUES "_s + people.join(u", "_s));
-            db.Execute(u"INSERT INTO Cases ([People ID], [Court Charge]) VALUES "_s + cases.join(u", "_s));
+            Execute(u"INSERT INTO People ([Last Name], [First Name]) VALUES "_s + people.join(u", "_s));
+            Execute(u"INSERT INTO Cases ([People ID], [Court Charge]) VALUES "_s + cases.join(u", "_s));
         }
-        db.Close();
         Enqueue({{u"Agencies"_s, kAgency}, {u"People"_s, 5}, {u"People"_s, kSampleClients + 1}});
     }
-
-    int AutomaticEntries() const {
-        return QueryRows(MainString(),
-                         u"SELECT COUNT(*) AS N FROM Blacklist WHERE Agency_ID = %1 AND Manually_Entered = 0"_s.arg(
-                             kAgency),
-                         {u"N"_s})[0][0]
-            .toInt();
-    }
-
     // Runs the program to its end as a scheduler starts it again, scheduling a rebuild first when none is.
     void RunAgain() {
-        ado::ClearConnectionPool();
-        if (QueryRows(MainString(), u"SELECT * FROM [Parameters]"_s, {u"Next_Rebuild_Requested_By"_s})[0][0] ==
-            u"Null"_s)
+        if (Rows(u"SELECT * FROM [Parameters]"_s, {u"Next_Rebuild_Requested_By"_s}) == QStringList{u"Null"_s})
             Admin({u"schedule"_s, u"--user"_s, user_, u"--in"_s, u"0"_s});
-        const testsupport::ChildResult run =
-            testsupport::RunBinary(acceptance::kProgram, {}, testsupport::ChildEnvironment(config_));
+        const ChildResult run = Run();
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    }
-
-    // What the runs are compared on: every Blacklist row without its ID and date, the queue, the schedule.
-    std::vector<QStringList> Outcome() const {
-        std::vector<QStringList> rows =
-            QueryRows(MainString(), u"SELECT * FROM Blacklist ORDER BY Client_ID, Agency_ID, Manually_Entered"_s,
-                      {u"Client_ID"_s, u"Agency_ID"_s, u"Manually_Entered"_s, u"Notes"_s});
-        for (const QStringList& row : QueryRows(MainString(), u"SELECT * FROM Disqualifications_Queue ORDER BY ID"_s,
-                                                {u"Table_Name"_s, u"Table_ID"_s}))
-            rows.push_back(row);
-        rows.push_back(QueryRows(MainString(), u"SELECT * FROM [Parameters]"_s,
-                                 {u"Next_Disqualifications_Rebuild"_s, u"Next_Rebuild_Requested_By"_s})[0]);
-        return rows;
     }
 };
 
@@ -98,7 +67,7 @@ TEST_P(ServerCrashTest, ARunCutShortByAServerStopEndsAsAnUndisturbedOne) {
     PrepareRun(u"undisturbed"_s);
     ASSERT_FALSE(HasFailure());
     RunAgain();
-    const std::vector<QStringList> expected = Outcome();
+    const QStringList expected = Outcome();
     ASSERT_TRUE(DuplicatePairs().empty());
 
     bool given = false;
@@ -115,7 +84,9 @@ TEST_P(ServerCrashTest, ARunCutShortByAServerStopEndsAsAnUndisturbedOne) {
         PrepareRun(QString::fromLatin1(name), server.DataSource());
         // The program's sleeps take a twentieth of their length: it waits for a server away for real seconds.
         QProcess program;
-        program.setProcessEnvironment(testsupport::ChildEnvironment(config_, u"now@20"_s));
+        QProcessEnvironment environment = environment_;
+        environment.insert(u"KESTRANE_VIRTUAL_CLOCK"_s, u"now@20"_s);
+        program.setProcessEnvironment(environment);
         program.setStandardInputFile(QProcess::nullDevice());
         program.setStandardOutputFile(QProcess::nullDevice());
         program.setStandardErrorFile(temp_.filePath(u"err.txt"_s));
@@ -123,7 +94,9 @@ TEST_P(ServerCrashTest, ARunCutShortByAServerStopEndsAsAnUndisturbedOne) {
         ASSERT_TRUE(program.waitForStarted());
         QElapsedTimer waited;
         waited.start();
-        while (program.state() == QProcess::Running && AutomaticEntries() < threshold)
+        const QString automatic =
+            u"SELECT COUNT(*) AS N FROM Blacklist WHERE Agency_ID = %1 AND Manually_Entered = 0"_s.arg(kAgency);
+        while (program.state() == QProcess::Running && Rows(automatic, {u"N"_s})[0].toInt() < threshold)
             ASSERT_LT(waited.elapsed(), kWaitMs) << "the rebuild made no progress";
         ASSERT_EQ(program.state(), QProcess::Running) << "the run ended before the stop";
         if (stop == Stop::PowerLoss)
@@ -140,8 +113,7 @@ TEST_P(ServerCrashTest, ARunCutShortByAServerStopEndsAsAnUndisturbedOne) {
         const QString err = QString::fromLocal8Bit(errFile.readAll());
         if (stop == Stop::PowerLoss) {
             EXPECT_TRUE(DuplicatePairs().empty());
-            EXPECT_EQ(QueryRows(MainString(), u"SELECT * FROM Disqualifications_Queue ORDER BY ID"_s,
-                                {u"Table_ID"_s})[0][0],
+            EXPECT_EQ(Rows(u"SELECT * FROM Disqualifications_Queue ORDER BY ID"_s, {u"Table_ID"_s}).value(0),
                       QString::number(kAgency));
         } else {
             EXPECT_EQ(program.exitCode(), 0) << err.toStdString();
@@ -151,7 +123,6 @@ TEST_P(ServerCrashTest, ARunCutShortByAServerStopEndsAsAnUndisturbedOne) {
         }
         RunAgain();
         EXPECT_EQ(Outcome(), expected);
-        EXPECT_TRUE(DuplicatePairs().empty());
     }
 }
 
@@ -193,8 +164,7 @@ TEST_P(ManualEntryDuringRebuildTest, KeepsEveryManualEntryCommittedDuringTheRebu
                  {u"--gtest_also_run_disabled_tests"_s,
                   u"--gtest_filter=ManualEntryWriter.DISABLED_CommitsEntriesAheadOfTheRebuild"_s});
     ASSERT_TRUE(writer.waitForStarted());
-    const testsupport::ChildResult run =
-        testsupport::RunBinary(acceptance::kProgram, {}, testsupport::ChildEnvironment(config_));
+    const ChildResult run = Run();
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     ASSERT_TRUE(writer.waitForFinished(kWaitMs));
     ASSERT_EQ(writer.exitCode(), 0) << writer.readAllStandardOutput().toStdString();
@@ -205,11 +175,9 @@ TEST_P(ManualEntryDuringRebuildTest, KeepsEveryManualEntryCommittedDuringTheRebu
             ids << QString::fromLatin1(line);
     std::cout << ids.size() << " manual entries committed during the rebuild" << std::endl;
     ASSERT_GE(ids.size(), kManualEntries / 4);
-    EXPECT_EQ(QueryRows(MainString(),
-                        u"SELECT * FROM Blacklist WHERE ID IN (%1) AND Manually_Entered = 1"_s.arg(ids.join(u',')),
-                        {u"ID"_s})
-                  .size(),
-              static_cast<size_t>(ids.size()));
+    EXPECT_EQ(Rows(u"SELECT * FROM Blacklist WHERE ID IN (%1) AND Manually_Entered = 1"_s.arg(ids.join(u',')),
+                   {u"ID"_s}).size(),
+              ids.size());
     EXPECT_TRUE(DuplicatePairs().empty());
     const acceptance::Pairs made = PairsOf(u"SELECT * FROM Blacklist WHERE Agency_ID = %1"_s.arg(kAgency));
     for (int client = kSampleClients + 1; client <= kSampleClients + kClients; ++client)

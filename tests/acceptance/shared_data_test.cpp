@@ -3,25 +3,19 @@
 // message, leaving the data as it was.
 #include "acceptance/queue_run_fixture.h"
 #include "ado/connection.h"
-#include "support/child_process.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 
-#include <gtest/gtest.h>
-
 #include <iterator>
-
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-using acceptance::kProgram;
-using testsupport::Engine;
-using testsupport::QueryRows;
+using acceptance::ChildResult;
+using acceptance::Engine;
 
 constexpr int kClients = 3000;
 constexpr int kAgencies = 12;
@@ -51,23 +45,16 @@ protected:
         Enqueue({{u"People"_s, 5}, {u"People"_s, 50}, {u"People"_s, 500}, {u"Agencies"_s, 1}, {u"Agencies"_s, 2},
                  {u"Agencies"_s, 3}, {u"Agencies"_s, 4}, {u"Agencies"_s, 5}, {u"Agencies"_s, 6}});
     }
-
-    testsupport::ChildResult Run() {
-        return testsupport::RunBinary(kProgram, {}, testsupport::ChildEnvironment(config_));
-    }
-
     // The rows the other program has committed so far.
     int WriterRows() const {
-        return QueryRows(MainString(), u"SELECT COUNT(*) AS N FROM People WHERE [Last Name] = 'Writer'"_s,
-                         {u"N"_s})[0][0]
-            .toInt();
+        return Rows(u"SELECT COUNT(*) AS N FROM People WHERE [Last Name] = 'Writer'"_s, {u"N"_s})[0].toInt();
     }
 };
 
 TEST_P(SharedDataTest, AnotherProgramCommittingDuringTheRebuildsLosesNoEntry) {
     PrepareRun(u"undisturbed"_s);
     ASSERT_FALSE(HasFailure());
-    const testsupport::ChildResult undisturbed = Run();
+    const ChildResult undisturbed = Run();
     ASSERT_EQ(undisturbed.exitCode, 0) << undisturbed.err.toStdString();
     const acceptance::Pairs expected = PairsOf(u"SELECT * FROM Blacklist"_s);
 
@@ -79,10 +66,10 @@ TEST_P(SharedDataTest, AnotherProgramCommittingDuringTheRebuildsLosesNoEntry) {
     environment.insert(u"PGPORT"_s, qEnvironmentVariable("KESTRANE_TEST_PG_PORT"));
     QProcess writer;
     writer.setProcessEnvironment(environment);
-    writer.start(u"bash"_s, {u"-c"_s, WriterScript(GetParam())});
+    writer.start(u"bash"_s, {u"-c"_s, WriterScript(engine_)});
     ASSERT_TRUE(writer.waitForReadyRead(30000)) << writer.readAllStandardError().toStdString();
     const int before = WriterRows();
-    const testsupport::ChildResult disturbed = Run();
+    const ChildResult disturbed = Run();
     const int during = WriterRows() - before;
     writer.kill();
     writer.waitForFinished();
@@ -101,28 +88,14 @@ INSTANTIATE_TEST_SUITE_P(Engines, SharedDataTest, ::testing::Values(Engine::Jet,
 // What no wait can clear: a file that is no database, a file or folder that cannot be written, a disk that is
 // full. The run ends at once (or after what it could do) with the condition's own number and words, never
 // waiting on it as on another workstation's lock, and leaves the data as it was.
-class PermanentConditionTest : public acceptance::QueueRunFixture {
-protected:
-    // The queued requests, then the schedule's requester, as text.
-    QStringList Requests() const {
-        QStringList requests;
-        for (const QStringList& row : QueryRows(MainString(), u"SELECT * FROM Disqualifications_Queue ORDER BY ID"_s,
-                                                {u"Table_Name"_s, u"Table_ID"_s}))
-            requests << row.join(u", "_s);
-        return requests +
-               QueryRows(MainString(), u"SELECT * FROM [Parameters]"_s, {u"Next_Rebuild_Requested_By"_s})[0];
-    }
-    // Everything a run may change, as text: the Blacklist, the queue and the schedule.
-    QStringList State() const {
-        QStringList state;
-        for (const QStringList& row : QueryRows(MainString(), u"SELECT * FROM Blacklist ORDER BY ID"_s,
-                                                {u"Client_ID"_s, u"Agency_ID"_s, u"Manually_Entered"_s}))
-            state << row.join(u", "_s);
-        return state + Requests();
-    }
-};
+using PermanentConditionTest = acceptance::QueueRunFixture;
 
 TEST_P(PermanentConditionTest, EndsWithItsOwnNumberAndLeavesTheDataAsItWas) {
+    // The queued requests, then the schedule's requester.
+    const auto requests = [&] {
+        return Rows(u"SELECT * FROM Disqualifications_Queue ORDER BY ID"_s, {u"Table_Name"_s, u"Table_ID"_s}) +
+               Rows(u"SELECT * FROM [Parameters]"_s, {u"Next_Rebuild_Requested_By"_s});
+    };
     // What the run leaves: the data as it was; the main file as it was (empty); or the request it was working
     // on and those after it still queued, and the schedule still set, so that the next run does them again.
     enum class Left { Unchanged, EmptyFile, RequestsQueued };
@@ -158,39 +131,35 @@ TEST_P(PermanentConditionTest, EndsWithItsOwnNumberAndLeavesTheDataAsItWas) {
         MakeDataSet(u"case%1"_s.arg(i), {300, 6, kSeed});
         QueueAgencies(1, 3);
         ado::ClearConnectionPool();
-        const QStringList before = State();
-        const QStringList queued = Requests();
+        const QStringList before = Outcome();
+        const QStringList queued = requests();
         // The unprivileged user owns the data and settings, as the workstation's user would.
         const auto [uid, gid] = testsupport::UnprivilegedUser();
         for (const QString& path : {temp_.path(), temp_.filePath(u"case%1"_s.arg(i))})
             ASSERT_TRUE(QFile::setPermissions(path, folderReadOnly | QFile::WriteOwner));
-        ASSERT_EQ(std::system(u"chown -R %1:%2 '%3' '%4'"_s.arg(uid).arg(gid).arg(dataPath_, config_)
-                                  .toLocal8Bit()
-                                  .constData()),
-                  0);
+        const QString chown = u"chown -R %1:%2 '%3' '%4'"_s.arg(uid).arg(gid).arg(dataPath_, config_);
+        ASSERT_EQ(std::system(chown.toLocal8Bit().constData()), 0);
         const QString file = QDir(dataPath_).filePath(c.file);
         if (!c.file.isEmpty()) {
             ASSERT_TRUE(c.permissions.toInt() != 0 ? QFile::setPermissions(file, c.permissions)
                                                    : QFile::resize(file, 0));
         }
 
-        const testsupport::ChildResult run =
-            testsupport::RunBinary(acceptance::kProgram, {}, testsupport::ChildEnvironment(config_),
-                                   {.unprivileged = true, .fileSizeLimit = c.fileSizeLimit});
+        const ChildResult run = Run({}, {.unprivileged = true, .fileSizeLimit = c.fileSizeLimit});
         const QString said = run.out + run.err;
         EXPECT_EQ(run.exitCode, 1) << said.toStdString();
         for (const QString& text : c.said)
-            EXPECT_TRUE(said.contains(text.arg(dataPath_.chopped(1)))) << text.toStdString() << "\n"
-                                                                        << said.toStdString();
+            EXPECT_TRUE(said.contains(QString(text).replace(u"%1"_s, dataPath_.chopped(1))))
+                << text.toStdString() << "\n" << said.toStdString();
         EXPECT_FALSE(said.contains(u"Check other"_s)) << "waited on as a lock";
         ASSERT_TRUE(QFile::setPermissions(dataPath_, folderReadOnly | QFile::WriteOwner));
         ado::ClearConnectionPool();
         if (c.left == Left::Unchanged) {
-            EXPECT_EQ(State(), before);
+            EXPECT_EQ(Outcome(), before);
         } else if (c.left == Left::EmptyFile) {
             EXPECT_EQ(QFileInfo(file).size(), 0);
         } else {
-            const QStringList left = Requests();
+            const QStringList left = requests();
             ASSERT_GE(left.size(), 2);
             EXPECT_EQ(left.back(), queued.back());
             EXPECT_EQ(queued.mid(queued.size() - left.size()), left);

@@ -2,154 +2,97 @@
 // 2030-01-07 08:00:00: for each state of the schedule and of this workstation's registration, the status lines,
 // the seconds the run holds and waits, the exit status, and what the run leaves in the schedule and the log.
 #include "acceptance/queue_run_fixture.h"
-#include "ado/connection.h"
-#include "ado/provider.h"
 #include "data/connection_settings.h"
 #include "data/run_guard.h"
-#include "support/child_process.h"
 #include "support/free_display.h"
-#include "support/query_rows.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSysInfo>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <optional>
-#include <ostream>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-using testsupport::ChildResult;
-
-const QString kProgram = u"KSProcessDisqualificationsQueue"_s;
-const QString kWorkstation = u"WS-ACCEPT-01"_s;
+using acceptance::ChildResult;
+using acceptance::kWorkstation;
 
 const QString kIncomplete = u"Information to rebuild is missing. Rebuild not performed."_s;
 const QString kNotScheduled = u"No rebuild has been scheduled."_s;
 const QString kNotSetUp = u"This workstation is not set up for Kestrane."_s;
 const QString kNoAccess = u"This workstation does not have access to Kestrane."_s;
-const QString kAnotherRun = u"Another run holds this data. Rebuild not performed."_s;
 const QString kEmptyQueue = u"There are no disqualifications in the rebuild queue."_s;
 
-// The data a run meets: none at all (no settings), or the product's databases with [Parameters] row 1 as given.
-enum class Data { None, NoParametersRow, NothingScheduled, ByUserZero, Now, In25s, PastByUnknownUser };
+// The data a run meets: none at all (no settings), or the product's databases with [Parameters] row 1 as given,
+// a request for an agency that does not exist queued, or the data held by another run.
+enum class Data { None, NoParametersRow, NothingScheduled, ByUserZero, Now, In25s, PastByUnknownUser, AgencyMissing,
+                  AnotherRun };
 enum class Workstation { NoName, NotRegistered, Inactive, Admitted };
-// What else: a request for an agency that does not exist, or a run that holds the data.
-enum class Extra { None, AgencyMissing, AnotherRun };
 
 struct StartupCase {
     const char* name;
     Data data;
     Workstation workstation;
-    Extra extra;
     int status;         // the exit status of the run, and of --check before it
     QStringList lines;  // every status line before the summary; one ending in "since " is a prefix
     QString summary;    // the last line, with the seconds the run held and waited on the virtual clock
     // What the run leaves: [Parameters] row 1 as "requester, time", then each activity-log row as
-    // "user, workstation: notes" (this workstation is 2, the scheduling user 1).
+    // "user, workstation, notes" (this workstation is 2, the scheduling user 1).
     QStringList left;
 };
 void PrintTo(const StartupCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class StartupTest : public ::testing::Test {
+// On a virtual clock that starts at 2030-01-07 08:00:00 (kestrane-admin's schedule and the program share it).
+class StartupTest : public acceptance::RunFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(temp_.isValid());
-        // kestrane-admin's schedule and the program share the clock; the locale fixes the date format.
-        environment_ = testsupport::ChildEnvironment(temp_.filePath(u"config"_s), u"2030-01-07T08:00:00"_s);
-        environment_.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
-        dataPath_ = temp_.filePath(u"data"_s) + u'/';
+        RunFixture::SetUp();
+        UseFolder({}, u"2030-01-07T08:00:00"_s);
     }
-    void Admin(const QStringList& arguments) {
-        const ChildResult result = testsupport::RunBinary(u"kestrane-admin"_s, arguments, environment_);
-        ASSERT_EQ(result.exitCode, 0) << arguments.join(u' ').toStdString() << "\n" << result.err.toStdString();
-    }
-    ChildResult RunProgram(const QStringList& arguments = {}) {
-        return testsupport::RunBinary(kProgram, arguments, environment_);
-    }
-    // The data folder made and named in the settings, with the workstation named workstation there.
-    void Init(const QString& workstation = kWorkstation) {
-        Admin({u"init"_s, u"--data-path"_s, dataPath_});
-        QStringList configure{u"configure"_s, u"--data-path"_s, dataPath_};
-        if (!workstation.isEmpty())
-            configure << u"--workstation"_s << workstation;
-        Admin(configure);
-    }
-    QString Jet(const QString& file) const {
-        return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + dataPath_ + file + u";"_s;
-    }
-    void ExecuteOnMain(const QString& sql) {
-        ado::provider::RegisterBuiltInProviders();
-        ado::Connection connection;
-        connection.Open(Jet(u"KS.mdb"_s));
-        connection.Execute(sql);
-        connection.Close();
-        ado::ClearConnectionPool();
-    }
-
-    QTemporaryDir temp_;
-    QProcessEnvironment environment_;
-    QString dataPath_;
-};
-
-class StartupOutcomeTest : public StartupTest, public ::testing::WithParamInterface<StartupCase> {
-protected:
-    void Prepare(const StartupCase& c) {
-        Init(c.workstation == Workstation::NoName ? QString() : kWorkstation);
-        Admin({u"add-user"_s, u"planner"_s});         // ID 1
-        Admin({u"add-workstation"_s, u"WS-OTHER"_s});  // ID 1: this workstation is 2
-        if (c.workstation == Workstation::Admitted)
-            Admin({u"add-workstation"_s, kWorkstation});
-        if (c.workstation == Workstation::Inactive)
-            Admin({u"add-workstation"_s, kWorkstation, u"--inactive"_s});
+    // The product's databases, a user (ID 1), another workstation (ID 1: this one is 2), and data as given.
+    void Prepare(Data data, Workstation workstation) {
+        Init(workstation == Workstation::NoName ? QString() : kWorkstation);
+        Admin({u"add-user"_s, u"planner"_s});
+        Admin({u"add-workstation"_s, u"WS-OTHER"_s});
+        if (workstation == Workstation::Admitted || workstation == Workstation::Inactive) {
+            Admin(QStringList{u"add-workstation"_s, kWorkstation} +
+                  (workstation == Workstation::Inactive ? QStringList{u"--inactive"_s} : QStringList{}));
+        }
         const auto set = [&](const QString& user, const QString& time) {
-            ExecuteOnMain(u"UPDATE [Parameters] SET Next_Rebuild_Requested_By = %1, "
-                          u"Next_Disqualifications_Rebuild = '%2' WHERE ID = 1"_s.arg(user, time));
+            Execute(u"UPDATE [Parameters] SET Next_Rebuild_Requested_By = %1, "
+                    u"Next_Disqualifications_Rebuild = '%2' WHERE ID = 1"_s.arg(user, time));
         };
-        switch (c.data) {
-            case Data::NoParametersRow: ExecuteOnMain(u"DELETE FROM [Parameters]"_s); break;
+        switch (data) {
+            case Data::NoParametersRow: Execute(u"DELETE FROM [Parameters]"_s); break;
             // kestrane-admin refuses user 0 and unknown users: other programs of the product may write them.
             case Data::ByUserZero: set(u"0"_s, u"2030-01-01 08:00:00"_s); break;
             case Data::PastByUnknownUser: set(u"42"_s, u"2030-01-07 07:00:00"_s); break;
-            case Data::Now: Admin({u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"0"_s}); break;
+            case Data::Now:
+            case Data::AgencyMissing: Admin({u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"0"_s}); break;
             case Data::In25s: Admin({u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"25"_s}); break;
             default: break;
         }
-        if (c.extra == Extra::AgencyMissing)
+        if (data == Data::AgencyMissing)
             Admin({u"enqueue"_s, u"agency"_s, u"999"_s, u"--force"_s});
     }
-    // What the run left (see StartupCase::left).
-    QStringList Left() const {
-        QStringList left;
-        for (const QStringList& row : testsupport::QueryRows(
-                 Jet(u"KS.mdb"_s), u"SELECT * FROM [Parameters]"_s,
-                 {u"Next_Rebuild_Requested_By"_s, u"Next_Disqualifications_Rebuild"_s}))
-            left << row.join(u", "_s);
-        for (const QStringList& row :
-             testsupport::QueryRows(Jet(u"KS_users.mdb"_s), u"SELECT * FROM [Activity Log] ORDER BY ID"_s,
-                                    {u"User ID"_s, u"Workstation"_s, u"Notes"_s}))
-            left << row[0] + u", "_s + row[1] + u": "_s + row[2];
-        ado::ClearConnectionPool();
-        return left;
-    }
 };
+
+class StartupOutcomeTest : public StartupTest, public ::testing::WithParamInterface<StartupCase> {};
 
 TEST_P(StartupOutcomeTest, EndsWithItsOwnStatusLinesHoldsAndSummary) {
     const StartupCase& c = GetParam();
     if (c.data != Data::None)
-        ASSERT_NO_FATAL_FAILURE(Prepare(c));
+        Prepare(c.data, c.workstation);
+    ASSERT_FALSE(HasFailure());
     // The run that holds the data: this test process, through the lock a run takes.
     std::optional<data::RunGuard> holder;
-    if (c.extra == Extra::AnotherRun) {
+    if (c.data == Data::AnotherRun) {
         data::ConnectionSettings settings;
         settings.accessFlag = true;
         settings.dataPath = dataPath_;
@@ -159,13 +102,13 @@ TEST_P(StartupOutcomeTest, EndsWithItsOwnStatusLinesHoldsAndSummary) {
     }
 
     // The check first: it writes nothing and waits for nothing, so the run after it meets the same data.
-    const ChildResult check = RunProgram({u"--check"_s});
+    const ChildResult check = Run({u"--check"_s});
     EXPECT_EQ(check.exitCode, c.status) << check.out.toStdString() << check.err.toStdString();
     ASSERT_FALSE(check.OutLines().isEmpty());
     EXPECT_TRUE(check.OutLines().last().startsWith(u"A run would end with status %1: "_s.arg(c.status)))
         << check.out.toStdString();
 
-    const ChildResult result = RunProgram();
+    const ChildResult result = Run();
 
     EXPECT_EQ(result.exitCode, c.status) << result.err.toStdString();
     QStringList lines = result.OutLines();
@@ -178,16 +121,26 @@ TEST_P(StartupOutcomeTest, EndsWithItsOwnStatusLinesHoldsAndSummary) {
     }
     EXPECT_EQ(lines, expected);
     EXPECT_FALSE(result.err.contains(u"Run-time error"_s)) << result.err.toStdString();
-    if (c.data != Data::None)
-        EXPECT_EQ(Left(), c.left);
+    if (c.data != Data::None) {
+        EXPECT_EQ(Rows(u"SELECT * FROM [Parameters]"_s,
+                       {u"Next_Rebuild_Requested_By"_s, u"Next_Disqualifications_Rebuild"_s}) +
+                      Rows(u"SELECT * FROM [Activity Log] ORDER BY ID"_s, {u"User ID"_s, u"Workstation"_s, u"Notes"_s},
+                           UsersString()),
+                  c.left);
+    }
 }
 
 // The summary of a run that processed nothing because of why, after seconds.
 QString Nothing(const char* why, int seconds) {
     return u"Summary: 0 request(s) processed: %1; took %2 s."_s.arg(QLatin1String(why)).arg(seconds);
 }
-const QString kBegan = u"1, 2: KSProcessDisqualificationsQueue began at 07/01/2030 08:00:00."_s;
-const QString kFinished = u"1, 2: KSProcessDisqualificationsQueue finished at 07/01/2030 08:00:01."_s;
+// The status lines of a run that waits for 07/01/2030 due, begins at began and then says last.
+QStringList Ran(const char* due, const char* began, const QString& last = kEmptyQueue) {
+    return {u"Waiting for 07/01/2030 "_s + QLatin1String(due), u"Rebuild began at 07/01/2030 "_s + QLatin1String(began),
+            last};
+}
+const QString kBegan = u"1, 2, KSProcessDisqualificationsQueue began at 07/01/2030 08:00:00."_s;
+const QString kFinished = u"1, 2, KSProcessDisqualificationsQueue finished at 07/01/2030 08:00:01."_s;
 const QString kScheduled = u"1, 07/01/2030 08:00:00"_s;
 const QString kCleared = u"Null, Null"_s;
 
@@ -195,55 +148,43 @@ INSTANTIATE_TEST_SUITE_P(
     Outcomes, StartupOutcomeTest,
     ::testing::Values(
         // Each start-up message is held 5 s, and the last status 5 s more.
-        StartupCase{"IncompleteSetup", Data::None, Workstation::NoName, Extra::None, 78, {kIncomplete},
+        StartupCase{"IncompleteSetup", Data::None, Workstation::NoName, 78, {kIncomplete},
                     Nothing("the settings are incomplete", 5), {}},
-        StartupCase{"NoParametersRowAdmitted", Data::NoParametersRow, Workstation::Admitted, Extra::None, 0, {},
+        StartupCase{"NoParametersRowAdmitted", Data::NoParametersRow, Workstation::Admitted, 0, {},
                     Nothing("no rebuild has been scheduled", 5), {}},
-        StartupCase{"NothingScheduledAdmitted", Data::NothingScheduled, Workstation::Admitted, Extra::None, 0,
-                    {kNotScheduled}, Nothing("no rebuild has been scheduled", 10), {kCleared}},
-        StartupCase{"RequestedByZeroIsNothingScheduled", Data::ByUserZero, Workstation::Admitted, Extra::None,
-                    0, {kNotScheduled}, Nothing("no rebuild has been scheduled", 10),
-                    {u"0, 01/01/2030 08:00:00"_s}},
-        StartupCase{"NothingScheduledNoWorkstationName", Data::NothingScheduled, Workstation::NoName,
-                    Extra::None, 77, {kNotScheduled, kNotSetUp}, Nothing("this workstation is not admitted", 15),
-                    {kCleared}},
-        StartupCase{"ScheduledNoWorkstationName", Data::Now, Workstation::NoName, Extra::None, 77, {kNotSetUp},
+        StartupCase{"NothingScheduledAdmitted", Data::NothingScheduled, Workstation::Admitted, 0, {kNotScheduled},
+                    Nothing("no rebuild has been scheduled", 10), {kCleared}},
+        StartupCase{"RequestedByZeroIsNothingScheduled", Data::ByUserZero, Workstation::Admitted, 0, {kNotScheduled},
+                    Nothing("no rebuild has been scheduled", 10), {u"0, 01/01/2030 08:00:00"_s}},
+        StartupCase{"NothingScheduledNoWorkstationName", Data::NothingScheduled, Workstation::NoName, 77,
+                    {kNotScheduled, kNotSetUp}, Nothing("this workstation is not admitted", 15), {kCleared}},
+        StartupCase{"ScheduledNoWorkstationName", Data::Now, Workstation::NoName, 77, {kNotSetUp},
                     Nothing("this workstation is not admitted", 10), {kScheduled}},
-        StartupCase{"ScheduledNotRegistered", Data::Now, Workstation::NotRegistered, Extra::None, 77,
-                    {kNoAccess}, Nothing("this workstation is not admitted", 10), {kScheduled}},
-        StartupCase{"ScheduledInactive", Data::Now, Workstation::Inactive, Extra::None, 77, {kNoAccess},
+        StartupCase{"ScheduledNotRegistered", Data::Now, Workstation::NotRegistered, 77, {kNoAccess},
+                    Nothing("this workstation is not admitted", 10), {kScheduled}},
+        StartupCase{"ScheduledInactive", Data::Now, Workstation::Inactive, 77, {kNoAccess},
                     Nothing("this workstation is not admitted", 10), {kScheduled}},
         // The empty queue: 1 s before each log row, then the 5 s hold; the schedule is cleared.
-        StartupCase{"ScheduledAdmittedEmptyQueue", Data::Now, Workstation::Admitted, Extra::None, 0,
-                    {u"Waiting for 07/01/2030 08:00:00"_s, u"Rebuild began at 07/01/2030 08:00:00"_s,
-                     kEmptyQueue},
+        StartupCase{"ScheduledAdmittedEmptyQueue", Data::Now, Workstation::Admitted, 0, Ran("08:00:00", "08:00:00"),
                     u"Summary: 0 request(s) processed; took 7 s."_s, {kCleared, kBegan, kFinished}},
         // The wait checks the time every 10 s: a rebuild due in 25 s begins after 30.
-        StartupCase{"ScheduledAheadWaitsInStepsOfTenSeconds", Data::In25s, Workstation::Admitted, Extra::None,
-                    0,
-                    {u"Waiting for 07/01/2030 08:00:25"_s, u"Rebuild began at 07/01/2030 08:00:30"_s,
-                     kEmptyQueue},
-                    u"Summary: 0 request(s) processed; took 37 s."_s,
-                    {kCleared, u"1, 2: KSProcessDisqualificationsQueue began at 07/01/2030 08:00:30."_s,
-                     u"1, 2: KSProcessDisqualificationsQueue finished at 07/01/2030 08:00:31."_s}},
+        StartupCase{"ScheduledAheadWaitsInStepsOfTenSeconds", Data::In25s, Workstation::Admitted, 0,
+                    Ran("08:00:25", "08:00:30"), u"Summary: 0 request(s) processed; took 37 s."_s,
+                    {kCleared, u"1, 2, KSProcessDisqualificationsQueue began at 07/01/2030 08:00:30."_s,
+                     u"1, 2, KSProcessDisqualificationsQueue finished at 07/01/2030 08:00:31."_s}},
         // A time in the past begins at once; a requester missing from the user list is user 0.
-        StartupCase{"PastScheduleByAnUnknownUserBeginsAtOnce", Data::PastByUnknownUser, Workstation::Admitted,
-                    Extra::None, 0,
-                    {u"Waiting for 07/01/2030 07:00:00"_s, u"Rebuild began at 07/01/2030 08:00:00"_s,
-                     kEmptyQueue},
-                    u"Summary: 0 request(s) processed; took 7 s."_s,
+        StartupCase{"PastScheduleByAnUnknownUserBeginsAtOnce", Data::PastByUnknownUser, Workstation::Admitted, 0,
+                    Ran("07:00:00", "08:00:00"), u"Summary: 0 request(s) processed; took 7 s."_s,
                     {kCleared, u"0"_s + kBegan.mid(1), u"0"_s + kFinished.mid(1)}},
-        StartupCase{"RequestForAMissingAgencyStaysQueued", Data::Now, Workstation::Admitted, Extra::AgencyMissing,
-                    65,
-                    {u"Waiting for 07/01/2030 08:00:00"_s, u"Rebuild began at 07/01/2030 08:00:00"_s,
-                     u"There are 1 item(s) in the queue."_s, u"Total of 0 processed."_s},
+        StartupCase{"RequestForAMissingAgencyStaysQueued", Data::AgencyMissing, Workstation::Admitted, 65,
+                    Ran("08:00:00", "08:00:00", u"There are 1 item(s) in the queue."_s) << u"Total of 0 processed."_s,
                     u"Summary: 0 request(s) processed; 1 left in the queue because their agency does not exist; "
                     u"took 7 s."_s,
                     {kCleared, kBegan, kFinished}},
-        StartupCase{"AnotherRunHoldsTheData", Data::NothingScheduled, Workstation::Admitted, Extra::AnotherRun,
-                    75,
-                    {kAnotherRun, u"Process %1 on %2 since "_s.arg(QCoreApplication::applicationPid())
-                                      .arg(QSysInfo::machineHostName().section(u'.', 0, 0))},
+        StartupCase{"AnotherRunHoldsTheData", Data::AnotherRun, Workstation::Admitted, 75,
+                    {u"Another run holds this data. Rebuild not performed."_s,
+                     u"Process %1 on %2 since "_s.arg(QCoreApplication::applicationPid())
+                         .arg(QSysInfo::machineHostName().section(u'.', 0, 0))},
                     Nothing("another run holds this data", 5), {kCleared}}),
     [](const ::testing::TestParamInfo<StartupCase>& info) { return info.param.name; });
 
@@ -256,8 +197,7 @@ TEST_F(StartupTest, CommandLineAsksOrIsRefusedWithoutRunningTheJob) {
     const struct {
         QString argument;
         int status;
-        QString outStart;
-        QString err;
+        QString outStart, err;
     } cases[] = {
         {u"--help"_s, 0, usage, {}},
         {u"-h"_s, 0, usage, {}},
@@ -267,7 +207,7 @@ TEST_F(StartupTest, CommandLineAsksOrIsRefusedWithoutRunningTheJob) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.argument.toStdString());
-        const ChildResult result = RunProgram({c.argument});
+        const ChildResult result = Run({c.argument});
         EXPECT_EQ(result.exitCode, c.status);
         EXPECT_TRUE(c.outStart.isEmpty() ? result.out.isEmpty() : result.out.startsWith(c.outStart))
             << result.out.toStdString();
@@ -277,21 +217,16 @@ TEST_F(StartupTest, CommandLineAsksOrIsRefusedWithoutRunningTheJob) {
 
 // A display that nobody answers on is said once, and the run goes on headless to its end.
 TEST_F(StartupTest, DisplayThatCannotBeOpenedRunsHeadless) {
-    Init();
-    Admin({u"add-user"_s, u"planner"_s});
-    Admin({u"add-workstation"_s, kWorkstation});
-    Admin({u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"0"_s});
+    Prepare(Data::Now, Workstation::Admitted);
     const QString display = QString::fromLatin1(testsupport::FreeDisplay());
     environment_.remove(u"QT_QPA_PLATFORM"_s);
     environment_.insert(u"DISPLAY"_s, display);
 
-    const ChildResult result = RunProgram();
+    const ChildResult result = Run();
 
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.err, u"Cannot open the display "_s + display + u"; running without a display.\n"_s);
-    EXPECT_EQ(result.OutLines(),
-              (QStringList{u"Waiting for 07/01/2030 08:00:00"_s, u"Rebuild began at 07/01/2030 08:00:00"_s,
-                           kEmptyQueue, u"Summary: 0 request(s) processed; took 7 s."_s}));
+    EXPECT_EQ(result.OutLines(), Ran("08:00:00", "08:00:00") << u"Summary: 0 request(s) processed; took 7 s."_s);
 }
 
 // Under the journal each line carries its priority, and a message box (the incomplete settings, told once for
@@ -299,7 +234,7 @@ TEST_F(StartupTest, DisplayThatCannotBeOpenedRunsHeadless) {
 TEST_F(StartupTest, JournalLinesCarryTheirPriority) {
     environment_.insert(u"JOURNAL_STREAM"_s, u"8:12345"_s);
 
-    const ChildResult result = RunProgram();
+    const ChildResult result = Run();
 
     EXPECT_EQ(result.exitCode, 78);
     const QString box =
@@ -321,7 +256,7 @@ TEST_F(StartupTest, AFailingStatementAtStartUpEndsTheRunWithTheErrorReport) {
         else
             ASSERT_TRUE(QFile::remove(dataPath_ + u"KS.mdb"_s));
 
-        const ChildResult result = RunProgram();
+        const ChildResult result = Run();
 
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_TRUE(result.err.contains(apostrophe ? u"Run-time error '"_s : u"Run-time error '-2147467259':"_s))

@@ -11,10 +11,6 @@
 
 namespace testsupport {
 
-QStringList ChildResult::OutLines() const {
-    return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
 QProcessEnvironment ChildEnvironment(const QString& configHome, const QString& clock) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DISPLAY"));
@@ -52,8 +48,7 @@ ChildResult RunBinary(const QString& name, const QStringList& arguments,
     process.start(QStringLiteral(KESTRANE_BIN_DIR "/") + name, arguments);
     ChildResult result;
     const bool finished = process.waitForFinished(60000);
-    if (!finished)
-        process.kill();
+    process.kill();  // when it did not finish
     process.waitForFinished();
     result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
     result.err = QString::fromLocal8Bit(process.readAllStandardError());

@@ -14,7 +14,7 @@ struct ChildResult {
     QString out;
     QString err;
     // Standard output split into lines, without the empty last one.
-    QStringList OutLines() const;
+    QStringList OutLines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
 };
 
 // The environment of an unattended run: no display (offscreen), settings in configHome, and a virtual clock

@@ -10,6 +10,7 @@
 #include <QVersionNumber>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -22,12 +23,9 @@ namespace {
 // The newest installed server's programs, as ./build.sh finds them.
 QString ServerBinaries() {
     QVersionNumber newest;
-    for (const QString& version :
-         QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QVersionNumber number = QVersionNumber::fromString(version);
-        if (QFile::exists(QStringLiteral("/usr/lib/postgresql/%1/bin/pg_ctl").arg(version)) &&
-            number > newest)
-            newest = number;
+    for (const QString& version : QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs)) {
+        if (QFile::exists(QStringLiteral("/usr/lib/postgresql/%1/bin/pg_ctl").arg(version)))
+            newest = std::max(newest, QVersionNumber::fromString(version));
     }
     if (newest.isNull())
         throw std::runtime_error("no PostgreSQL server in /usr/lib/postgresql/*/bin");
@@ -53,54 +51,39 @@ PrivateServer::PrivateServer() : dir_(QStringLiteral("/tmp/kestrane-own-pg.XXXXX
             chown(QFile::encodeName(dir_.path()).constData(), owner->pw_uid, owner->pw_gid) != 0)
             throw std::runtime_error("cannot give the server's folder to the postgres user");
     }
-    QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                           QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                           QFile::ExeOther);
-    const QString data = dir_.filePath(QStringLiteral("data"));
-    RunAsOwner(QStringLiteral("initdb"),
-               {QStringLiteral("--no-sync"), QStringLiteral("-A"), QStringLiteral("trust"),
-                QStringLiteral("-U"), UserName(), QStringLiteral("-D"), data});
-    QFile conf(data + QStringLiteral("/postgresql.conf"));
+    chmod(QFile::encodeName(dir_.path()).constData(), 0755);
+    RunAsOwner(QStringLiteral("initdb"), {QStringLiteral("--no-sync"), QStringLiteral("-A"), QStringLiteral("trust"),
+                                          QStringLiteral("-U"), UserName(), QStringLiteral("-D"), Data()});
+    QFile conf(Data() + QStringLiteral("/postgresql.conf"));
     if (!conf.open(QIODevice::Append | QIODevice::Text))
         throw std::runtime_error("cannot write the server's settings");
-    conf.write(
-        QStringLiteral("listen_addresses = ''\nunix_socket_directories = '%1'\nport = %2\nfsync = off\n")
-            .arg(dir_.path())
-            .arg(port_)
-            .toUtf8());
+    conf.write(QStringLiteral("listen_addresses = ''\nunix_socket_directories = '%1'\nport = %2\nfsync = off\n")
+                   .arg(dir_.path())
+                   .arg(port_)
+                   .toUtf8());
     conf.close();
     Start();
 }
 
 PrivateServer::~PrivateServer() {
-    if (!running_)
-        return;
     try {
-        StopImmediately();
+        if (running_)
+            StopImmediately();
     } catch (const std::runtime_error&) {
         // Nothing more can be done; the folder goes anyway.
     }
 }
 
 void PrivateServer::Start() {
-    RunAsOwner(QStringLiteral("pg_ctl"),
-               {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")), QStringLiteral("-l"), LogFile(),
-                QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")});
+    RunAsOwner(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), Data(), QStringLiteral("-l"),
+                                          dir_.filePath(QStringLiteral("server.log")), QStringLiteral("-w"),
+                                          QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")});
     running_ = true;
 }
 
-void PrivateServer::Stop() {
-    StopWith(QStringLiteral("fast"));
-}
-
-void PrivateServer::StopImmediately() {
-    StopWith(QStringLiteral("immediate"));
-}
-
 void PrivateServer::StopWith(const QString& mode) {
-    RunAsOwner(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), dir_.filePath(QStringLiteral("data")),
-                                          QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
-                                          QStringLiteral("-m"), mode, QStringLiteral("stop")});
+    RunAsOwner(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), Data(), QStringLiteral("-w"), QStringLiteral("-t"),
+                                          QStringLiteral("60"), QStringLiteral("-m"), mode, QStringLiteral("stop")});
     running_ = false;
 }
 
@@ -119,27 +102,16 @@ QString PrivateServer::DataSource() const {
     return dir_.path() + u',' + QString::number(port_);
 }
 
-QString PrivateServer::LogFile() const {
-    return dir_.filePath(QStringLiteral("server.log"));
-}
-
 void PrivateServer::RunAsOwner(const QString& program, const QStringList& arguments) const {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    const QString path = bin_ + u'/' + program;
-    if (geteuid() == 0) {
-        process.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
-                                                             QStringLiteral("--"), path} +
-                                                     arguments);
-    } else {
-        process.start(path, arguments);
-    }
-    const bool finished = process.waitForFinished(120000);
-    if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        throw std::runtime_error(
-            (program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll()))
-                .toStdString());
-    }
+    QStringList command = QStringList{bin_ + u'/' + program} + arguments;
+    if (geteuid() == 0)
+        command = QStringList{QStringLiteral("runuser"), QStringLiteral("-u"), QStringLiteral("postgres"),
+                              QStringLiteral("--")} + command;
+    process.start(command.takeFirst(), command);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        throw std::runtime_error((program + QStringLiteral(" failed: ") + process.readAll()).toStdString());
 }
 
 }  // namespace testsupport

@@ -20,26 +20,24 @@ public:
 
     // Starts the server and returns once it takes connections. Raises std::runtime_error when it does not.
     void Start();
-    // Stops the server as an administrator does (pg_ctl stop -m fast: sessions are ended, the data is
-    // written) and returns once it is down. Raises std::runtime_error when it does not stop.
-    void Stop();
-    // Stops the server as a crash does (pg_ctl stop -m immediate: every process ends at once, the next start
-    // recovers) and returns once it is down. Raises std::runtime_error when it does not stop.
-    void StopImmediately();
+    // Stop() stops the server as an administrator does (pg_ctl stop -m fast: sessions are ended, the data is
+    // written), StopImmediately() as a crash does (-m immediate: every process ends at once, the next start
+    // recovers); each returns once it is down and raises std::runtime_error when it does not stop.
+    void Stop() { StopWith(QStringLiteral("fast")); }
+    void StopImmediately() { StopWith(QStringLiteral("immediate")); }
 
     // Creates a catalog and returns its SQLOLEDB.1 connection string (integrated security). Raises
     // ado::Error when the server refuses.
     QString NewDatabase(const QString& catalog);
     // "<socket folder>,<port>", as a Data Source.
     QString DataSource() const;
-    // The server's log, for a failing test to show.
-    QString LogFile() const;
 
 private:
     // Runs a server program (pg_ctl, initdb) as the cluster's owner. Raises std::runtime_error with its
     // output when it fails.
     void RunAsOwner(const QString& program, const QStringList& arguments) const;
     void StopWith(const QString& mode);
+    QString Data() const { return dir_.filePath(QStringLiteral("data")); }
 
     QTemporaryDir dir_;
     QString bin_;

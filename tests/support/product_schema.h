@@ -7,12 +7,9 @@
 
 namespace testsupport {
 
-// Creates the product's tables in the database that connectionString names: schema/sqlite.sql for the
-// embedded engine, schema/postgresql.sql for the server. Raises ado::Error when a statement fails.
-void LoadProductSchema(const QString& connectionString);
-
-// A new database of the given engine (dir and name are used for the embedded engine only) with the
-// product's tables; returns its connection string.
+// A new database of the given engine (dir and name are used for the embedded engine only) with the product's
+// tables (schema/sqlite.sql or schema/postgresql.sql); returns its connection string. Raises ado::Error when a
+// statement fails.
 QString NewProductDatabase(Engine engine, const QString& dir,
                            const QString& name = QStringLiteral("test.mdb"));
 

@@ -34,8 +34,8 @@ QDateTime ProgramEnvironment::DefaultStart() {
 }
 
 ProgramEnvironment::ProgramEnvironment(const QDateTime& start)
-    : previousConfigHome_(qgetenv(kConfigHome)),
-      hadConfigHome_(qEnvironmentVariableIsSet(kConfigHome)),
+    : previousConfigHome_(qEnvironmentVariableIsSet(kConfigHome) ? std::optional(qgetenv(kConfigHome))
+                                                                 : std::nullopt),
       clock_(std::make_shared<platform::VirtualClock>(start)),
       answers_(std::make_shared<platform::ScriptedAnswerer>()) {
     qputenv(kConfigHome, (dir_.path() + QStringLiteral("/config")).toLocal8Bit());
@@ -49,11 +49,10 @@ ProgramEnvironment::~ProgramEnvironment() {
     ResetProgramState();
     platform::SetMessageBoxAnswerer(nullptr);
     platform::SetClock(nullptr);
-    if (hadConfigHome_) {
-        qputenv(kConfigHome, previousConfigHome_);
-    } else {
+    if (previousConfigHome_)
+        qputenv(kConfigHome, *previousConfigHome_);
+    else
         qunsetenv(kConfigHome);
-    }
 }
 
 }  // namespace testsupport

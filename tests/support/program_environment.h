@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 namespace testsupport {
 
@@ -32,8 +33,7 @@ class ProgramEnvironment {
 
   private:
     QTemporaryDir dir_;
-    QByteArray previousConfigHome_;
-    bool hadConfigHome_ = false;
+    std::optional<QByteArray> previousConfigHome_;
     std::shared_ptr<platform::VirtualClock> clock_;
     std::shared_ptr<platform::ScriptedAnswerer> answers_;
 };

@@ -20,7 +20,6 @@ class ServerConnection {
     // Runs sql (one or more statements) and returns the first value of the last result, "" when it has no
     // row. Raises std::runtime_error when a statement fails.
     QString Exec(const QString& sql);
-    PGconn* Raw() const { return connection_; }
 
   private:
     PGconn* connection_;

@@ -1,10 +1,14 @@
-// Test databases on the private PostgreSQL server that ./build.sh test starts.
+// Test databases: SQLite files, and databases on the private PostgreSQL server that ./build.sh test starts.
 #include "support/databases.h"
 #include "support/server_connection.h"
 
 #include "ado/connection_string.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <sqlite3.h>
 
 #include <atomic>
 #include <stdexcept>
@@ -24,6 +28,25 @@ QByteArray ServerPort() {
 
 }  // namespace
 
+QString NewJetDatabase(const QString& dir, const QString& name) {
+    const QString file = QDir(dir).filePath(name);
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // Writing the schema cookie gives the file its header, so that it is a database and not an empty file.
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "PRAGMA user_version = 0", nullptr, nullptr, nullptr);
+    const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_close(db);
+    if (rc != SQLITE_OK)
+        throw std::runtime_error(("cannot create " + file + ": " + message).toStdString());
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;").arg(file);
+}
+
+QString NewDatabase(Engine engine, const QString& dir) {
+    return engine == Engine::Jet ? NewJetDatabase(dir) : NewServerDatabase();
+}
+
 ServerConnection::ServerConnection(const QString& database) {
     const QByteArray name = database.toUtf8();
     const QByteArray host = ServerHost();
@@ -36,8 +59,7 @@ ServerConnection::ServerConnection(const QString& database) {
         PQfinish(connection_);
         throw std::runtime_error("cannot connect to the test server: " + message);
     }
-    PQsetNoticeProcessor(
-        connection_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(connection_, [](void*, const char*) {}, nullptr);
 }
 
 ServerConnection::~ServerConnection() {
@@ -45,21 +67,15 @@ ServerConnection::~ServerConnection() {
 }
 
 QString ServerConnection::Exec(const QString& sql) {
-    if (!PQsendQuery(connection_, sql.toUtf8().constData()))
-        throw std::runtime_error(PQerrorMessage(connection_));
-    QString value;
-    std::string failure;
-    while (PGresult* result = PQgetResult(connection_)) {
-        const ExecStatusType status = PQresultStatus(result);
-        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && failure.empty()) {
-            failure = PQresultErrorMessage(result);
-        }
-        if (status == PGRES_TUPLES_OK) {
-            value = PQntuples(result) > 0 ? QString::fromUtf8(PQgetvalue(result, 0, 0)) : QString();
-        }
-        PQclear(result);
-    }
-    if (!failure.empty())
+    // With several statements, the result is the last one's, or the first failure's.
+    PGresult* result = PQexec(connection_, sql.toUtf8().constData());
+    const ExecStatusType status = PQresultStatus(result);
+    const std::string failure = PQresultErrorMessage(result);
+    const QString value = status == PGRES_TUPLES_OK && PQntuples(result) > 0
+                              ? QString::fromUtf8(PQgetvalue(result, 0, 0))
+                              : QString();
+    PQclear(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
         throw std::runtime_error(failure + " in " + sql.toStdString());
     return value;
 }
