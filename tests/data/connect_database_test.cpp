@@ -31,10 +31,6 @@ struct Case {
     QString main, users;
 };
 
-std::ostream& operator<<(std::ostream& out, const Case& c) {
-    return out << c.name;
-}
-
 class ConnectDatabaseTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ConnectDatabaseTest, BuildsTheSettingsAndReportsWhatIsMissing) {

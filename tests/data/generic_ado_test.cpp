@@ -1,23 +1,31 @@
 // The record operations on a real product database, with failures injected where the engine cannot be made
-// to fail at will.
+// to fail at will, and against a real lock of another session.
 
 #include "data/generic_ado.h"
+#include "ado/connection_string.h"
 #include "data/failed_writes.h"
 #include "platform/screen.h"
 #include "support/faulty_engine.h"
 #include "support/product_schema.h"
 #include "support/program_environment.h"
 #include "support/query_rows.h"
+#include "support/server_connection.h"
+
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
+#include <utility>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 using ado::faulty::Operation;
+using testsupport::Engine;
 
 // The notes of Blacklist row id ("<no row>" without one), read on a connection of their own.
 QString NotesOf(const QString& connectionString, int id) {
@@ -29,9 +37,9 @@ QString NotesOf(const QString& connectionString, int id) {
 // A product database (by default on the files) with Blacklist row 1 ("before"), and that row open for change
 // through a failing provider.
 struct OneRow {
-    explicit OneRow(testsupport::Engine engine = testsupport::Engine::Jet)
-        : jet(engine == testsupport::Engine::Jet ? datatest::kJetProvider : datatest::kServerProvider),
-          accessFlag(engine == testsupport::Engine::Jet) {
+    explicit OneRow(Engine engine = Engine::Jet)
+        : jet(engine == Engine::Jet ? datatest::kJetProvider : datatest::kServerProvider),
+          accessFlag(engine == Engine::Jet) {
         connectionString = testsupport::NewProductDatabase(engine, env.Dir());
         connection->Open(connectionString);
         connection->Execute(
@@ -66,10 +74,6 @@ struct WaitCase {
     int64_t sleptMs;
     int warnings;  // warning lines on standard error
 };
-
-std::ostream& operator<<(std::ostream& out, const WaitCase& c) {
-    return out << c.name;
-}
 
 class RecordWaitTest : public ::testing::TestWithParam<WaitCase> {};
 
@@ -198,6 +202,74 @@ TEST(RecordWait, ALockThatOutlastedItsWaitIsNotWaitedOnAgainUntilAWriteGoesThrou
     EXPECT_EQ(data::FailedWriteCount(), 2);
 }
 
+// AdoDeleteRecord against a real lock that another session holds for 25 seconds of virtual time.
+class RecordLockTest : public ::testing::TestWithParam<Engine> {};
+
+TEST_P(RecordLockTest, DeleteWaitsOutALockOf25Seconds) {
+    const Engine engine = GetParam();
+    if (engine == Engine::Server)
+        KESTRANE_REQUIRE_SERVER();
+    OneRow db(engine);  // its provider fails nothing here
+    auto& env = db.env;
+
+    // Another workstation in the middle of an update of row 1: on the files a second session with a pending
+    // write, on the server a session holding the row with SELECT ... FOR UPDATE. Each ends with its session.
+    std::unique_ptr<testsupport::ServerConnection> server;
+    sqlite3* file = nullptr;
+    if (engine == Engine::Jet) {
+        const QString path = ado::ConnectionString(db.connectionString).Get(u"Data Source"_s);
+        ASSERT_EQ(sqlite3_open_v2(path.toUtf8().constData(), &file, SQLITE_OPEN_READWRITE, nullptr),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(file, "BEGIN IMMEDIATE; UPDATE Blacklist SET Notes = 'held' WHERE ID = 1;",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+    } else {
+        server = std::make_unique<testsupport::ServerConnection>(testsupport::CatalogOf(db.connectionString));
+        server->Exec(u"BEGIN; SELECT * FROM blacklist WHERE id = 1 FOR UPDATE"_s);
+    }
+    const auto release = [&] {
+        server.reset();
+        sqlite3_close(std::exchange(file, nullptr));  // rolls the pending write back
+    };
+    const QDateTime start = env.Clock().Now();
+    // The failed attempt after which each lock message appeared: a message follows the wait of its attempt,
+    // so the next wait sees it.
+    std::vector<int> messageAfterAttempt;
+    int waits = 0;
+    env.Clock().OnSleep([&](const QDateTime& now) {
+        ++waits;
+        if (env.Answers().Shown().size() > messageAfterAttempt.size())
+            messageAfterAttempt.push_back(waits - 1);
+        if (start.secsTo(now) >= 25)
+            release();
+    });
+
+    EXPECT_TRUE(data::AdoDeleteRecord(*db.recordset, true, db.accessFlag));
+
+    EXPECT_EQ(env.Clock().TotalSleptMs(), 25 * 1000);
+    EXPECT_EQ(platform::Screen::MousePointer(), platform::vbDefault);
+    const QString advice =
+        u"\nCheck other KSProcessDisqualificationsQueue workstations to make sure they exit their update."
+        "Then click OK to continue."_s;
+    ASSERT_EQ(env.Answers().Shown().size(), 2u);
+    EXPECT_EQ(messageAfterAttempt, (std::vector<int>{11, 22}));
+    for (const platform::MessageBoxRequest& shown : env.Answers().Shown()) {
+        EXPECT_TRUE(shown.text.endsWith(advice)) << shown.text.toStdString();
+        EXPECT_GT(shown.text.size(), advice.size()) << "the engine's description comes first";
+        EXPECT_EQ(shown.buttons, platform::vbOKOnly + platform::vbInformation);
+        EXPECT_EQ(shown.title, u"KSProcessDisqualificationsQueue"_s);
+    }
+
+    env.Clock().OnSleep(nullptr);
+    release();
+    EXPECT_EQ(NotesOf(db.connectionString, 1), u"<no row>"_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, RecordLockTest, ::testing::Values(Engine::Jet, Engine::Server),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return std::string(info.param == Engine::Jet ? "Embedded" : "Server");
+                         });
+
 // The cache is refreshed after a write only when asked, and only on the embedded engine.
 TEST(RecordWrite, RefreshesOnlyWhenAskedOnTheEmbeddedEngine) {
     for (const auto& [refresh, accessFlag, refreshes] :
@@ -239,7 +311,6 @@ TEST(AdoExecute, RetriesOneTimeOutOnly) {
 // An ID below 1 only begins a row the database numbers; an ID inserts that row (on the server with the
 // server's form) and reopens on it; a row that cannot be read back gives false.
 TEST(AdoAddWithIdentity, BeginsOrInsertsTheRowAndReopensOnIt) {
-    using testsupport::Engine;
     const std::pair<Engine, int32_t> cases[] = {
         {Engine::Jet, 0}, {Engine::Jet, -3}, {Engine::Jet, 7}, {Engine::Server, 7}};
     for (const auto& [engine, id] : cases) {
