@@ -2,10 +2,6 @@
 // databases and the settings as they were, on both engines; a write waits out a lock for a bounded time.
 #include "admin_fixture.h"
 
-#include "support/query_rows.h"
-#include "support/server_connection.h"
-
-#include <QFile>
 #include <QProcess>
 
 #include <sqlite3.h>
@@ -13,14 +9,14 @@
 #include <memory>
 #include <utility>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
-using admintest::AdminEngineTest;
-using testsupport::ChildResult;
-using testsupport::Engine;
-using testsupport::QueryRows;
+using namespace admintest;
+
+INSTANTIATE_TEST_SUITE_P(Engines, AdminEngineTest, ::testing::Values(Engine::Jet, Engine::Server),
+                         [](const ::testing::TestParamInfo<Engine>& info) {
+                             return info.param == Engine::Jet ? "Jet" : "Server";
+                         });
 
 // A refused command line ("|" between the arguments; "PWFILE" stands for a file holding a password with a
 // ";"), its status, and a part of its standard error.

@@ -5,24 +5,15 @@
 #include "data/run_guard.h"
 #include "support/server_connection.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
 
 #include <functional>
 #include <optional>
-#include <tuple>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
-using admintest::AdminEngineTest;
-using admintest::AdminTest;
-using admintest::Workstation;
-using testsupport::ChildResult;
-using testsupport::Engine;
+using namespace admintest;
 
 // Python's own readers: the JSON as json.tool prints it again, the CSV rows as a JSON list of lists.
 QJsonDocument ReadWithPython(const QString& format, const QString& text) {
@@ -39,7 +30,14 @@ QJsonDocument ReadWithPython(const QString& format, const QString& text) {
     return QJsonDocument::fromJson(python.readAllStandardOutput());
 }
 
-TEST_P(AdminEngineTest, ShowsCsvAndJsonThatReadBackWithTheSameIsoDatesUnderEveryLocale) {
+// doctor's lines, each a check's name after OK, FAIL or SKIP and what it found.
+QStringList Doctor(const Workstation& workstation, int expectedStatus) {
+    const ChildResult result = workstation.Admin(QStringList{u"doctor"_s} + workstation.Catalog());
+    EXPECT_EQ(result.exitCode, expectedStatus) << result.out.toStdString() << result.err.toStdString();
+    return result.OutLines();
+}
+
+TEST_P(AdminEngineTest, ShowsCsvAndJsonThatReadBackWithTheSameIsoDatesUnderEveryLocaleAndDoctorPasses) {
     struct Case {
         QString what;
         QString format;
@@ -59,18 +57,22 @@ TEST_P(AdminEngineTest, ShowsCsvAndJsonThatReadBackWithTheSameIsoDatesUnderEvery
         SCOPED_TRACE(c.what.toStdString());
         QStringList outputs;
         for (const QString& locale : {u"C"_s, u"de_DE.UTF-8"_s}) {
-            QProcessEnvironment environment = environment_;
-            environment.insert(u"LANG"_s, locale);
-            environment.insert(u"LC_ALL"_s, locale);
-            const ChildResult result = testsupport::RunBinary(
-                u"kestrane-admin"_s, QStringList{u"show"_s, c.what, u"--format"_s, c.format} + Catalog(),
-                environment);
+            const ChildResult result =
+                Admin(QStringList{u"show"_s, c.what, u"--format"_s, c.format} + Catalog(),
+                      {u"LANG"_s, locale, u"LC_ALL"_s, locale});
             EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
             outputs << result.out;
         }
         EXPECT_EQ(outputs[0], outputs[1]);
         EXPECT_EQ(ReadWithPython(c.format, outputs[0]), QJsonDocument::fromJson(c.expected));
     }
+    // doctor passes every check on this workstation: its lines, each a check's name after OK, FAIL or SKIP.
+    QStringList checks;
+    for (const QString& line : Doctor(*this, 0))
+        checks << line.section(u':', 0, 0);
+    EXPECT_EQ(checks, (QStringList{u"OK    settings"_s, u"OK    main database"_s, u"OK    users database"_s,
+                                   u"OK    tables"_s, u"OK    workstation"_s, u"OK    schedule"_s,
+                                   u"OK    queue"_s, u"OK    run"_s}));
 }
 
 // A login whose password the settings do not hold reaches the server through libpq's password file or
@@ -98,31 +100,11 @@ TEST_F(AdminTest, ALoginPasswordComesFromLibpqsOwnFiles) {
     // clang-format on
     for (const auto& [variables, status, output] : cases) {
         SCOPED_TRACE(variables.join(u' ').toStdString());
-        QProcessEnvironment environment = environment_;
-        for (qsizetype i = 0; i + 1 < variables.size(); i += 2)
-            environment.insert(variables[i], variables[i + 1]);
-        const ChildResult result = testsupport::RunBinary(
-            u"kestrane-admin"_s, QStringList{u"show"_s, u"schedule"_s, u"--format"_s, u"csv"_s} + Catalog(),
-            environment);
+        const ChildResult result =
+            Admin(QStringList{u"show"_s, u"schedule"_s, u"--format"_s, u"csv"_s} + Catalog(), variables);
         EXPECT_EQ(result.exitCode, status) << result.err.toStdString();
         EXPECT_TRUE((status == 0 ? result.out : result.err).contains(output)) << result.err.toStdString();
     }
-}
-
-// doctor's lines, each a check's name after OK, FAIL or SKIP.
-QStringList Doctor(const Workstation& workstation, int expectedStatus) {
-    const ChildResult result = workstation.Admin(QStringList{u"doctor"_s} + workstation.Catalog());
-    EXPECT_EQ(result.exitCode, expectedStatus) << result.out.toStdString() << result.err.toStdString();
-    return result.OutLines();
-}
-
-TEST_P(AdminEngineTest, DoctorPassesEveryCheckOnAGoodWorkstation) {
-    QStringList checks;
-    for (const QString& line : Doctor(*this, 0))
-        checks << line.section(u':', 0, 0);
-    EXPECT_EQ(checks, (QStringList{u"OK    settings"_s, u"OK    main database"_s, u"OK    users database"_s,
-                                   u"OK    tables"_s, u"OK    workstation"_s, u"OK    schedule"_s,
-                                   u"OK    queue"_s, u"OK    run"_s}));
 }
 
 // Replaces before with after in the settings file, as a hand edit would.
@@ -146,9 +128,9 @@ TEST(AdminDoctorFaultTest, EachFaultFailsItsCheckWithWhatToDo) {
              EditSettings(w, "[Data]\n", "[Data]\nServer Password=s3cret\n");
              QFile::setPermissions(w.configHome_ + u"/Kestrane/KS.ini"_s,
                                    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
-             w.Execute(w.MainString(), u"ALTER TABLE Blacklist DROP COLUMN Date_Created"_s);
-             w.Execute(w.UsersString(), u"UPDATE [Application Workstation List] SET Active = 0"_s);
-             w.Execute(w.UsersString(), u"DELETE FROM [Application User List]"_s);
+             Execute(w.MainString(), u"ALTER TABLE Blacklist DROP COLUMN Date_Created"_s);
+             Execute(w.UsersString(), u"UPDATE [Application Workstation List] SET Active = 0"_s);
+             Execute(w.UsersString(), u"DELETE FROM [Application User List]"_s);
          }, {{u"FAIL  settings:"_s, u"other users can read it: chmod 600"_s},
              {u"FAIL  tables:"_s, u"Blacklist.Date_Created is missing"_s},
              {u"FAIL  workstation:"_s, u"\"WS-01\" is registered (ID 1) but not active"_s},
