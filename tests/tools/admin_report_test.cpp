@@ -1,4 +1,4 @@
-// What kestrane-admin reports: show's CSV and JSON, read back by another program under two locales, and
+// What kestrane-admin reports: show's CSV and JSON under two locales, a login through libpq's own files, and
 // doctor's line per check on a good workstation and on workstations with one fault each.
 #include "admin_fixture.h"
 
@@ -6,7 +6,6 @@
 #include "support/server_connection.h"
 
 #include <QJsonDocument>
-#include <QProcess>
 
 #include <functional>
 #include <optional>
@@ -15,21 +14,6 @@ namespace {
 
 using namespace admintest;
 
-// Python's own readers: the JSON as json.tool prints it again, the CSV rows as a JSON list of lists.
-QJsonDocument ReadWithPython(const QString& format, const QString& text) {
-    QProcess python;
-    python.start(u"python3"_s, format == u"json"_s
-                                   ? QStringList{u"-m"_s, u"json.tool"_s}
-                                   : QStringList{u"-c"_s,
-                                                 u"import csv, json, sys; "
-                                                 "json.dump(list(csv.reader(sys.stdin)), sys.stdout)"_s});
-    python.write(text.toUtf8());
-    python.closeWriteChannel();
-    EXPECT_TRUE(python.waitForFinished(30000));
-    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    return QJsonDocument::fromJson(python.readAllStandardOutput());
-}
-
 // doctor's lines, each a check's name after OK, FAIL or SKIP and what it found.
 QStringList Doctor(const Workstation& workstation, int expectedStatus) {
     const ChildResult result = workstation.Admin(QStringList{u"doctor"_s} + workstation.Catalog());
@@ -37,36 +21,31 @@ QStringList Doctor(const Workstation& workstation, int expectedStatus) {
     return result.OutLines();
 }
 
-TEST_P(AdminEngineTest, ShowsCsvAndJsonThatReadBackWithTheSameIsoDatesUnderEveryLocaleAndDoctorPasses) {
-    struct Case {
-        QString what;
-        QString format;
-        QByteArray expected;  // JSON, as Python reads the output
-    };
-    const Case cases[] = {
+TEST_P(AdminEngineTest, ShowsCsvAndJsonWithIsoDatesUnderEveryLocaleAndDoctorPasses) {
+    // What is shown in which format, and the output: JSON as its values, CSV as it is written.
+    const std::tuple<QString, QString, QByteArray> cases[] = {
         {u"queue"_s, u"json"_s,
          R"([{"Creation_Date": "2030-01-01T08:00:00", "ID": 1, "Table_ID": 1, "Table_Name": "Agencies"},
              {"Creation_Date": "2030-01-01T08:00:00", "ID": 2, "Table_ID": 2, "Table_Name": "People"}])"},
         {u"schedule"_s, u"json"_s,
          R"([{"Next_Disqualifications_Rebuild": "2030-01-01T09:00:00", "Next_Rebuild_Requested_By": 1}])"},
         {u"blacklist"_s, u"csv"_s,
-         R"([["ID", "Agency_ID", "Client_ID", "Manually_Entered", "Date_Created", "Created_By", "Notes"],
-             ["1", "1", "2", "true", "2030-02-03T04:05:06", "1", "Refused, \"twice\""]])"},
+         "ID,Agency_ID,Client_ID,Manually_Entered,Date_Created,Created_By,Notes\r\n"
+         "1,1,2,true,2030-02-03T04:05:06,1,\"Refused, \"\"twice\"\"\"\r\n"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what.toStdString());
-        QStringList outputs;
+    for (const auto& [what, format, expected] : cases) {
+        const auto read = [&](const QByteArray& text) {
+            return format == u"json"_s ? QJsonDocument::fromJson(text).toJson() : text;
+        };
         for (const QString& locale : {u"C"_s, u"de_DE.UTF-8"_s}) {
-            const ChildResult result =
-                Admin(QStringList{u"show"_s, c.what, u"--format"_s, c.format} + Catalog(),
-                      {u"LANG"_s, locale, u"LC_ALL"_s, locale});
+            SCOPED_TRACE((what + u' ' + locale).toStdString());
+            const ChildResult result = Admin(QStringList{u"show"_s, what, u"--format"_s, format} + Catalog(),
+                                             {u"LANG"_s, locale, u"LC_ALL"_s, locale});
             EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-            outputs << result.out;
+            EXPECT_EQ(read(result.out.toUtf8()), read(expected));
         }
-        EXPECT_EQ(outputs[0], outputs[1]);
-        EXPECT_EQ(ReadWithPython(c.format, outputs[0]), QJsonDocument::fromJson(c.expected));
     }
-    // doctor passes every check on this workstation: its lines, each a check's name after OK, FAIL or SKIP.
+    // doctor passes every check on this workstation.
     QStringList checks;
     for (const QString& line : Doctor(*this, 0))
         checks << line.section(u':', 0, 0);
@@ -166,10 +145,11 @@ TEST(AdminDoctorFaultTest, EachFaultFailsItsCheckWithWhatToDo) {
             run.emplace(settings);
         const QStringList lines = Doctor(workstation, 1);
         for (const auto& [start, part] : faults.lines) {
-            const auto line = std::find_if(lines.begin(), lines.end(),
-                                           [&](const QString& text) { return text.startsWith(start); });
-            ASSERT_NE(line, lines.end()) << start.toStdString() << "\n" << lines.join(u'\n').toStdString();
-            EXPECT_TRUE(line->contains(part)) << line->toStdString();
+            EXPECT_TRUE(std::any_of(
+                lines.begin(), lines.end(),
+                [&](const QString& line) { return line.startsWith(start) && line.contains(part); }))
+                << start.toStdString() << part.toStdString() << "\n"
+                << lines.join(u'\n').toStdString();
         }
     }
 }
