@@ -149,68 +149,54 @@ TEST_F(AdminTest, AddsUsersAndWorkstationsAndSchedules) {
     }
 }
 
-// The contents of the files in folder, in name order: each file of the remote folder holds its own name.
-QString Contents(const QString& folder) {
-    QStringList contents;
-    for (const QString& name : QDir(folder).entryList(QDir::Files)) {
-        QFile file(folder + name);
-        contents << (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : name + u"?"_s);
-    }
-    return contents.join(u", "_s);
-}
-
 // kestrane-admin laptop: without a terminal it closes the window without OK; at a terminal it asks,
 // refreshes the local copies when told to, and prints where the data now is.
 TEST_F(AdminTest, LaptopAsksAtATerminalRefreshesAndReports) {
-    const QString remote = temp_.filePath(u"remote"_s) + u'/';
-    const QString local = temp_.filePath(u"local"_s) + u'/';
+    const QString remote = temp_.filePath(u"remote"_s) + u'/', local = temp_.filePath(u"local"_s) + u'/';
     ASSERT_TRUE(QDir().mkpath(remote));
     for (const QString& name : {u"KS.mdb"_s, u"KS_users.mdb"_s, u"KS_lists.mdb"_s, u"KS_sands.mdb"_s}) {
-        QFile file(remote + name);
+        QFile file(remote + name);  // each file holds its own name
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(name.toUtf8());
     }
     platform::SaveSetting(u"KS"_s, u"Data"_s, u"KS Data Path"_s, local);
     platform::SaveSetting(u"KS"_s, u"Data"_s, u"Remote KS Data Path"_s, remote);
-    struct Case {
-        const char* what;
-        const char* typed;  // nullptr: no terminal
-        bool busyMain;      // another program holds the remote main file locked
-        int exitCode;
-        QString report;  // the last lines; empty when the program ended before reporting
-        QString copies;
-    };
+    // What is typed (nullptr: no terminal), whether another program holds the remote main file locked; the
+    // status, the last lines (empty when the program ended before reporting), and the local files' contents.
     // clang-format off
-    const Case cases[] = {
-        {"no terminal", nullptr, false, 0, u"Data path: <local>\nLocal data used: no\n"_s, QString()},
-        {"local with a refresh", "local\nyes\n", false, 0, u"Data path: <local>\nLocal data used: yes\n"_s,
-         u"KS.mdb, KS_sands.mdb, KS_users.mdb"_s},
-        {"remote without a refresh", "r\nn\n", false, 0, u"Data path: <remote>\nLocal data used: no\n"_s, QString()},
-        {"a busy file, then Cancel", "l\ny\ncancel\n", true, 2, QString(), QString()},
+    const std::tuple<const char*, bool, int, QString, QString> cases[] = {
+        {nullptr, false, 0, u"Data path: <local>\nLocal data used: no\n"_s, QString()},
+        {"local\nyes\n", false, 0, u"Data path: <local>\nLocal data used: yes\n"_s, u"KS.mdb KS_sands.mdb KS_users.mdb"_s},
+        {"r\nn\n", false, 0, u"Data path: <remote>\nLocal data used: no\n"_s, QString()},
+        {"l\ny\ncancel\n", true, 2, QString(), QString()},  // the busy file is not copied, then Cancel
     };
     // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [typed, busyMain, status, lastLines, copies] : cases) {
+        SCOPED_TRACE(typed ? typed : "no terminal");
         QDir(local).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(local));
-        const int lock =
-            c.busyMain ? ::open(QFile::encodeName(remote + u"KS.mdb"_s).constData(), O_RDWR) : -1;
+        const int lock = busyMain ? ::open(QFile::encodeName(remote + u"KS.mdb"_s).constData(), O_RDWR) : -1;
         struct flock range {};
         range.l_type = F_WRLCK;
         ASSERT_TRUE(lock < 0 || ::fcntl(lock, F_OFD_SETLK, &range) == 0);
-        const ChildResult result = Admin({u"laptop"_s}, {}, c.typed);
+        const ChildResult result = Admin({u"laptop"_s}, {}, typed);
         ::close(lock);
 
-        EXPECT_EQ(result.exitCode, c.exitCode) << result.out.toStdString() << result.err.toStdString();
+        EXPECT_EQ(result.exitCode, status) << result.out.toStdString() << result.err.toStdString();
         EXPECT_EQ(result.out.contains(u"Select Directory: (Remote, Local, Cancel) [Remote]"_s),
-                  c.typed != nullptr)
+                  typed != nullptr)
             << result.out.toStdString();
-        const QString report = QString(c.report).replace(u"<local>"_s, local).replace(u"<remote>"_s, remote);
+        const QString report = QString(lastLines).replace(u"<local>"_s, local).replace(u"<remote>"_s, remote);
         EXPECT_TRUE(report.isEmpty() ? !result.out.contains(u"Data path:"_s) : result.out.endsWith(report))
             << result.out.toStdString();
-        EXPECT_EQ(result.out.contains(u"File cannot be copied because it is in use."_s), c.busyMain)
+        EXPECT_EQ(result.out.contains(u"File cannot be copied because it is in use."_s), busyMain)
             << result.out.toStdString();
-        EXPECT_EQ(Contents(local), c.copies);
+        QStringList contents;
+        for (const QString& name : QDir(local).entryList(QDir::Files)) {
+            QFile file(local + name);
+            contents << (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : name + u"?"_s);
+        }
+        EXPECT_EQ(contents.join(u' '), copies);
     }
 }
 
