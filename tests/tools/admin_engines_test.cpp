@@ -70,7 +70,7 @@ const Refusal kRefusals[] = {
 // clang-format on
 
 TEST_P(AdminEngineTest, EachRefusalExitsWithItsStatusAndChangesNothing) {
-    QFile password(temp_.filePath(u"password"_s));
+    QFile password(Path(u"password"_s));
     ASSERT_TRUE(password.open(QIODevice::WriteOnly));
     password.write("pass;word\n");
     password.close();
@@ -191,14 +191,14 @@ TEST_F(AdminTest, ALoginPasswordComesFromLibpqsOwnFiles) {
     SetUpWorkstation(Engine::Server);
     AdminOk(
         {u"configure"_s, u"--server"_s, testsupport::ServerDataSource(), u"--login"_s, u"kestrane_login"_s});
-    const QString passwords = temp_.filePath(u"pgpass"_s), services = temp_.filePath(u"pg_service.conf"_s);
+    const QString passwords = Path(u"pgpass"_s), services = Path(u"pg_service.conf"_s);
     for (const auto& [file, text] : {std::pair{passwords, "*:*:*:kestrane_login:kestrane-secret\n"},
                                      {services, "[kestrane]\npassword=kestrane-secret\n"}}) {
         QFile out(file);
         ASSERT_TRUE(out.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         out.write(text);
     }
-    const QString none = temp_.filePath(u"none"_s);
+    const QString none = Path(u"none"_s);
     // The variables, then the status and a part of standard output (of standard error when it fails).
     // clang-format off
     const std::tuple<QStringList, int, QString> cases[] = {

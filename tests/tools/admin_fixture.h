@@ -5,6 +5,7 @@
 #include "ado/connection.h"
 #include "support/child_process.h"
 #include "support/databases.h"
+#include "support/program_environment.h"
 #include "support/query_rows.h"
 #include "support/server_connection.h"
 #include "support/terminal_process.h"
@@ -12,7 +13,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -122,35 +122,24 @@ public:
         return lines;
     }
 
-    QTemporaryDir temp_;
-    QString configHome_ = temp_.filePath(u"config"_s);
-    QString dataPath_ = temp_.filePath(u"data"_s) + u'/';
+    // A file or folder in the workstation's own folder.
+    QString Path(const QString& name) const { return env_.Dir() + u'/' + name; }
+
+    // The folder, which the test process's settings also use, removed at the end.
+    testsupport::ProgramEnvironment env_;
+    QString configHome_ = Path(u"config"_s);
+    QString dataPath_ = Path(u"data"_s) + u'/';
     QProcessEnvironment environment_ = testsupport::ChildEnvironment(configHome_, u"2030-01-01T08:00:00"_s);
     QString catalog_;  // on the server only
 };
 
-// A test with a workstation of its own; the test process reads the settings where the commands write them.
-class AdminTest : public ::testing::Test, protected Workstation {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(temp_.isValid());
-        savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", configHome_.toLocal8Bit());
-    }
-    void TearDown() override {
-        ado::ClearConnectionPool();
-        qputenv("XDG_CONFIG_HOME", savedConfigHome_);
-    }
-
-private:
-    QByteArray savedConfigHome_;
-};
+// A test with a workstation of its own.
+class AdminTest : public ::testing::Test, protected Workstation {};
 
 // A test on a workstation set up with SetUpWorkstation, once on each engine.
 class AdminEngineTest : public AdminTest, public ::testing::WithParamInterface<Engine> {
 protected:
     void SetUp() override {
-        AdminTest::SetUp();
         if (GetParam() == Engine::Server)
             KESTRANE_REQUIRE_SERVER();
         SetUpWorkstation(GetParam());

@@ -38,7 +38,7 @@ TEST_F(AdminTest, InitCreatesTheFourFilesWithTheTablesAndNeverOverwrites) {
 // settings file, which may hold a password, to its owner.
 TEST_F(AdminTest, ConfigureWritesTheSettingsTheProgramReads) {
     const QString settings = configHome_ + u"/Kestrane/KS.ini"_s;
-    QFile passwordFile(temp_.filePath(u"password"_s));
+    QFile passwordFile(Path(u"password"_s));
     ASSERT_TRUE(passwordFile.open(QIODevice::WriteOnly));
     passwordFile.write("s3cret=,\"x\"\nsecond line\n");
     passwordFile.close();
@@ -67,7 +67,7 @@ TEST_F(AdminTest, ConfigureWritesTheSettingsTheProgramReads) {
         QFile::remove(settings);
         QStringList arguments{u"configure"_s};
         for (const QString& argument : line.split(u'|')) {
-            arguments << (argument == u"DATA"_s     ? temp_.filePath(u"data"_s)
+            arguments << (argument == u"DATA"_s     ? Path(u"data"_s)
                           : argument == u"PWFILE"_s ? passwordFile.fileName()
                                                     : argument);
         }
@@ -152,7 +152,7 @@ TEST_F(AdminTest, AddsUsersAndWorkstationsAndSchedules) {
 // kestrane-admin laptop: without a terminal it closes the window without OK; at a terminal it asks,
 // refreshes the local copies when told to, and prints where the data now is.
 TEST_F(AdminTest, LaptopAsksAtATerminalRefreshesAndReports) {
-    const QString remote = temp_.filePath(u"remote"_s) + u'/', local = temp_.filePath(u"local"_s) + u'/';
+    const QString remote = Path(u"remote"_s) + u'/', local = Path(u"local"_s) + u'/';
     ASSERT_TRUE(QDir().mkpath(remote));
     for (const QString& name : {u"KS.mdb"_s, u"KS_users.mdb"_s, u"KS_lists.mdb"_s, u"KS_sands.mdb"_s}) {
         QFile file(remote + name);  // each file holds its own name
