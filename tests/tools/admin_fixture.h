@@ -98,22 +98,21 @@ public:
     // Every row of the tables the commands write, and the settings files, as text to compare.
     QStringList Snapshot() const {
         QStringList lines;
-        const auto add = [&](const QString& connectionString, const QString& table,
-                             const QStringList& fields) {
+        // Each table (those of the users file first) and its fields, "|" between them.
+        const std::pair<QString, QString> tables[] = {
+            {u"[Application User List]"_s, u"ID|User Name"_s},
+            {u"[Application Workstation List]"_s, u"ID|Workstation Name|Active"_s},
+            {u"[Parameters]"_s, u"ID|Next_Rebuild_Requested_By|Next_Disqualifications_Rebuild"_s},
+            {u"Disqualifications_Queue"_s, u"ID|Table_Name|Table_ID|Creation_Date"_s},
+            {u"Agencies"_s, u"ID|Name"_s},
+            {u"People"_s, u"ID|Last Name"_s},
+            {u"Blacklist"_s, u"ID|Agency_ID|Client_ID|Notes"_s}};
+        for (const auto& [table, fields] : tables) {
             for (const QStringList& row :
-                 QueryRows(connectionString, u"SELECT * FROM "_s + table + u" ORDER BY ID"_s, fields))
+                 QueryRows(table.startsWith(u"[Application"_s) ? UsersString() : MainString(),
+                           u"SELECT * FROM "_s + table + u" ORDER BY ID"_s, fields.split(u'|')))
                 lines << table + u": "_s + row.join(u" | "_s);
-        };
-        add(MainString(), u"[Parameters]"_s,
-            {u"ID"_s, u"Next_Rebuild_Requested_By"_s, u"Next_Disqualifications_Rebuild"_s});
-        add(MainString(), u"Disqualifications_Queue"_s,
-            {u"ID"_s, u"Table_Name"_s, u"Table_ID"_s, u"Creation_Date"_s});
-        add(MainString(), u"Agencies"_s, {u"ID"_s, u"Name"_s});
-        add(MainString(), u"People"_s, {u"ID"_s, u"Last Name"_s});
-        add(MainString(), u"Blacklist"_s, {u"ID"_s, u"Agency_ID"_s, u"Client_ID"_s, u"Notes"_s});
-        add(UsersString(), u"[Application User List]"_s, {u"ID"_s, u"User Name"_s});
-        add(UsersString(), u"[Application Workstation List]"_s,
-            {u"ID"_s, u"Workstation Name"_s, u"Active"_s});
+        }
         for (const QString& file : QDir(configHome_ + u"/Kestrane"_s).entryList(QDir::Files)) {
             QFile settings(configHome_ + u"/Kestrane/"_s + file);
             EXPECT_TRUE(settings.open(QIODevice::ReadOnly));
@@ -124,6 +123,13 @@ public:
 
     // A file or folder in the workstation's own folder.
     QString Path(const QString& name) const { return env_.Dir() + u'/' + name; }
+    // Writes text to a new file there, readable by its owner only, and returns its path.
+    QString WriteFile(const QString& name, const QByteArray& text) const {
+        QFile file(Path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        file.write(text);
+        return file.fileName();
+    }
 
     // The folder, which the test process's settings also use, removed at the end.
     testsupport::ProgramEnvironment env_;

@@ -14,34 +14,11 @@ namespace {
 
 using namespace admintest;
 
-// init makes the four files, each with every table of the product, and never writes over an existing one.
-TEST_F(AdminTest, InitCreatesTheFourFilesWithTheTablesAndNeverOverwrites) {
-    AdminOk({u"init"_s, u"--data-path"_s, dataPath_});
-    for (const QString& file : {u"KS.mdb"_s, u"KS_users.mdb"_s, u"KS_lists.mdb"_s, u"KS_sands.mdb"_s}) {
-        EXPECT_TRUE(
-            QueryRows(JetString(dataPath_ + file), u"SELECT * FROM [Application Workstation List]"_s, {})
-                .empty())
-            << file.toStdString();
-    }
-
-    ado::ClearConnectionPool();
-    QDir(dataPath_).removeRecursively();
-    QDir().mkpath(dataPath_);
-    QFile(dataPath_ + u"KS_lists.mdb"_s).open(QIODevice::WriteOnly);
-    const ChildResult again = Admin({u"init"_s, u"--data-path"_s, dataPath_});
-    EXPECT_EQ(again.exitCode, 65);
-    EXPECT_TRUE(again.err.contains(u"already exists"_s)) << again.err.toStdString();
-    EXPECT_EQ(QDir(dataPath_).entryList(QDir::Files), QStringList{u"KS_lists.mdb"_s});
-}
-
 // configure writes the settings the program reads, asks for a login's password at a terminal, and keeps the
 // settings file, which may hold a password, to its owner.
 TEST_F(AdminTest, ConfigureWritesTheSettingsTheProgramReads) {
     const QString settings = configHome_ + u"/Kestrane/KS.ini"_s;
-    QFile passwordFile(Path(u"password"_s));
-    ASSERT_TRUE(passwordFile.open(QIODevice::WriteOnly));
-    passwordFile.write("s3cret=,\"x\"\nsecond line\n");
-    passwordFile.close();
+    const QString passwordFile = WriteFile(u"password"_s, "s3cret=,\"x\"\nsecond line\n");
     const QFileDevice::Permissions ownerOnly =
         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser;
     // The arguments ("|" between them; "DATA" is the data folder, "PWFILE" the password file), what is typed
@@ -68,7 +45,7 @@ TEST_F(AdminTest, ConfigureWritesTheSettingsTheProgramReads) {
         QStringList arguments{u"configure"_s};
         for (const QString& argument : line.split(u'|')) {
             arguments << (argument == u"DATA"_s     ? Path(u"data"_s)
-                          : argument == u"PWFILE"_s ? passwordFile.fileName()
+                          : argument == u"PWFILE"_s ? passwordFile
                                                     : argument);
         }
         const ChildResult result = Admin(arguments, {}, typed);
@@ -96,9 +73,10 @@ TEST_F(AdminTest, ConfigureWritesTheSettingsTheProgramReads) {
     EXPECT_EQ(QFileInfo(settings).permissions(), ownerOnly);
 }
 
-// A workstation set up step by step: add-user and add-workstation print the new IDs, and schedule leaves the
+// A workstation set up step by step: init makes the four files, each with every table of the product, and
+// never writes over an existing one; add-user and add-workstation print the new IDs; schedule leaves the
 // requester and the time in the parameters row, which init leaves empty, and adds the row when it is missing.
-TEST_F(AdminTest, AddsUsersAndWorkstationsAndSchedules) {
+TEST_F(AdminTest, SetsUpAWorkstationStepByStep) {
     EXPECT_TRUE(QRegularExpression(u"^kestrane-admin \\d+\\.\\d+\\.\\d+\n$"_s)
                     .match(AdminOk({u"--version"_s}))
                     .hasMatch());
@@ -106,7 +84,18 @@ TEST_F(AdminTest, AddsUsersAndWorkstationsAndSchedules) {
     const ChildResult unconfigured = Admin({u"add-user"_s, u"planner"_s});
     EXPECT_EQ(unconfigured.exitCode, 78);
     EXPECT_TRUE(unconfigured.err.contains(u"configure"_s)) << unconfigured.err.toStdString();
+    QDir().mkpath(dataPath_);
+    const QString lists = WriteFile(u"data/KS_lists.mdb"_s, {});
+    const ChildResult over = Admin({u"init"_s, u"--data-path"_s, dataPath_});
+    EXPECT_EQ(over.exitCode, 65);
+    EXPECT_TRUE(over.err.contains(u"already exists"_s)) << over.err.toStdString();
+    EXPECT_EQ(QDir(dataPath_).entryList(QDir::Files), QStringList{u"KS_lists.mdb"_s});
+    QFile::remove(lists);
     AdminOk({u"init"_s, u"--data-path"_s, dataPath_});
+    for (const QString& file : {u"KS.mdb"_s, u"KS_users.mdb"_s, u"KS_lists.mdb"_s, u"KS_sands.mdb"_s})
+        EXPECT_TRUE(
+            QueryRows(JetString(dataPath_ + file), u"SELECT * FROM [Application Workstation List]"_s, {})
+                .empty());
     AdminOk({u"configure"_s, u"--data-path"_s, dataPath_});
 
     // Without --data-path the users file is found through the settings.
@@ -154,11 +143,8 @@ TEST_F(AdminTest, AddsUsersAndWorkstationsAndSchedules) {
 TEST_F(AdminTest, LaptopAsksAtATerminalRefreshesAndReports) {
     const QString remote = Path(u"remote"_s) + u'/', local = Path(u"local"_s) + u'/';
     ASSERT_TRUE(QDir().mkpath(remote));
-    for (const QString& name : {u"KS.mdb"_s, u"KS_users.mdb"_s, u"KS_lists.mdb"_s, u"KS_sands.mdb"_s}) {
-        QFile file(remote + name);  // each file holds its own name
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(name.toUtf8());
-    }
+    for (const QString& name : {u"KS.mdb"_s, u"KS_users.mdb"_s, u"KS_lists.mdb"_s, u"KS_sands.mdb"_s})
+        WriteFile(u"remote/"_s + name, name.toUtf8());  // each file holds its own name
     platform::SaveSetting(u"KS"_s, u"Data"_s, u"KS Data Path"_s, local);
     platform::SaveSetting(u"KS"_s, u"Data"_s, u"Remote KS Data Path"_s, remote);
     // What is typed (nullptr: no terminal), whether another program holds the remote main file locked; the
