@@ -21,20 +21,20 @@ TEST_F(AdminTest, ConfigureWritesTheSettingsTheProgramReads) {
     const QString passwordFile = WriteFile(u"password"_s, "s3cret=,\"x\"\nsecond line\n");
     const QFileDevice::Permissions ownerOnly =
         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser;
-    // The arguments ("|" between them; "DATA" is the data folder, "PWFILE" the password file), what is typed
-    // at a terminal (nullptr: no terminal), and settings of KS's "Data" section afterwards ("DATA/" is the
-    // data folder with its "/").
+    const QString data = u"|"_s + Path(u"data"_s), path = u"KS Data Path="_s + dataPath_;
+    // The arguments ("|" between them), what is typed at a terminal (nullptr: no terminal), and settings of
+    // KS's "Data" section afterwards.
     // clang-format off
     const std::tuple<QString, const char*, QStringList> cases[] = {
-        {u"--data-path|DATA"_s, nullptr, {u"Datasource Type=Access"_s, u"KS Data Path=DATA/"_s, u"Server Name=<missing>"_s}},
-        {u"--data-path|DATA|--server|db1,5433"_s, nullptr, {u"Datasource Type=SQL Server"_s, u"KS Data Path=DATA/"_s,
+        {u"--data-path"_s + data, nullptr, {u"Datasource Type=Access"_s, path, u"Server Name=<missing>"_s}},
+        {u"--data-path"_s + data + u"|--server|db1,5433"_s, nullptr, {u"Datasource Type=SQL Server"_s, path,
          u"Server Name=db1,5433"_s, u"Trusted Connection=Yes"_s, u"Server User ID=<missing>"_s}},
-        {u"--server|db1|--login|ks_app|--password-file|PWFILE"_s, nullptr, {u"Datasource Type=SQL Server"_s,
+        {u"--server|db1|--login|ks_app|--password-file|"_s + passwordFile, nullptr, {u"Datasource Type=SQL Server"_s,
          u"Trusted Connection=No"_s, u"Server User ID=ks_app"_s, u"Server Password=s3cret=,\"x\""_s,
          u"KS Data Path=<missing>"_s}},
         // Without a terminal and without a file no password is stored: libpq's own files give it.
         {u"--server|db1|--login|ks_app"_s, nullptr, {u"Trusted Connection=No"_s, u"Server Password="_s}},
-        {u"--data-path|DATA|--datasource-type|SQL Server"_s, nullptr, {u"Datasource Type=SQL Server"_s}},
+        {u"--data-path"_s + data + u"|--datasource-type|SQL Server"_s, nullptr, {u"Datasource Type=SQL Server"_s}},
         {u"--workstation|O'Brien's PC"_s, nullptr, {u"Datasource Type=<missing>"_s}},
         {u"--server|db1|--login|ks_app"_s, "s3cret\n", {u"Trusted Connection=No"_s, u"Server Password=s3cret"_s}},
     };
@@ -42,13 +42,7 @@ TEST_F(AdminTest, ConfigureWritesTheSettingsTheProgramReads) {
     for (const auto& [line, typed, expected] : cases) {
         SCOPED_TRACE(line.toStdString());
         QFile::remove(settings);
-        QStringList arguments{u"configure"_s};
-        for (const QString& argument : line.split(u'|')) {
-            arguments << (argument == u"DATA"_s     ? Path(u"data"_s)
-                          : argument == u"PWFILE"_s ? passwordFile
-                                                    : argument);
-        }
-        const ChildResult result = Admin(arguments, {}, typed);
+        const ChildResult result = Admin(QStringList{u"configure"_s} + line.split(u'|'), {}, typed);
         EXPECT_EQ(result.exitCode, 0) << result.out.toStdString() << result.err.toStdString();
         EXPECT_EQ(result.out.contains(u"Password of ks_app"_s), typed != nullptr) << result.out.toStdString();
         // A file that holds a password is its owner's only.
@@ -56,8 +50,7 @@ TEST_F(AdminTest, ConfigureWritesTheSettingsTheProgramReads) {
                     QFileInfo(settings).permissions() == ownerOnly);
         for (const QString& setting : expected) {
             const QString key = setting.section(u'=', 0, 0), value = setting.section(u'=', 1);
-            EXPECT_EQ(platform::GetSetting(u"KS"_s, u"Data"_s, key, u"<missing>"_s),
-                      value == u"DATA/"_s ? dataPath_ : value)
+            EXPECT_EQ(platform::GetSetting(u"KS"_s, u"Data"_s, key, u"<missing>"_s), value)
                 << key.toStdString();
         }
     }
@@ -151,13 +144,13 @@ TEST_F(AdminTest, LaptopAsksAtATerminalRefreshesAndReports) {
     // status, the last lines (empty when the program ended before reporting), and the local files' contents.
     // clang-format off
     const std::tuple<const char*, bool, int, QString, QString> cases[] = {
-        {nullptr, false, 0, u"Data path: <local>\nLocal data used: no\n"_s, QString()},
-        {"local\nyes\n", false, 0, u"Data path: <local>\nLocal data used: yes\n"_s, u"KS.mdb KS_sands.mdb KS_users.mdb"_s},
-        {"r\nn\n", false, 0, u"Data path: <remote>\nLocal data used: no\n"_s, QString()},
+        {nullptr, false, 0, u"Data path: "_s + local + u"\nLocal data used: no\n"_s, QString()},
+        {"local\nyes\n", false, 0, u"Data path: "_s + local + u"\nLocal data used: yes\n"_s, u"KS.mdb KS_sands.mdb KS_users.mdb"_s},
+        {"r\nn\n", false, 0, u"Data path: "_s + remote + u"\nLocal data used: no\n"_s, QString()},
         {"l\ny\ncancel\n", true, 2, QString(), QString()},  // the busy file is not copied, then Cancel
     };
     // clang-format on
-    for (const auto& [typed, busyMain, status, lastLines, copies] : cases) {
+    for (const auto& [typed, busyMain, status, report, copies] : cases) {
         SCOPED_TRACE(typed ? typed : "no terminal");
         QDir(local).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(local));
@@ -172,7 +165,6 @@ TEST_F(AdminTest, LaptopAsksAtATerminalRefreshesAndReports) {
         EXPECT_EQ(result.out.contains(u"Select Directory: (Remote, Local, Cancel) [Remote]"_s),
                   typed != nullptr)
             << result.out.toStdString();
-        const QString report = QString(lastLines).replace(u"<local>"_s, local).replace(u"<remote>"_s, remote);
         EXPECT_TRUE(report.isEmpty() ? !result.out.contains(u"Data path:"_s) : result.out.endsWith(report))
             << result.out.toStdString();
         EXPECT_EQ(result.out.contains(u"File cannot be copied because it is in use."_s), busyMain)
