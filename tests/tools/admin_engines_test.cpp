@@ -182,13 +182,12 @@ TEST_F(AdminTest, ALoginPasswordComesFromLibpqsOwnFiles) {
         {u"configure"_s, u"--server"_s, testsupport::ServerDataSource(), u"--login"_s, u"kestrane_login"_s});
     const QString passwords = WriteFile(u"pgpass"_s, "*:*:*:kestrane_login:kestrane-secret\n");
     const QString services = WriteFile(u"pg_service.conf"_s, "[kestrane]\npassword=kestrane-secret\n");
-    const QString none = Path(u"none"_s);
     // The variables, then the status and a part of standard output (of standard error when it fails).
     // clang-format off
     const std::tuple<QStringList, int, QString> cases[] = {
-        {{u"PGPASSFILE"_s, none}, 69, u"the server refused the login"_s},
+        {{u"PGPASSFILE"_s, Path(u"none"_s)}, 69, u"the server refused the login"_s},
         {{u"PGPASSFILE"_s, passwords}, 0, u"2030-01-01T09:00:00"_s},
-        {{u"PGPASSFILE"_s, none, u"PGSERVICEFILE"_s, services, u"PGSERVICE"_s, u"kestrane"_s}, 0, u"2030-01-01T09:00:00"_s},
+        {{u"PGPASSFILE"_s, Path(u"none"_s), u"PGSERVICEFILE"_s, services, u"PGSERVICE"_s, u"kestrane"_s}, 0, u"2030-01-01T09:00:00"_s},
     };
     // clang-format on
     for (const auto& [variables, status, output] : cases) {
@@ -201,12 +200,10 @@ TEST_F(AdminTest, ALoginPasswordComesFromLibpqsOwnFiles) {
 }
 
 // Replaces before with after in the settings file, as a hand edit would.
-void EditSettings(const Workstation& workstation, const QByteArray& before, const QByteArray& after) {
-    QFile file(workstation.configHome_ + u"/Kestrane/KS.ini"_s);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    const QByteArray text = file.readAll().replace(before, after);
-    file.resize(0);
-    file.write(text);
+void EditSettings(const Workstation& workstation, const QString& before, const QString& after) {
+    workstation.WriteFile(
+        u"config/Kestrane/KS.ini"_s,
+        ReadFile(workstation.configHome_ + u"/Kestrane/KS.ini"_s).replace(before, after).toUtf8());
 }
 
 TEST(AdminDoctorFaultTest, EachFaultFailsItsCheckWithWhatToDo) {

@@ -30,6 +30,12 @@ inline QString JetString(const QString& file) {
     return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + file + u";"_s;
 }
 
+// The text of a file, "<unreadable>" when it cannot be read.
+inline QString ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : u"<unreadable>"_s;
+}
+
 inline void Execute(const QString& connectionString, const QString& sql) {
     ado::Connection connection;
     connection.Open(connectionString);
@@ -113,11 +119,8 @@ public:
                            u"SELECT * FROM "_s + table + u" ORDER BY ID"_s, fields.split(u'|')))
                 lines << table + u": "_s + row.join(u" | "_s);
         }
-        for (const QString& file : QDir(configHome_ + u"/Kestrane"_s).entryList(QDir::Files)) {
-            QFile settings(configHome_ + u"/Kestrane/"_s + file);
-            EXPECT_TRUE(settings.open(QIODevice::ReadOnly));
-            lines << file + u": "_s + QString::fromUtf8(settings.readAll());
-        }
+        for (const QString& file : QDir(configHome_ + u"/Kestrane"_s).entryList(QDir::Files))
+            lines << file + u": "_s + ReadFile(configHome_ + u"/Kestrane/"_s + file);
         return lines;
     }
 

@@ -170,10 +170,8 @@ TEST_F(AdminTest, LaptopAsksAtATerminalRefreshesAndReports) {
         EXPECT_EQ(result.out.contains(u"File cannot be copied because it is in use."_s), busyMain)
             << result.out.toStdString();
         QStringList contents;
-        for (const QString& name : QDir(local).entryList(QDir::Files)) {
-            QFile file(local + name);
-            contents << (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : name + u"?"_s);
-        }
+        for (const QString& name : QDir(local).entryList(QDir::Files))
+            contents << ReadFile(local + name);
         EXPECT_EQ(contents.join(u' '), copies);
     }
 }
