@@ -13,27 +13,21 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using ado::faulty::Operation;
 
-const QString kAdvice =
-    QStringLiteral("\r\rInjected failure\n\nContact your System Administrator if this continues.");
-
 struct OpenCase {
     const char* name;
-    int32_t hresult;
-    int32_t nativeError;
+    int32_t hresult, nativeError;
     int failures;
     bool opened;
-    QString message;  // empty: no message
+    QString message;  // its start, "... trying to open connection." follows; empty: no message
     int64_t sleptMs;
     int opens;
 };
-
-std::ostream& operator<<(std::ostream& out, const OpenCase& c) {
-    return out << c.name;
-}
 
 class OpenFailureTest : public ::testing::TestWithParam<OpenCase> {};
 
@@ -45,9 +39,8 @@ TEST_P(OpenFailureTest, RetriesReportsOrStaysSilent) {
     jet.Fail(Operation::Open, c.hresult, c.failures, c.nativeError);
 
     ado::Connection connection;
-    const bool opened = data::AdoOpenConnection(connection, data::Database::Main, false);
+    EXPECT_EQ(data::AdoOpenConnection(connection, data::Database::Main, false), c.opened);
 
-    EXPECT_EQ(opened, c.opened);
     EXPECT_EQ(connection.State(), c.opened ? ado::adStateOpen : ado::adStateClosed);
     if (c.opened) {  // the system's time-outs: 3 s to connect, 18 s for a command
         EXPECT_EQ(connection.ConnectionTimeout, 3);
@@ -56,69 +49,48 @@ TEST_P(OpenFailureTest, RetriesReportsOrStaysSilent) {
     EXPECT_EQ(jet->Calls(Operation::Open), c.opens);
     EXPECT_EQ(env.Clock().TotalSleptMs(), c.sleptMs);
     EXPECT_EQ(platform::Screen::MousePointer(), platform::vbDefault);
-    if (c.message.isEmpty()) {
-        EXPECT_TRUE(env.Answers().Shown().empty());
-    } else {
-        ASSERT_EQ(env.Answers().Shown().size(), 1u);
-        EXPECT_EQ(env.Answers().Shown()[0].text, c.message);
+    ASSERT_EQ(env.Answers().Shown().size(), c.message.isEmpty() ? 0u : 1u);
+    if (!c.message.isEmpty()) {
+        EXPECT_EQ(env.Answers().Shown()[0].text,
+                  c.message +
+                      u" trying to open connection.\r\rInjected failure\n\n"
+                      "Contact your System Administrator if this continues."_s);
         EXPECT_EQ(env.Answers().Shown()[0].buttons, platform::vbOKOnly + platform::vbCritical);
     }
     EXPECT_EQ(connection.GetErrors().Count(), 0);
 }
 
+constexpr int32_t kFail = ado::E_FAIL_HR;
+
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Faults, OpenFailureTest,
     ::testing::Values(
-        OpenCase{"FiveFailuresThenOpen", ado::E_FAIL_HR, 0, 5, true, {}, 1250, 6},
-        OpenCase{"SixFailures", ado::E_FAIL_HR, 0, 6, false,
-                 QStringLiteral("Timeout error -2147467259 trying to open connection.") + kAdvice, 1250, 6},
-        OpenCase{"FiveTimeoutsThenOpen", ado::DB_E_ABORTLIMITREACHED, 0, 5, true, {}, 1250, 6},
-        OpenCase{"SixTimeouts", ado::DB_E_ABORTLIMITREACHED, 0, 6, false,
-                 QStringLiteral("Timeout error -2147217871 trying to open connection.") + kAdvice, 1250, 6},
-        OpenCase{"ServerUnreachable", ado::E_FAIL_HR, ado::SQL_SERVER_UNREACHABLE, 1, false, {}, 0, 1},
-        OpenCase{"NotADatabase", ado::E_FAIL_HR, ado::JET_NOT_A_DATABASE, 1, false, {}, 0, 1},
-        OpenCase{"SilentDFFEFC00", ado::E_FAIL_HR, -536937472, 1, false, {}, 0, 1},
-        OpenCase{"SilentFC02FC02", ado::E_FAIL_HR, -66913278, 1, false, {}, 0, 1},
+        OpenCase{"FiveFailuresThenOpen", kFail, 0, 5, true, {}, 1250, 6},
+        OpenCase{"SixFailures", kFail, 0, 6, false, u"Timeout error -2147467259"_s, 1250, 6},
+        OpenCase{"SixTimeouts", ado::DB_E_ABORTLIMITREACHED, 0, 6, false, u"Timeout error -2147217871"_s, 1250, 6},
+        OpenCase{"ServerUnreachable", kFail, ado::SQL_SERVER_UNREACHABLE, 1, false, {}, 0, 1},
+        OpenCase{"NotADatabase", kFail, ado::JET_NOT_A_DATABASE, 1, false, {}, 0, 1},
+        OpenCase{"SilentDFFEFC00", kFail, -536937472, 1, false, {}, 0, 1},
+        OpenCase{"SilentFC02FC02", kFail, -66913278, 1, false, {}, 0, 1},
         OpenCase{"ErrorsOccurred", ado::DB_E_ERRORSOCCURRED, 0, 1, false, {}, 0, 1},
-        OpenCase{"UnknownNumber", -2147217843, 0, 1, false,
-                 QStringLiteral("Unknown error #-2147217843 trying to open connection.") + kAdvice, 0, 1},
+        OpenCase{"UnknownNumber", -2147217843, 0, 1, false, u"Unknown error #-2147217843"_s, 0, 1},
         // The native number wins over E_FAIL: no retry.
-        OpenCase{"UnknownNativeNumber", ado::E_FAIL_HR, 12345, 1, false,
-                 QStringLiteral("Unknown error #12345 trying to open connection.") + kAdvice, 0, 1}),
+        OpenCase{"UnknownNativeNumber", kFail, 12345, 1, false, u"Unknown error #12345"_s, 0, 1}),
     [](const ::testing::TestParamInfo<OpenCase>& info) { return std::string(info.param.name); });
-
-TEST(AdoOpenConnection, AppendsTheSemicolonToItsWorkingCopyOnly) {
-    testsupport::ProgramEnvironment env;
-    const QString withSemicolon = testsupport::NewJetDatabase(env.Dir());
-    ASSERT_TRUE(withSemicolon.endsWith(';'));
-    const QString withoutSemicolon = withSemicolon.chopped(1);
-    datatest::FaultyEngine jet;
-    QStringList opened;
-    ado::faulty::Fault spy;
-    spy.operation = Operation::Open;
-    spy.matches = [&opened](const QString& subject) {
-        opened << subject;
-        return false;
-    };
-    jet->Add(spy);
-
-    for (const QString& original : {withoutSemicolon, withSemicolon}) {
-        data::Settings().mainConnectionString = original;
-        ado::Connection connection;
-        ASSERT_TRUE(data::AdoOpenConnection(connection, data::Database::Main, false));
-        EXPECT_EQ(data::Settings().mainConnectionString, original);
-        connection.Close();
-        ado::ClearConnectionPool();
-    }
-    EXPECT_EQ(opened, QStringList({withSemicolon, withSemicolon}));
-}
+// clang-format on
 
 // The file the main connection string names does not exist.
 struct MissingFile {
-    explicit MissingFile(const testsupport::ProgramEnvironment& env)
-        : path(env.Dir() + QStringLiteral("/data/KS.mdb")) {
-        QDir().mkpath(env.Dir() + QStringLiteral("/data"));
+    explicit MissingFile(const testsupport::ProgramEnvironment& env) : path(env.Dir() + u"/data/KS.mdb"_s) {
+        QDir().mkpath(env.Dir() + u"/data"_s);
         data::Settings().mainConnectionString = data::AccessMainConnectionString(path);
+    }
+    // What a dialog does when the person chooses a folder holding KS.mdb.
+    static void Choose(const testsupport::ProgramEnvironment& env) {
+        QDir().mkpath(env.Dir() + u"/chosen"_s);
+        data::Settings().mainConnectionString =
+            testsupport::NewJetDatabase(env.Dir() + u"/chosen"_s, u"KS.mdb"_s);
     }
     QString path;
 };
@@ -133,71 +105,78 @@ TEST(AdoOpenConnection, MissingFileWithoutDialogTakesTheCancelPathAndEnds) {
 
     ASSERT_EQ(env.Answers().Shown().size(), 1u);
     const platform::MessageBoxRequest& shown = env.Answers().Shown()[0];
-    EXPECT_EQ(shown.text, QStringLiteral("This must be set up before you may use the application."));
+    EXPECT_EQ(shown.text, u"This must be set up before you may use the application."_s);
     EXPECT_EQ(shown.buttons, platform::vbOKOnly + platform::vbCritical);
-    EXPECT_EQ(shown.title, QStringLiteral("Halvermoor Software Solutions Setup"));
+    EXPECT_EQ(shown.title, u"Halvermoor Software Solutions Setup"_s);
     EXPECT_TRUE(platform::Screen::Forms().empty());
     EXPECT_FALSE(QFileInfo::exists(missing.path));
     EXPECT_EQ(platform::Screen::MousePointer(), platform::vbDefault);
 }
 
+// The dialog is asked for the bare file name under the hourglass, and what it chose is opened; the transient
+// failures are counted over the whole call, before and after the dialog.
 TEST(AdoOpenConnection, MissingFileAsksTheDialogAndOpensWhatItChose) {
-    testsupport::ProgramEnvironment env;
-    MissingFile missing(env);
-    QStringList asked;
-    int pointerDuringDialog = -1;
-    data::SetDataLocationDialog([&](const QString& dbFile) {
-        asked << dbFile;
-        pointerDuringDialog = platform::Screen::MousePointer();
-        QDir().mkpath(env.Dir() + QStringLiteral("/chosen"));
-        data::Settings().mainConnectionString =
-            testsupport::NewJetDatabase(env.Dir() + QStringLiteral("/chosen"), QStringLiteral("KS.mdb"));
-    });
+    for (const int failures : {0, 3}) {
+        SCOPED_TRACE(failures);
+        testsupport::ProgramEnvironment env;
+        MissingFile missing(env);
+        datatest::FaultyEngine jet;
+        jet.Fail(Operation::Open, kFail, failures);
+        QStringList asked;
+        int pointerDuringDialog = -1;
+        data::SetDataLocationDialog([&](const QString& dbFile) {
+            asked << dbFile;
+            pointerDuringDialog = platform::Screen::MousePointer();
+            MissingFile::Choose(env);
+            jet.Fail(Operation::Open, kFail, failures);
+        });
 
-    ado::Connection connection;
-    EXPECT_TRUE(data::AdoOpenConnection(connection, data::Database::Main, false));
+        ado::Connection connection;
+        EXPECT_EQ(data::AdoOpenConnection(connection, data::Database::Main, false), failures == 0);
 
-    EXPECT_EQ(asked, QStringList{QStringLiteral("KS.mdb")});
-    EXPECT_EQ(pointerDuringDialog, platform::vbHourglass);
-    EXPECT_EQ(connection.State(), ado::adStateOpen);
-    EXPECT_TRUE(env.Answers().Shown().empty());
-    EXPECT_FALSE(QFileInfo::exists(missing.path));
+        EXPECT_EQ(asked, QStringList{u"KS.mdb"_s});
+        EXPECT_EQ(pointerDuringDialog, platform::vbHourglass);
+        EXPECT_EQ(connection.State(), failures == 0 ? ado::adStateOpen : ado::adStateClosed);
+        EXPECT_EQ(env.Answers().Shown().size(), failures == 0 ? 0u : 1u);
+        EXPECT_TRUE(failures == 0 ||
+                    env.Answers().Shown()[0].text.startsWith(u"Timeout error -2147467259 "_s));
+        EXPECT_EQ(env.Clock().TotalSleptMs(), failures == 0 ? 0 : 5 * 250);
+        EXPECT_FALSE(QFileInfo::exists(missing.path));
+    }
 }
 
-TEST(AdoOpenConnection, CountsTransientFailuresOverTheWholeCall) {
+// The connection string is opened with a ";" at its end, and the setting keeps what it held; a missing file
+// brings the dialog only when its Data Source is written so and after a ";".
+TEST(AdoOpenConnection, OpensTheStringAsWritten) {
     testsupport::ProgramEnvironment env;
-    MissingFile missing(env);
+    const QString good = testsupport::NewJetDatabase(env.Dir()), missing = env.Dir() + u"/KS.mdb"_s;
+    ASSERT_TRUE(good.endsWith(';'));
     datatest::FaultyEngine jet;
-    jet.Fail(Operation::Open, ado::E_FAIL_HR, 3);
-    data::SetDataLocationDialog([&](const QString&) {
-        QDir().mkpath(env.Dir() + QStringLiteral("/chosen"));
-        data::Settings().mainConnectionString =
-            testsupport::NewJetDatabase(env.Dir() + QStringLiteral("/chosen"), QStringLiteral("KS.mdb"));
-        jet.Fail(Operation::Open, ado::E_FAIL_HR, 3);
-    });
-
-    ado::Connection connection;
-    EXPECT_FALSE(data::AdoOpenConnection(connection, data::Database::Main, false));
-
-    ASSERT_EQ(env.Answers().Shown().size(), 1u);
-    EXPECT_TRUE(env.Answers().Shown()[0].text.startsWith(QStringLiteral("Timeout error -2147467259 ")));
-    EXPECT_EQ(env.Clock().TotalSleptMs(), 5 * 250);
-}
-
-TEST(AdoOpenConnection, DataSourceFoundOnlyAsWrittenAfterASemicolon) {
-    testsupport::ProgramEnvironment env;
-    const QString missing = env.Dir() + QStringLiteral("/KS.mdb");
+    QStringList opened;
+    ado::faulty::Fault spy;
+    spy.operation = Operation::Open;
+    spy.matches = [&opened](const QString& subject) {
+        opened << subject;
+        return false;
+    };
+    jet->Add(spy);
     int dialogs = 0;
     data::SetDataLocationDialog([&](const QString&) { ++dialogs; });
 
-    for (const QString& connectionString :
-         {QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;data source=") + missing + QStringLiteral(";"),
-          QStringLiteral("Data Source=") + missing + QStringLiteral(";Provider=Microsoft.Jet.OLEDB.4.0;")}) {
-        data::Settings().mainConnectionString = connectionString;
+    for (const QString& original :
+         {good.chopped(1), good, u"Provider=Microsoft.Jet.OLEDB.4.0;data source=%1;"_s.arg(missing),
+          u"Data Source=%1;Provider=Microsoft.Jet.OLEDB.4.0;"_s.arg(missing)}) {
+        SCOPED_TRACE(original.toStdString());
+        data::Settings().mainConnectionString = original;
         ado::Connection connection;
-        EXPECT_FALSE(data::AdoOpenConnection(connection, data::Database::Main, false))
-            << connectionString.toStdString();
+        EXPECT_EQ(data::AdoOpenConnection(connection, data::Database::Main, false),
+                  !original.contains(missing));
+        EXPECT_EQ(data::Settings().mainConnectionString, original);
+        if (connection.State() == ado::adStateOpen)
+            connection.Close();
+        ado::ClearConnectionPool();
     }
+    EXPECT_EQ(opened.mid(0, 2), QStringList({good, good}));
     EXPECT_EQ(dialogs, 0);
     EXPECT_TRUE(env.Answers().Shown().empty());
     EXPECT_FALSE(QFileInfo::exists(missing));

@@ -1,124 +1,61 @@
-// kestrane-admin, run as a user runs it: the files, rows and settings each command leaves behind.
+// kestrane-admin, run as a user runs it: the files, rows and settings each command leaves behind, and the
+// laptop window at a terminal.
 #include "admin_fixture.h"
 
-#include "ado/connection.h"
-#include "ado/recordset.h"
 #include "platform/settings.h"
-#include "support/query_rows.h"
-#include "support/terminal_process.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <vector>
-
-using namespace Qt::StringLiterals;
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
-using admintest::AdminTest;
-using testsupport::ChildResult;
-using testsupport::QueryRows;
-using Rows = std::vector<QStringList>;
+using namespace admintest;
 
-QString JetString(const QString& file) {
-    return u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + file + u";"_s;
-}
-
-Rows ParametersRows(const QString& connectionString) {
-    return QueryRows(connectionString, u"SELECT * FROM [Parameters]"_s,
-                     {u"ID"_s, u"Next_Rebuild_Requested_By"_s, u"Next_Disqualifications_Rebuild"_s});
-}
-
-// The scheduled time as the program reads it, whatever the engine's own text for it.
-QString ScheduledTime(const QString& connectionString) {
-    ado::Connection connection;
-    connection.Open(connectionString);
-    ado::Recordset recordset;
-    recordset.Open(u"SELECT * FROM [Parameters] WHERE ID = 1"_s, connection);
-    return recordset.Fields(u"Next_Disqualifications_Rebuild"_s).ToDate().toString(u"yyyy-MM-dd HH:mm:ss"_s);
-}
-
-TEST_F(AdminTest, InitCreatesTheFourFilesWithTheTablesAndTheParametersRowAndNeverOverwrites) {
-    AdminOk({u"init"_s, u"--data-path"_s, dataPath_});
-
-    for (const QString& file : {u"KS.mdb"_s, u"KS_users.mdb"_s, u"KS_lists.mdb"_s, u"KS_sands.mdb"_s}) {
-        SCOPED_TRACE(file.toStdString());
-        // Every file carries every table of the product.
-        EXPECT_TRUE(QueryRows(JetString(dataPath_ + file), u"SELECT * FROM [Application Workstation List]"_s,
-                              {u"ID"_s})
-                        .empty());
-    }
-    EXPECT_EQ(ParametersRows(JetString(dataPath_ + u"KS.mdb"_s)), (Rows{{u"1"_s, u"Null"_s, u"Null"_s}}));
-
-    // A second init meets an existing file and writes nothing.
-    ado::ClearConnectionPool();
-    QDir(dataPath_).removeRecursively();
-    QDir().mkpath(dataPath_);
-    QFile(dataPath_ + u"KS_lists.mdb"_s).open(QIODevice::WriteOnly);
-    const ChildResult again = Admin({u"init"_s, u"--data-path"_s, dataPath_});
-    EXPECT_EQ(again.exitCode, 65);
-    EXPECT_TRUE(again.err.contains(u"already exists"_s)) << again.err.toStdString();
-    EXPECT_EQ(QDir(dataPath_).entryList(QDir::Files), QStringList{u"KS_lists.mdb"_s});
-}
-
+// configure writes the settings the program reads, asks for a login's password at a terminal, and keeps the
+// settings file, which may hold a password, to its owner.
 TEST_F(AdminTest, ConfigureWritesTheSettingsTheProgramReads) {
-    QFile passwordFile(temp_.filePath(u"password"_s));
-    ASSERT_TRUE(passwordFile.open(QIODevice::WriteOnly));
-    passwordFile.write("s3cret=,\"x\"\nsecond line\n");
-    passwordFile.close();
-    const QString missing = u"<missing>"_s;
-    // The arguments ("|" between them; "DATA" is the data folder, "PWFILE" the password file), and settings
-    // of KS's "Data" section afterwards ("DATA/" is the data folder with its "/").
+    const QString settings = configHome_ + u"/Kestrane/KS.ini"_s;
+    const QString passwordFile = WriteFile(u"password"_s, "s3cret=,\"x\"\nsecond line\n");
+    const QFileDevice::Permissions ownerOnly =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser;
+    const QString data = u"|"_s + Path(u"data"_s), path = u"KS Data Path="_s + dataPath_;
+    // The arguments ("|" between them), what is typed at a terminal (nullptr: no terminal), and settings of
+    // KS's "Data" section afterwards.
     // clang-format off
-    const std::pair<QString, QStringList> cases[] = {
-        {u"--data-path|DATA"_s, {u"Datasource Type=Access"_s, u"KS Data Path=DATA/"_s, u"Server Name=<missing>"_s}},
-        {u"--data-path|DATA|--server|db1,5433"_s, {u"Datasource Type=SQL Server"_s, u"KS Data Path=DATA/"_s,
+    const std::tuple<QString, const char*, QStringList> cases[] = {
+        {u"--data-path"_s + data, nullptr, {u"Datasource Type=Access"_s, path, u"Server Name=<missing>"_s}},
+        {u"--data-path"_s + data + u"|--server|db1,5433"_s, nullptr, {u"Datasource Type=SQL Server"_s, path,
          u"Server Name=db1,5433"_s, u"Trusted Connection=Yes"_s, u"Server User ID=<missing>"_s}},
-        {u"--server|db1|--login|ks_app|--password-file|PWFILE"_s, {u"Datasource Type=SQL Server"_s,
+        {u"--server|db1|--login|ks_app|--password-file|"_s + passwordFile, nullptr, {u"Datasource Type=SQL Server"_s,
          u"Trusted Connection=No"_s, u"Server User ID=ks_app"_s, u"Server Password=s3cret=,\"x\""_s,
          u"KS Data Path=<missing>"_s}},
         // Without a terminal and without a file no password is stored: libpq's own files give it.
-        {u"--server|db1|--login|ks_app"_s, {u"Trusted Connection=No"_s, u"Server Password="_s}},
-        {u"--data-path|DATA|--datasource-type|SQL Server"_s, {u"Datasource Type=SQL Server"_s}},
-        {u"--workstation|O'Brien's PC"_s, {u"Datasource Type=<missing>"_s}},
+        {u"--server|db1|--login|ks_app"_s, nullptr, {u"Trusted Connection=No"_s, u"Server Password="_s}},
+        {u"--data-path"_s + data + u"|--datasource-type|SQL Server"_s, nullptr, {u"Datasource Type=SQL Server"_s}},
+        {u"--workstation|O'Brien's PC"_s, nullptr, {u"Datasource Type=<missing>"_s}},
+        {u"--server|db1|--login|ks_app"_s, "s3cret\n", {u"Trusted Connection=No"_s, u"Server Password=s3cret"_s}},
     };
     // clang-format on
-    for (const auto& [line, expected] : cases) {
+    for (const auto& [line, typed, expected] : cases) {
         SCOPED_TRACE(line.toStdString());
-        QFile::remove(configHome_ + u"/Kestrane/KS.ini"_s);
-        QStringList arguments{u"configure"_s};
-        for (const QString& argument : line.split(u'|')) {
-            arguments << (argument == u"DATA"_s     ? temp_.filePath(u"data"_s)
-                          : argument == u"PWFILE"_s ? passwordFile.fileName()
-                                                    : argument);
-        }
-        AdminOk(arguments);
+        QFile::remove(settings);
+        const ChildResult result = Admin(QStringList{u"configure"_s} + line.split(u'|'), {}, typed);
+        EXPECT_EQ(result.exitCode, 0) << result.out.toStdString() << result.err.toStdString();
+        EXPECT_EQ(result.out.contains(u"Password of ks_app"_s), typed != nullptr) << result.out.toStdString();
+        // A file that holds a password is its owner's only.
+        EXPECT_TRUE(!expected.join(u' ').contains(u"Server Password=s3cret"_s) ||
+                    QFileInfo(settings).permissions() == ownerOnly);
         for (const QString& setting : expected) {
             const QString key = setting.section(u'=', 0, 0), value = setting.section(u'=', 1);
-            EXPECT_EQ(platform::GetSetting(u"KS"_s, u"Data"_s, key, missing),
-                      value == u"DATA/"_s ? dataPath_ : value)
+            EXPECT_EQ(platform::GetSetting(u"KS"_s, u"Data"_s, key, u"<missing>"_s), value)
                 << key.toStdString();
         }
     }
     EXPECT_EQ(platform::GetSetting(u"Halvermoor Software"_s, u"Settings"_s, u"Workstation Name"_s),
               u"O'Brien's PC"_s);
-}
-
-TEST_F(AdminTest, APasswordIsNeverLeftInAFileOthersCanRead) {
-    const QString settings = configHome_ + u"/Kestrane/KS.ini"_s;
-    const QFileDevice::Permissions ownerOnly =
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser;
-    // At a terminal the password is asked for.
-    const ChildResult asked = testsupport::RunBinaryOnTerminal(
-        u"kestrane-admin"_s, {u"configure"_s, u"--server"_s, u"db1"_s, u"--login"_s, u"ks_app"_s},
-        environment_, "s3cret\n");
-    EXPECT_EQ(asked.exitCode, 0) << asked.out.toStdString();
-    EXPECT_TRUE(asked.out.contains(u"Password of ks_app"_s)) << asked.out.toStdString();
-    EXPECT_EQ(QFileInfo(settings).permissions(), ownerOnly);
-    EXPECT_EQ(platform::GetSetting(u"KS"_s, u"Data"_s, u"Server Password"_s), u"s3cret"_s);
 
     // A file someone opened up is closed again, and the administrator is told.
     ASSERT_TRUE(QFile::setPermissions(settings, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
@@ -129,14 +66,30 @@ TEST_F(AdminTest, APasswordIsNeverLeftInAFileOthersCanRead) {
     EXPECT_EQ(QFileInfo(settings).permissions(), ownerOnly);
 }
 
-TEST_F(AdminTest, AddUserAndAddWorkstationPrintTheNewIds) {
+// A workstation set up step by step: init makes the four files, each with every table of the product, and
+// never writes over an existing one; add-user and add-workstation print the new IDs; schedule leaves the
+// requester and the time in the parameters row, which init leaves empty, and adds the row when it is missing.
+TEST_F(AdminTest, SetsUpAWorkstationStepByStep) {
+    EXPECT_TRUE(QRegularExpression(u"^kestrane-admin \\d+\\.\\d+\\.\\d+\n$"_s)
+                    .match(AdminOk({u"--version"_s}))
+                    .hasMatch());
     // Before configure there is no data folder to add to.
     const ChildResult unconfigured = Admin({u"add-user"_s, u"planner"_s});
     EXPECT_EQ(unconfigured.exitCode, 78);
     EXPECT_TRUE(unconfigured.err.contains(u"configure"_s)) << unconfigured.err.toStdString();
+    QDir().mkpath(dataPath_);
+    const QString lists = WriteFile(u"data/KS_lists.mdb"_s, {});
+    const ChildResult over = Admin({u"init"_s, u"--data-path"_s, dataPath_});
+    EXPECT_EQ(over.exitCode, 65);
+    EXPECT_TRUE(over.err.contains(u"already exists"_s)) << over.err.toStdString();
+    EXPECT_EQ(QDir(dataPath_).entryList(QDir::Files), QStringList{u"KS_lists.mdb"_s});
+    QFile::remove(lists);
     AdminOk({u"init"_s, u"--data-path"_s, dataPath_});
+    for (const QString& file : {u"KS.mdb"_s, u"KS_users.mdb"_s, u"KS_lists.mdb"_s, u"KS_sands.mdb"_s})
+        EXPECT_TRUE(
+            QueryRows(JetString(dataPath_ + file), u"SELECT * FROM [Application Workstation List]"_s, {})
+                .empty());
     AdminOk({u"configure"_s, u"--data-path"_s, dataPath_});
-    const QString users = JetString(dataPath_ + u"KS_users.mdb"_s);
 
     // Without --data-path the users file is found through the settings.
     EXPECT_EQ(AdminOk({u"add-user"_s, u"planner"_s}), u"1\n"_s);
@@ -144,7 +97,7 @@ TEST_F(AdminTest, AddUserAndAddWorkstationPrintTheNewIds) {
     EXPECT_EQ(AdminOk({u"add-workstation"_s, u"WS-01"_s}), u"1\n"_s);
     EXPECT_EQ(AdminOk({u"add-workstation"_s, u"WS-02"_s, u"--inactive"_s}), u"2\n"_s);
     EXPECT_EQ(AdminOk({u"add-user"_s, u"planner"_s, u"--allow-duplicate"_s}), u"3\n"_s);
-
+    const QString users = UsersString();
     EXPECT_EQ(
         QueryRows(users, u"SELECT * FROM [Application User List] ORDER BY ID"_s, {u"ID"_s, u"User Name"_s}),
         (Rows{{u"1"_s, u"planner"_s}, {u"2"_s, u"O'Neil"_s}, {u"3"_s, u"planner"_s}}));
@@ -155,47 +108,71 @@ TEST_F(AdminTest, AddUserAndAddWorkstationPrintTheNewIds) {
     EXPECT_EQ(QueryRows(users, u"SELECT * FROM [Application Workstation List] ORDER BY ID"_s,
                         {u"Workstation Name"_s}),
               (Rows{{u"WS-01"_s}, {u"WS-02"_s}}));
-}
 
-TEST_F(AdminTest, BothProgramsTellTheirVersion) {
-    for (const QString& program : {u"kestrane-admin"_s, u"KSProcessDisqualificationsQueue"_s}) {
-        const ChildResult result = testsupport::RunBinary(program, {u"--version"_s}, environment_);
-        EXPECT_EQ(result.exitCode, 0);
-        EXPECT_TRUE(
-            QRegularExpression(u"^"_s + program + u" \\d+\\.\\d+\\.\\d+\n$"_s).match(result.out).hasMatch())
-            << result.out.toStdString();
+    // The schedule's arguments, and the parameters row with ID 1 afterwards as show prints it.
+    const std::pair<QStringList, QString> cases[] = {
+        {{}, u","_s},
+        // ISO 8601 with "T" and without seconds, as a script writes it.
+        {{u"--user"_s, u"1"_s, u"--at"_s, u"2030-02-03T04:05"_s}, u"1,2030-02-03T04:05:00"_s},
+        // From the clock the command runs on (the virtual clock stands at 2030-01-01 08:00:00).
+        {{u"--user"_s, u"1"_s, u"--in"_s, u"90"_s}, u"1,2030-01-01T08:01:30"_s},
+        {{u"--clear"_s}, u","_s},
+        {{u"DELETE"_s, u"--user"_s, u"1"_s, u"--at"_s, u"2030-05-06 07:08:09"_s}, u"1,2030-05-06T07:08:09"_s},
+    };
+    for (const auto& [given, row] : cases) {
+        SCOPED_TRACE(given.join(u' ').toStdString());
+        QStringList arguments = given;
+        if (arguments.removeAll(u"DELETE"_s) > 0)  // the row is missing
+            Execute(MainString(), u"DELETE FROM [Parameters]"_s);
+        if (!arguments.isEmpty())
+            AdminOk(QStringList{u"schedule"_s, u"--data-path"_s, dataPath_} + arguments);
+        EXPECT_EQ(AdminOk({u"show"_s, u"schedule"_s, u"--format"_s, u"csv"_s, u"--data-path"_s, dataPath_}),
+                  u"Next_Rebuild_Requested_By,Next_Disqualifications_Rebuild\r\n"_s + row + u"\r\n"_s);
     }
 }
 
-TEST_F(AdminTest, ScheduleLeavesTheScheduleInTheParametersRowAndAddsTheRowWhenMissing) {
-    AdminOk({u"init"_s, u"--data-path"_s, dataPath_});
-    AdminOk({u"add-user"_s, u"planner"_s, u"--data-path"_s, dataPath_});
-    const QString main = JetString(dataPath_ + u"KS.mdb"_s);
-    // The arguments, then the requester and the time (yyyy-MM-dd HH:mm:ss, or "Null") in the row afterwards.
-    struct Case {
-        QStringList arguments;
-        QString requestedBy, time;
-        bool rowMissing = false;
+// kestrane-admin laptop: without a terminal it closes the window without OK; at a terminal it asks,
+// refreshes the local copies when told to, and prints where the data now is.
+TEST_F(AdminTest, LaptopAsksAtATerminalRefreshesAndReports) {
+    const QString remote = Path(u"remote"_s) + u'/', local = Path(u"local"_s) + u'/';
+    ASSERT_TRUE(QDir().mkpath(remote));
+    for (const QString& name : {u"KS.mdb"_s, u"KS_users.mdb"_s, u"KS_lists.mdb"_s, u"KS_sands.mdb"_s})
+        WriteFile(u"remote/"_s + name, name.toUtf8());  // each file holds its own name
+    platform::SaveSetting(u"KS"_s, u"Data"_s, u"KS Data Path"_s, local);
+    platform::SaveSetting(u"KS"_s, u"Data"_s, u"Remote KS Data Path"_s, remote);
+    // What is typed (nullptr: no terminal), whether another program holds the remote main file locked; the
+    // status, the last lines (empty when the program ended before reporting), and the local files' contents.
+    // clang-format off
+    const std::tuple<const char*, bool, int, QString, QString> cases[] = {
+        {nullptr, false, 0, u"Data path: "_s + local + u"\nLocal data used: no\n"_s, QString()},
+        {"local\nyes\n", false, 0, u"Data path: "_s + local + u"\nLocal data used: yes\n"_s, u"KS.mdb KS_sands.mdb KS_users.mdb"_s},
+        {"r\nn\n", false, 0, u"Data path: "_s + remote + u"\nLocal data used: no\n"_s, QString()},
+        {"l\ny\ncancel\n", true, 2, QString(), QString()},  // the busy file is not copied, then Cancel
     };
-    const Case cases[] = {
-        // ISO 8601 with "T" and without seconds, as a script writes it.
-        {{u"--user"_s, u"1"_s, u"--at"_s, u"2030-02-03T04:05"_s}, u"1"_s, u"2030-02-03 04:05:00"_s},
-        // From the clock the command runs on (the virtual clock stands at 2030-01-01 08:00:00).
-        {{u"--user"_s, u"1"_s, u"--in"_s, u"90"_s}, u"1"_s, u"2030-01-01 08:01:30"_s},
-        {{u"--clear"_s}, u"Null"_s, u"Null"_s},
-        {{u"--user"_s, u"1"_s, u"--at"_s, u"2030-05-06 07:08:09"_s}, u"1"_s, u"2030-05-06 07:08:09"_s, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
-        if (c.rowMissing)
-            Execute(main, u"DELETE FROM [Parameters]"_s);
-        ado::ClearConnectionPool();
-        AdminOk(QStringList{u"schedule"_s, u"--data-path"_s, dataPath_} + c.arguments);
+    // clang-format on
+    for (const auto& [typed, busyMain, status, report, copies] : cases) {
+        SCOPED_TRACE(typed ? typed : "no terminal");
+        QDir(local).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(local));
+        const int lock = busyMain ? ::open(QFile::encodeName(remote + u"KS.mdb"_s).constData(), O_RDWR) : -1;
+        struct flock range {};
+        range.l_type = F_WRLCK;
+        ASSERT_TRUE(lock < 0 || ::fcntl(lock, F_OFD_SETLK, &range) == 0);
+        const ChildResult result = Admin({u"laptop"_s}, {}, typed);
+        ::close(lock);
 
-        const Rows rows = ParametersRows(main);
-        ASSERT_EQ(rows.size(), 1u);
-        EXPECT_EQ(rows[0].mid(0, 2), (QStringList{u"1"_s, c.requestedBy}));
-        EXPECT_EQ(c.time == u"Null"_s ? rows[0][2] : ScheduledTime(main), c.time);
+        EXPECT_EQ(result.exitCode, status) << result.out.toStdString() << result.err.toStdString();
+        EXPECT_EQ(result.out.contains(u"Select Directory: (Remote, Local, Cancel) [Remote]"_s),
+                  typed != nullptr)
+            << result.out.toStdString();
+        EXPECT_TRUE(report.isEmpty() ? !result.out.contains(u"Data path:"_s) : result.out.endsWith(report))
+            << result.out.toStdString();
+        EXPECT_EQ(result.out.contains(u"File cannot be copied because it is in use."_s), busyMain)
+            << result.out.toStdString();
+        QStringList contents;
+        for (const QString& name : QDir(local).entryList(QDir::Files))
+            contents << ReadFile(local + name);
+        EXPECT_EQ(contents.join(u' '), copies);
     }
 }
 
