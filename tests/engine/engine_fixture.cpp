@@ -14,21 +14,12 @@
 
 namespace enginetest {
 
-namespace {
-
 // The trace file of this test program, named before any statement runs.
-QString TraceFile() {
+const QString kTraceFile = [] {
     static QTemporaryDir dir;
-    static const QString file = dir.path() + QStringLiteral("/statements.tsv");
-    return file;
-}
-
-const bool kTraceNamed = [] {
-    qputenv("KESTRANE_SQL_TRACE", TraceFile().toLocal8Bit());
-    return true;
+    qputenv("KESTRANE_SQL_TRACE", (dir.path() + "/statements.tsv").toLocal8Bit());
+    return dir.path() + "/statements.tsv";
 }();
-
-}  // namespace
 
 std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
     return info.param == Engine::Jet ? "Jet" : "Server";
@@ -122,10 +113,10 @@ QStringList EngineFixture::Shown() {
     return shown;
 }
 
-StatementTrace::StatementTrace() : start_(QFile(TraceFile()).size()) {}
+StatementTrace::StatementTrace() : start_(QFile(kTraceFile).size()) {}
 
 QStringList StatementTrace::Written() const {
-    QFile file(TraceFile());
+    QFile file(kTraceFile);
     QStringList written;
     if (!file.open(QIODevice::ReadOnly))
         return written;

@@ -16,6 +16,7 @@
 namespace enginetest {
 namespace {
 
+using ado::faulty::Operation;
 using engine::AgencyRebuildFlags;
 namespace texts = testsupport::texts;
 
@@ -143,8 +144,7 @@ TEST_P(AgencySkipTest, TouchesNothingUnlessSomethingChangedOrForced) {
     engine::RebuildAgencyDisqualifications(7, GetParam().second, messageWindow_);
 
     const bool rebuilt = GetParam().first != std::string("NoFlagChanged");
-    EXPECT_EQ(faulty->Calls(ado::faulty::Operation::Open) + faulty->Calls(ado::faulty::Operation::Query) > 0,
-              rebuilt);
+    EXPECT_EQ(faulty->Calls(Operation::Open) + faulty->Calls(Operation::Query) > 0, rebuilt);
     EXPECT_EQ(Count(), rebuilt ? 0 : 1);
     EXPECT_TRUE(platform::Screen::Forms().empty());
     EXPECT_TRUE(app::gfrmMessage.IsEmpty());
@@ -166,26 +166,14 @@ TEST_F(EngineFixture, OnTheFilesEachWriteRefreshesTheCache) {
 
     engine::RebuildAgencyDisqualifications(7, FromQueue(kRefusesDrug), messageWindow_);
 
-    EXPECT_EQ(faulty->Calls(ado::faulty::Operation::RefreshCache), 3);
+    EXPECT_EQ(faulty->Calls(Operation::RefreshCache), 3);
     EXPECT_EQ(Entries(), (std::vector<Entry>{{10, 7, false, "Drug Related - Case On File (Automatic)"}}));
 }
 
 // On the server a list whose flight fails, before the server ran it or after it committed (the answer lost on
 // the way back), is worked one by one: the same entries, none twice, nothing shown.
-struct ListFailureCase {
-    const char* name;
-    ado::faulty::Operation operation;
-    bool afterCall;
-};
-
-const ListFailureCase kListFailureCases[] = {
-    {"DuplicateTestsFail", ado::faulty::Operation::HasRows, false},
-    {"DuplicateTestsAnswerLost", ado::faulty::Operation::HasRows, true},
-    {"InsertsFail", ado::faulty::Operation::InsertAll, false},
-    {"InsertsAnswerLost", ado::faulty::Operation::InsertAll, true},
-};
-
-class AgencyListFailureTest : public EngineFixture, public ::testing::WithParamInterface<ListFailureCase> {
+class AgencyListFailureTest : public EngineFixture,
+                              public ::testing::WithParamInterface<std::tuple<Operation, bool>> {
 protected:
     void SetUp() override { UseDatabase(Engine::Server); }
 };
@@ -193,26 +181,32 @@ protected:
 TEST_P(AgencyListFailureTest, WorksTheListOneByOne) {
     InsertAgency(1, kRefusesDrug);
     InsertCharge(1, {1, 0, 0, 0});
+    QStringList cases;  // two lists; some clients twice in one
     for (int client = 1; client <= 300; ++client)
-        InsertCases(client, 1, client % 100 == 0 ? 2 : 1);  // two lists; some clients twice in one
+        cases << QStringList(client % 100 == 0 ? 2 : 1, QString::asprintf("(%d, 1)", client));
+    Insert("Cases ([People ID], [Court Charge])", cases);
     InsertEntries({{7, 1, true, "By hand"}});
     datatest::FaultyEngine faulty(datatest::kServerProvider);
     ado::faulty::Fault fault;
-    fault.operation = GetParam().operation;
-    fault.afterCall = GetParam().afterCall;
+    std::tie(fault.operation, fault.afterCall) = GetParam();
     faulty->Add(fault);
 
     engine::RebuildAgencyDisqualifications(1, FromQueue(kRefusesDrug), messageWindow_);
 
-    EXPECT_EQ(faulty->Calls(GetParam().operation), 2);
+    EXPECT_EQ(faulty->Calls(fault.operation), 2);
     EXPECT_EQ(Count(), 300);
     EXPECT_TRUE(Query("SELECT Client_ID FROM Blacklist GROUP BY Client_ID HAVING COUNT(*) > 1").empty());
     EXPECT_EQ(Entries("Manually_Entered = " + T()), (std::vector<Entry>{{7, 1, true, "By hand"}}));
     EXPECT_TRUE(Shown().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, AgencyListFailureTest, ::testing::ValuesIn(kListFailureCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AgencyListFailureTest,
+    ::testing::Combine(::testing::Values(Operation::HasRows, Operation::InsertAll), ::testing::Bool()),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param) == Operation::HasRows ? "DuplicateTests" : "Inserts") +
+               (std::get<1>(info.param) ? "AnswerLost" : "Fail");
+    });
 
 }  // namespace
 }  // namespace enginetest
