@@ -29,7 +29,7 @@ struct FailureCase {
     int64_t sleptMs;
     const char* outcome;  // "completed", "ended" (the run) or "raised" (the error)
     int64_t entriesAfter;
-    QString message;  // empty: none shown
+    QString message;  // and its buttons (0: OK only); empty: none shown
 };
 
 const QString kRebuild = "\rInjected failure\r\rUnexpected error. Application terminated. 0";
