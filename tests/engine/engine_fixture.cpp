@@ -3,6 +3,7 @@
 #include "ado/recordset.h"
 #include "app/frm_message.h"
 #include "data/connection_settings.h"
+#include "platform/application.h"
 #include "platform/screen.h"
 #include "support/product_schema.h"
 
@@ -13,34 +14,12 @@
 
 namespace enginetest {
 
-namespace {
-
 // The trace file of this test program, named before any statement runs.
-QString TraceFile() {
+const QString kTraceFile = [] {
     static QTemporaryDir dir;
-    static const QString file = dir.path() + QStringLiteral("/statements.tsv");
-    return file;
-}
-
-const bool kTraceNamed = [] {
-    qputenv("KESTRANE_SQL_TRACE", TraceFile().toLocal8Bit());
-    return true;
+    qputenv("KESTRANE_SQL_TRACE", (dir.path() + "/statements.tsv").toLocal8Bit());
+    return dir.path() + "/statements.tsv";
 }();
-
-QString Bool(bool value) {
-    return value ? QStringLiteral("1") : QStringLiteral("0");
-}
-
-QString Flag(int value) {
-    return value < 0 ? QStringLiteral("NULL") : QString::number(value);
-}
-
-QString SqlText(const QString& text) {
-    return QStringLiteral("'") + QString(text).replace(QStringLiteral("'"), QStringLiteral("''")) +
-           QStringLiteral("'");
-}
-
-}  // namespace
 
 std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
     return info.param == Engine::Jet ? "Jet" : "Server";
@@ -49,7 +28,6 @@ std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
 void EngineFixture::UseDatabase(Engine engine) {
     if (engine == Engine::Server)
         KESTRANE_REQUIRE_SERVER();
-    engine_ = engine;
     data::ConnectionSettings& settings = data::Settings();
     settings.mainConnectionString = testsupport::NewProductDatabase(engine, env_.Dir());
     settings.accessFlag = engine == Engine::Jet;
@@ -65,88 +43,57 @@ void EngineFixture::TearDown() {
     platform::Screen::DoEvents();
 }
 
-void EngineFixture::Exec(const QString& sql) {
-    db_->Execute(sql);
-}
-
-Rows EngineFixture::Query(const QString& sql) {
+std::vector<std::vector<ado::Variant>> EngineFixture::Query(const QString& sql) {
     ado::Recordset rs;
     rs.Open(sql, *db_, ado::adOpenForwardOnly, ado::adLockReadOnly);
-    Rows rows;
-    while (!rs.Eof()) {
+    std::vector<std::vector<ado::Variant>> rows;
+    for (; !rs.Eof(); rs.MoveNext()) {
         std::vector<ado::Variant>& row = rows.emplace_back();
         for (int i = 0; i < rs.FieldCount(); ++i)
             row.push_back(rs.FieldAt(i).Value());
-        rs.MoveNext();
     }
-    rs.Close();
     return rows;
 }
 
-void EngineFixture::InsertEntries(const std::vector<Entry>& entries) {
-    constexpr size_t kChunk = 500;
-    for (size_t first = 0; first < entries.size(); first += kChunk) {
-        QStringList values;
-        for (size_t i = first; i < std::min(entries.size(), first + kChunk); ++i) {
-            const Entry& e = entries[i];
-            values << QStringLiteral("(%1, %2, %3, %4, 0)")
-                          .arg(e.clientId)
-                          .arg(e.agencyId)
-                          .arg(Bool(e.manual), SqlText(e.notes));
-        }
-        Exec(QStringLiteral(
-                 "INSERT INTO Blacklist (Client_ID, Agency_ID, Manually_Entered, Notes, Created_By) "
-                 "VALUES ") +
-             values.join(QStringLiteral(", ")));
-    }
+void EngineFixture::Insert(const QString& table, const QStringList& rows) {
+    for (qsizetype first = 0; first < rows.size(); first += 500)
+        Exec("INSERT INTO " + table + " VALUES " + rows.mid(first, 500).join(", "));
 }
 
-void EngineFixture::InsertAgency(int32_t id, std::array<bool, 4> refuses, bool inactive) {
-    Exec(
-        QStringLiteral("INSERT INTO Agencies (ID, Name, No_Drug_Offenders, No_Sex_Offenders, "
-                       "No_Theft_Offenders, No_Violent_Offenders, Inactive) VALUES (%1, 'Agency %1', %2, %3, "
-                       "%4, %5, %6)")
-            .arg(id)
-            .arg(Bool(refuses[0]), Bool(refuses[1]), Bool(refuses[2]), Bool(refuses[3]), Bool(inactive)));
+void EngineFixture::InsertEntries(const std::vector<Entry>& entries) {
+    QStringList rows;
+    for (const Entry& e : entries)
+        rows << QString::asprintf("(%d, %d, %d, '%s', 0)", e.clientId, e.agencyId, e.manual,
+                                  qPrintable(e.notes));
+    Insert("Blacklist (Client_ID, Agency_ID, Manually_Entered, Notes, Created_By)", rows);
+}
+
+void EngineFixture::InsertAgency(int32_t id, Refusals r, bool inactive) {
+    Insert(
+        "Agencies (ID, Name, No_Drug_Offenders, No_Sex_Offenders, No_Theft_Offenders, No_Violent_Offenders, "
+        "Inactive)",
+        {QString::asprintf("(%d, 'Agency %d', %d, %d, %d, %d, %d)", id, id, r[0], r[1], r[2], r[3],
+                           inactive)});
 }
 
 void EngineFixture::InsertCharge(int32_t id, std::array<int, 4> flags) {
-    Exec(QStringLiteral(
-             "INSERT INTO [Court Charges] (ID, Description, Drug_Related, Sex_Crime, Theft_Related, "
-             "Violent_Crime) VALUES (%1, 'Charge %1', %2, %3, %4, %5)")
-             .arg(id)
-             .arg(Flag(flags[0]), Flag(flags[1]), Flag(flags[2]), Flag(flags[3])));
+    QString row = QString::asprintf("(%d, 'Charge %d', %d, %d, %d, %d)", id, id, flags[0], flags[1], flags[2],
+                                    flags[3]);
+    Insert("[Court Charges] (ID, Description, Drug_Related, Sex_Crime, Theft_Related, Violent_Crime)",
+           {row.replace("-1", "NULL")});
 }
 
-void EngineFixture::InsertCases(int32_t clientId, int32_t chargeId, int count) {
-    InsertOffences(QStringLiteral("Cases ([People ID], [Court Charge])"), clientId, chargeId, count);
-}
-
-void EngineFixture::InsertHistory(int32_t clientId, int32_t chargeId, int count) {
-    InsertOffences(QStringLiteral("[Client Criminal History] ([Client ID], [Court Charge ID])"), clientId, chargeId,
-                   count);
-}
-
-void EngineFixture::InsertOffences(const QString& table, int32_t clientId, int32_t chargeId, int count) {
-    const QString row = QStringLiteral("(%1, %2)").arg(clientId).arg(chargeId);
-    Exec(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" VALUES ") +
-         QStringList(count, row).join(QStringLiteral(", ")));
-}
-
-PairSet EngineFixture::AutomaticPairs() {
-    PairSet pairs;
-    for (const Entry& e : Entries(QStringLiteral("Manually_Entered = ") + F())) {
-        pairs.emplace(e.clientId, e.agencyId);
-    }
-    return pairs;
+void EngineFixture::InsertCases(int32_t clientId, int32_t chargeId, int count, bool history) {
+    Insert(history ? "[Client Criminal History] ([Client ID], [Court Charge ID])"
+                   : "Cases ([People ID], [Court Charge])",
+           QStringList(count, QString::asprintf("(%d, %d)", clientId, chargeId)));
 }
 
 std::vector<Entry> EngineFixture::Entries(const QString& condition) {
     std::vector<Entry> entries;
-    const QString where = condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condition;
-    for (const auto& row : Query(QStringLiteral("SELECT Client_ID, Agency_ID, Manually_Entered, Notes FROM "
-                                                "Blacklist") +
-                                 where + QStringLiteral(" ORDER BY ID"))) {
+    for (const auto& row :
+         Query("SELECT Client_ID, Agency_ID, Manually_Entered, Notes FROM Blacklist" +
+               (condition.isEmpty() ? QString() : " WHERE " + condition) + " ORDER BY ID")) {
         entries.push_back({row[0].ToLong(), row[1].ToLong(), row[2].ToBool(),
                            row[3].IsNull() ? QString() : row[3].ToString()});
     }
@@ -154,21 +101,22 @@ std::vector<Entry> EngineFixture::Entries(const QString& condition) {
 }
 
 int64_t EngineFixture::Count(const QString& condition) {
-    const QString where = condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condition;
-    return Query(QStringLiteral("SELECT COUNT(*) FROM Blacklist") + where).at(0).at(0).ToLong();
+    return Query("SELECT COUNT(*) FROM Blacklist" +
+                 (condition.isEmpty() ? QString() : " WHERE " + condition))[0][0]
+        .ToLong();
 }
 
-QString EngineFixture::T() const {
-    return data::Settings().trueLiteral;
-}
-QString EngineFixture::F() const {
-    return data::Settings().falseLiteral;
+QStringList EngineFixture::Shown() {
+    QStringList shown;
+    for (const auto& box : env_.Answers().Shown())
+        shown << box.text + " " + QString::number(box.buttons);
+    return shown;
 }
 
-StatementTrace::StatementTrace() : start_(QFile(TraceFile()).size()) {}
+StatementTrace::StatementTrace() : start_(QFile(kTraceFile).size()) {}
 
 QStringList StatementTrace::Written() const {
-    QFile file(TraceFile());
+    QFile file(kTraceFile);
     QStringList written;
     if (!file.open(QIODevice::ReadOnly))
         return written;
@@ -181,10 +129,6 @@ QStringList StatementTrace::Written() const {
     return written;
 }
 
-int StatementTrace::CountExactly(const QString& text) const {
-    return Written().count(text);
-}
-
 MessageWindowRecorder::MessageWindowRecorder() {
     app::frmMessage* window = app::gfrmMessage.Get();
     window->installEventFilter(this);
@@ -192,10 +136,7 @@ MessageWindowRecorder::MessageWindowRecorder() {
                      [this](const QString& text) { statusTexts << text; });
     testing::internal::CaptureStdout();
     capturing_ = true;
-}
-
-MessageWindowRecorder::~MessageWindowRecorder() {
-    Stop();
+    platform::WriteStatusLine({});  // else a caption that an earlier test wrote last is not written again
 }
 
 void MessageWindowRecorder::Stop() {

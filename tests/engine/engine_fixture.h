@@ -1,26 +1,23 @@
 #pragma once
-// What the engine's tests share: the program environment, a product database of either engine that the test
-// fills, the connection settings the rebuilds read, the statement trace, and a recorder of the message
-// window.
+// What the engine's tests share: a product database of either engine that the test fills, the connection
+// settings the rebuilds read, the statement trace, and a recorder of the message window.
 
 #include "ado/connection.h"
-#include "ado/variant.h"
 #include "app/frm_message.h"
+#include "data/connection_settings.h"
+#include "engine/rebuild_agency.h"
 #include "support/databases.h"
 #include "support/program_environment.h"
 
 #include <QObject>
-#include <QString>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <set>
-#include <utility>
 #include <vector>
 
 // Lets GoogleTest print texts in its failure messages.
@@ -33,7 +30,6 @@ namespace enginetest {
 using testsupport::Engine;
 using Pair = std::pair<int32_t, int32_t>;  // (client, agency)
 using PairSet = std::set<Pair>;
-using Rows = std::vector<std::vector<ado::Variant>>;
 
 // One Blacklist row as a test writes it.
 struct Entry {
@@ -45,8 +41,18 @@ struct Entry {
 };
 
 inline void PrintTo(const Entry& e, std::ostream* os) {
-    *os << "{client " << e.clientId << ", agency " << e.agencyId
-        << (e.manual ? ", manual, " : ", automatic, ") << '"' << e.notes.toStdString() << "\"}";
+    *os << "{" << e.clientId << ", " << e.agencyId << ", " << e.manual << ", \"" << e.notes.toStdString()
+        << "\"}";
+}
+
+// Which kinds an agency refuses: Drug, Sex, Theft, Violent.
+using Refusals = std::array<bool, 4>;
+constexpr Refusals kRefusesDrug = {true, false, false, false};
+constexpr Refusals kRefusesNothing = {false, false, false, false};
+
+// The flags the queue passes: the agency's own, their negations, and force.
+inline engine::AgencyRebuildFlags FromQueue(Refusals r) {
+    return {r[0], r[1], r[2], r[3], !r[0], !r[1], !r[2], !r[3], true};
 }
 
 class EngineFixture : public ::testing::Test {
@@ -54,42 +60,39 @@ public:
     // Makes a product database of engine and fills the settings as ConnectDatabase would for it. Skips the
     // test (fails it under KESTRANE_REQUIRE_PG) when the server is wanted and not running.
     void UseDatabase(Engine engine);
-
     // Unloads the windows that a run ended at once left behind.
     void TearDown() override;
 
     // Runs sql on the test's own connection; raises ado::Error.
-    void Exec(const QString& sql);
+    void Exec(const QString& sql) { db_->Execute(sql); }
     // Every row of sql, all fields in order.
-    Rows Query(const QString& sql);
-    // Adds entries with as many multi-row INSERTs as needed.
+    std::vector<std::vector<ado::Variant>> Query(const QString& sql);
+    // Adds rows ("(1, 2)") to table ("Cases ([People ID], [Court Charge])"), 500 to a statement.
+    void Insert(const QString& table, const QStringList& rows);
     void InsertEntries(const std::vector<Entry>& entries);
-    // Adds an agency with the given refusal flags (Drug, Sex, Theft, Violent).
-    void InsertAgency(int32_t id, std::array<bool, 4> refuses, bool inactive = false);
-    // Adds a court charge whose flags are given in the order Drug, Sex, Theft, Violent (-1 for Null).
+    void InsertAgency(int32_t id, Refusals refuses, bool inactive = false);
+    // A court charge whose flags are given in the order Drug, Sex, Theft, Violent (-1 for Null).
     void InsertCharge(int32_t id, std::array<int, 4> flags);
-    // Adds count cases (or criminal-history rows) of client with the charge.
-    void InsertCases(int32_t clientId, int32_t chargeId, int count = 1);
-    void InsertHistory(int32_t clientId, int32_t chargeId, int count = 1);
+    // count cases (or criminal-history rows) of client with the charge.
+    void InsertCases(int32_t clientId, int32_t chargeId, int count = 1, bool history = false);
+    void InsertHistory(int32_t clientId, int32_t chargeId, int count = 1) {
+        InsertCases(clientId, chargeId, count, true);
+    }
 
-    // The automatic (client, agency) pairs in Blacklist.
-    PairSet AutomaticPairs();
-    // Every entry, ordered by ID.
+    // The entries that condition (a WHERE clause without WHERE, or empty for all) gives, ordered by ID.
     std::vector<Entry> Entries(const QString& condition = {});
-    // How many Blacklist rows match condition (a WHERE clause without WHERE, or empty for all).
     int64_t Count(const QString& condition = {});
+    // The message boxes shown so far, each as its text, a space and its buttons.
+    QStringList Shown();
 
-    QString T() const;  // the true literal
-    QString F() const;  // the false literal
-    Engine engine() const { return engine_; }
+    QString T() const { return data::Settings().trueLiteral; }
+    QString F() const { return data::Settings().falseLiteral; }
 
     testsupport::ProgramEnvironment env_;
     // The message window, as the queue processor shows it during an agency's rebuild.
     app::MessageWindowProgress messageWindow_;
 
 private:
-    void InsertOffences(const QString& table, int32_t clientId, int32_t chargeId, int count);
-    Engine engine_ = Engine::Jet;
     std::unique_ptr<ado::Connection> db_;
 };
 
@@ -99,19 +102,12 @@ protected:
     void SetUp() override { UseDatabase(GetParam()); }
 };
 
-// Names the engine in a parameterized test's name.
 std::string EngineName(const ::testing::TestParamInfo<Engine>& info);
 
-// The statements the program wrote, from the trace that every engine test program keeps.
-class StatementTrace {
-public:
-    StatementTrace();  // starts at the end of the trace so far
-    // The statements as the program wrote them since construction.
+// The statements the program wrote since construction, from the trace that every engine test program keeps.
+struct StatementTrace {
+    StatementTrace();
     QStringList Written() const;
-    // How many of them are exactly text.
-    int CountExactly(const QString& text) const;
-
-private:
     int64_t start_ = 0;
 };
 
@@ -121,7 +117,7 @@ private:
 class MessageWindowRecorder : public QObject {
 public:
     MessageWindowRecorder();
-    ~MessageWindowRecorder() override;
+    ~MessageWindowRecorder() override { Stop(); }
     // Ends the capture of standard output and fills captions.
     void Stop();
 
