@@ -1,8 +1,8 @@
 // Whole runs whose data goes missing while they wait for the scheduled time: the data-location dialog asks at
 // the terminal, and the answer (a folder, or the release CD) lets the run and the next runs find their files.
 // Start-up opens its databases directly, so the files go only after its checks: the run is on the real clock
-// with the rebuild a few seconds ahead, and the folder goes when "Waiting for ..." shows. The queue work meets
-// the missing users database at its first activity-log line, through AdoOpenConnection.
+// with the rebuild a few seconds ahead, and the folder goes when "Waiting for ..." shows. The queue work
+// meets the missing users database at its first activity-log line, through AdoOpenConnection.
 #include "acceptance/queue_run_fixture.h"
 #include "support/terminal_process.h"
 
@@ -22,7 +22,8 @@ using acceptance::ChildResult;
 using acceptance::kProgram;
 using testsupport::TerminalRun;
 
-// Answers the dialog's folder prompts with folder, counting them, and every message box with its default button.
+// Answers the dialog's folder prompts with folder, counting them, and every message box with its default
+// button.
 TerminalRun::Answer Answering(const QByteArray& folder, int* folderPrompts) {
     return [=](const QString& pending) -> std::optional<QByteArray> {
         static const QRegularExpression kBoxPrompt(u"\\? \\[[A-Za-z]+\\] $"_s);
@@ -52,10 +53,12 @@ protected:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
     qsizetype LogRows(const QString& like) const {
-        return Rows(u"SELECT * FROM [Activity Log] WHERE Notes LIKE '%1'"_s.arg(like), {u"ID"_s}, UsersString()).size();
+        return Rows(u"SELECT * FROM [Activity Log] WHERE Notes LIKE '%1'"_s.arg(like), {u"ID"_s},
+                    UsersString())
+            .size();
     }
-    // The data found in dataPath, the run logged its start there; the next run, on the settings the dialog wrote
-    // (on the virtual clock), works the queue off and logs its end.
+    // The data found in dataPath, the run logged its start there; the next run, on the settings the dialog
+    // wrote (on the virtual clock), works the queue off and logs its end.
     void ExpectTheNextRunWorksTheQueueOff(const QString& dataPath, const QString& firstRun) {
         dataPath_ = dataPath;
         EXPECT_TRUE(SettingsText(u"KS"_s).contains(u"KS Data Path="_s + dataPath)) << firstRun.toStdString();
@@ -64,8 +67,10 @@ protected:
         const ChildResult next = Run();
         EXPECT_EQ(next.exitCode, 0) << next.out.toStdString() << next.err.toStdString();
         EXPECT_EQ(Rows(u"SELECT * FROM Disqualifications_Queue"_s, {u"ID"_s}), QStringList())
-            << firstRun.toStdString() << "\n--\n" << next.out.toStdString();
-        EXPECT_EQ(Rows(u"SELECT * FROM [Parameters]"_s, {u"Next_Disqualifications_Rebuild"_s}), QStringList{u"Null"_s});
+            << firstRun.toStdString() << "\n--\n"
+            << next.out.toStdString();
+        EXPECT_EQ(Rows(u"SELECT * FROM [Parameters]"_s, {u"Next_Disqualifications_Rebuild"_s}),
+                  QStringList{u"Null"_s});
         EXPECT_GE(LogRows(u"% finished at %"_s), 1);
     }
     QString ProgramPath() const { return QStringLiteral(KESTRANE_BIN_DIR "/") + kProgram; }
@@ -108,8 +113,9 @@ TEST_F(DataLocationRunTest, WithoutATerminalTheDialogTakesItsCancelPathAndTheRun
     const QString err = QString::fromLocal8Bit(run.readAllStandardError());
 
     EXPECT_EQ(run.exitCode(), 2) << err.toStdString();
-    EXPECT_TRUE(err.contains(u"== Halvermoor Software Solutions Setup (critical) ==\n"_s
-                             u"This must be set up before you may use the application.\n-> OK (no terminal)"_s))
+    EXPECT_TRUE(
+        err.contains(u"== Halvermoor Software Solutions Setup (critical) ==\n"_s
+                     u"This must be set up before you may use the application.\n-> OK (no terminal)"_s))
         << err.toStdString();
 }
 
@@ -140,7 +146,8 @@ TEST_F(DataLocationRunTest, AnEmptiedWorkstationIsInstalledFromTheReleaseCdAndRu
     ASSERT_TRUE(QDir(drive + u"Halvermoor Software"_s).removeRecursively());
     ASSERT_TRUE(run.WaitFor(u"Folder? "_s)) << run.Output().toStdString();
     run.Type("cd\n");
-    ASSERT_TRUE(run.WaitFor(u"Insert your KSProcessDisqualificationsQueue release CD into your computer now."_s))
+    ASSERT_TRUE(
+        run.WaitFor(u"Insert your KSProcessDisqualificationsQueue release CD into your computer now."_s))
         << run.Output().toStdString();
     int folderPrompts = 0;
     EXPECT_EQ(run.Finish(Answering("cancel", &folderPrompts)), 0) << run.Output().toStdString();

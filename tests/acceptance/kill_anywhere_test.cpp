@@ -1,7 +1,7 @@
-// A run killed at random points, and started again each time, ends with the same Blacklist, queue and schedule
-// as an uninterrupted run on the same data, on the embedded files and on the server. The kills follow the
-// program's statement trace, so they land anywhere: between two statements, inside a write, inside the engine's
-// commit. KESTRANE_KILL_SEED chooses other kill points; the ones used are printed.
+// A run killed at random points, and started again each time, ends with the same Blacklist, queue and
+// schedule as an uninterrupted run on the same data, on the embedded files and on the server. The kills
+// follow the program's statement trace, so they land anywhere: between two statements, inside a write, inside
+// the engine's commit. KESTRANE_KILL_SEED chooses other kill points; the ones used are printed.
 #include "acceptance/queue_run_fixture.h"
 
 #include <QProcess>
@@ -46,8 +46,8 @@ struct TracedRun {
     QStringList messages;
 };
 
-// Runs the program with its statement trace on standard error; with killAfter above 0, kills it (SIGKILL) once
-// that many statements have been read: the kill lands a little later, wherever the program is.
+// Runs the program with its statement trace on standard error; with killAfter above 0, kills it (SIGKILL)
+// once that many statements have been read: the kill lands a little later, wherever the program is.
 TracedRun RunTraced(QProcessEnvironment environment, int killAfter) {
     environment.insert(u"KESTRANE_SQL_TRACE"_s, u"/dev/stderr"_s);
     QProcess program;

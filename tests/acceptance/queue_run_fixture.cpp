@@ -115,7 +115,8 @@ void RunFixture::Execute(const QString& sql) {
     connection.Close();
 }
 
-QStringList RunFixture::Rows(const QString& sql, const QStringList& fields, const QString& connectionString) const {
+QStringList RunFixture::Rows(const QString& sql, const QStringList& fields,
+                             const QString& connectionString) const {
     QStringList rows;
     for (const QStringList& row :
          testsupport::QueryRows(connectionString.isEmpty() ? MainString() : connectionString, sql, fields))
@@ -138,9 +139,10 @@ Pairs RunFixture::Expected(const QString& ruleSql) const {
 }
 
 QStringList RunFixture::DuplicatePairs() const {
-    return Rows(u"SELECT Client_ID, Agency_ID, COUNT(*) AS N FROM Blacklist GROUP BY Client_ID, Agency_ID "
-                u"HAVING COUNT(*) > 1"_s,
-                {u"Client_ID"_s, u"Agency_ID"_s, u"N"_s});
+    return Rows(
+        u"SELECT Client_ID, Agency_ID, COUNT(*) AS N FROM Blacklist GROUP BY Client_ID, Agency_ID "
+        u"HAVING COUNT(*) > 1"_s,
+        {u"Client_ID"_s, u"Agency_ID"_s, u"N"_s});
 }
 
 QStringList RunFixture::Outcome() const {

@@ -1,6 +1,7 @@
 #pragma once
-// What the whole runs start from: a folder of the test's own holding the settings and the product's databases,
-// made with kestrane-admin on the embedded files or on the server; the program run on them; the rows they check.
+// What the whole runs start from: a folder of the test's own holding the settings and the product's
+// databases, made with kestrane-admin on the embedded files or on the server; the program run on them; the
+// rows they check.
 
 #include "support/child_process.h"
 #include "support/databases.h"
@@ -54,10 +55,11 @@ protected:
     // Makes temp_/name (temp_ itself when name is empty) current: its settings in config/, its data in data/,
     // the children run on clock (KESTRANE_VIRTUAL_CLOCK; "" is the real clock) in the C locale.
     void UseFolder(const QString& name, const QString& clock = QStringLiteral("now"));
-    // kestrane-admin init and configure on the current folder (on server_ for the server), naming workstation.
+    // kestrane-admin init and configure on the current folder (on server_ for the server), naming
+    // workstation.
     void Init(const QString& workstation = kWorkstation);
-    // A new data set in the folder name, made current: Init (on the server, the catalog made anew on server, or
-    // on the shared test server when server is empty), a user (user_), this workstation, the sample.
+    // A new data set in the folder name, made current: Init (on the server, the catalog made anew on server,
+    // or on the shared test server when server is empty), a user (user_), this workstation, the sample.
     void MakeDataSet(const QString& name, const SampleOptions& sample, const QString& server = {});
     // kestrane-admin on the current data set; its standard output. A status other than 0 fails the test.
     QString Admin(const QStringList& arguments);
@@ -70,24 +72,26 @@ protected:
     QString MainString() const;
     QString UsersString() const;
     void Execute(const QString& sql);  // on the main database
-    // The rows of sql on the database of connectionString (by default the main one), each as its fields joined
-    // by ", ".
-    QStringList Rows(const QString& sql, const QStringList& fields, const QString& connectionString = {}) const;
-    Pairs PairsOf(const QString& sql) const;  // (Client_ID, Agency_ID) of the rows of sql on the main database
+    // The rows of sql on the database of connectionString (by default the main one), each as its fields
+    // joined by ", ".
+    QStringList Rows(const QString& sql, const QStringList& fields,
+                     const QString& connectionString = {}) const;
+    Pairs PairsOf(
+        const QString& sql) const;  // (Client_ID, Agency_ID) of the rows of sql on the main database
     // What rebuilding every agency leaves as automatic entries: the pairs of ruleSql less the manual ones.
     Pairs Expected(const QString& ruleSql) const;
     QStringList DuplicatePairs() const;  // client and agency of the pairs with more than one Blacklist row
-    // What runs are compared on: each Blacklist row as client, agency, manual (IDs and dates differ from run to
-    // run), then the queue and the schedule.
+    // What runs are compared on: each Blacklist row as client, agency, manual (IDs and dates differ from run
+    // to run), then the queue and the schedule.
     QStringList Outcome() const;
 
     Engine engine_ = Engine::Jet;
     QTemporaryDir temp_;
     QProcessEnvironment environment_;  // of the children
-    QString config_;    // the settings folder (XDG_CONFIG_HOME) of the current data set
-    QString dataPath_;  // its data folder, with a trailing "/"
-    QString user_;      // the ID of its user
-    QString server_;    // its server's Data Source (on the server)
+    QString config_;                   // the settings folder (XDG_CONFIG_HOME) of the current data set
+    QString dataPath_;                 // its data folder, with a trailing "/"
+    QString user_;                     // the ID of its user
+    QString server_;                   // its server's Data Source (on the server)
 };
 
 // A run test on each engine; skipped on the server when no test server runs.

@@ -36,15 +36,16 @@ const QString kRuleQuery =
     u"SELECT DISTINCT f.Client_ID, a.ID AS Agency_ID FROM (SELECT Cases.[People ID] AS Client_ID, "
     u"[Court Charges].Drug_Related AS D, [Court Charges].Sex_Crime AS S, [Court Charges].Theft_Related AS T, "
     u"[Court Charges].Violent_Crime AS V FROM Cases INNER JOIN [Court Charges] ON Cases.[Court Charge] = "
-    u"[Court Charges].ID UNION ALL SELECT [Client Criminal History].[Client ID], [Court Charges].Drug_Related, "
+    u"[Court Charges].ID UNION ALL SELECT [Client Criminal History].[Client ID], [Court "
+    u"Charges].Drug_Related, "
     u"[Court Charges].Sex_Crime, [Court Charges].Theft_Related, [Court Charges].Violent_Crime FROM "
     u"[Client Criminal History] INNER JOIN [Court Charges] ON [Client Criminal History].[Court Charge ID] = "
     u"[Court Charges].ID) AS f, Agencies AS a WHERE (a.No_Drug_Offenders = 1 AND f.D = 1) OR "
     u"(a.No_Sex_Offenders = 1 AND f.S = 1) OR (a.No_Theft_Offenders = 1 AND f.T = 1) OR "
     u"(a.No_Violent_Offenders = 1 AND f.V = 1)"_s;
 
-// A run whose standard output is a FIFO of one page that only the test reads: once it is full the run blocks at
-// its next status line, holding what it holds, until the test reads on.
+// A run whose standard output is a FIFO of one page that only the test reads: once it is full the run blocks
+// at its next status line, holding what it holds, until the test reads on.
 struct HeldRun {
     HeldRun(const QString& fifo, const QProcessEnvironment& environment) {
         EXPECT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
@@ -97,13 +98,14 @@ protected:
     }
     // The activity log: notes, user ID and who updated each row.
     QStringList Log() const {
-        return Rows(u"SELECT * FROM [Activity Log] ORDER BY ID"_s, {u"Notes"_s, u"User ID"_s, u"Updated By"_s},
-                    UsersString());
+        return Rows(u"SELECT * FROM [Activity Log] ORDER BY ID"_s,
+                    {u"Notes"_s, u"User ID"_s, u"Updated By"_s}, UsersString());
     }
 };
 
-// Every client, some with a Table_Name that differs from "Agencies" only in case, every agency, agency 1 again
-// (two log lines for it), and an agency that does not exist: rebuilding every agency last leaves exactly the rule.
+// Every client, some with a Table_Name that differs from "Agencies" only in case, every agency, agency 1
+// again (two log lines for it), and an agency that does not exist: rebuilding every agency last leaves
+// exactly the rule.
 TEST_P(QueueRunTest, WorksTheWholeQueueOffAndLeavesTheRule) {
     constexpr int kRequests = kClients + kAgencies + 1;  // processed: agency 999 stays queued
     const Pairs manualBefore = PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 1"_s);
@@ -130,12 +132,13 @@ TEST_P(QueueRunTest, WorksTheWholeQueueOffAndLeavesTheRule) {
             .arg(kRequests)))
         << lines.last().toStdString();
 
-    // The automatic entries are the rule less the manual pairs, made by the scheduling user; manual entries are
-    // untouched; no pair has two entries.
+    // The automatic entries are the rule less the manual pairs, made by the scheduling user; manual entries
+    // are untouched; no pair has two entries.
     EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), Expected(kRuleQuery));
     EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 1"_s), manualBefore);
-    EXPECT_EQ(Rows(u"SELECT DISTINCT Created_By FROM Blacklist WHERE Manually_Entered = 0"_s, {u"Created_By"_s}),
-              QStringList{user_});
+    EXPECT_EQ(
+        Rows(u"SELECT DISTINCT Created_By FROM Blacklist WHERE Manually_Entered = 0"_s, {u"Created_By"_s}),
+        QStringList{user_});
     EXPECT_TRUE(DuplicatePairs().empty());
 
     // Only the request for the missing agency is left; the schedule is cleared.
@@ -145,13 +148,15 @@ TEST_P(QueueRunTest, WorksTheWholeQueueOffAndLeavesTheRule) {
                    {u"Next_Rebuild_Requested_By"_s, u"Next_Disqualifications_Rebuild"_s}),
               QStringList{u"Null, Null"_s});
 
-    // The log: the start, a line for each agency request (agency 1 twice), the end, all for the scheduling user.
+    // The log: the start, a line for each agency request (agency 1 twice), the end, all for the scheduling
+    // user.
     const QStringList log = Log();
     ASSERT_EQ(log.size(), kAgencies + 3);
     QStringList names = Rows(u"SELECT * FROM Agencies ORDER BY ID"_s, {u"Name"_s});
     names.push_back(names.front());
     const QString by = u", "_s + user_ + u", * SYSTEM *"_s;
-    EXPECT_TRUE(log.front().startsWith(u"KSProcessDisqualificationsQueue began at "_s)) << log.front().toStdString();
+    EXPECT_TRUE(log.front().startsWith(u"KSProcessDisqualificationsQueue began at "_s))
+        << log.front().toStdString();
     EXPECT_TRUE(log.back().startsWith(u"KSProcessDisqualificationsQueue finished at "_s));
     for (const QString& line : log)
         EXPECT_TRUE(line.endsWith(by)) << line.toStdString();
@@ -160,8 +165,8 @@ TEST_P(QueueRunTest, WorksTheWholeQueueOffAndLeavesTheRule) {
 }
 
 // Two processors on the same data: started together, and the second while the first waits for its scheduled
-// time, the first's output held so that it is still at work. On the server the second has a data folder of its
-// own (another workstation) and meets the first at the catalog.
+// time, the first's output held so that it is still at work. On the server the second has a data folder of
+// its own (another workstation) and meets the first at the catalog.
 TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
     const QString lockFile = dataPath_ + u"KS_queue.lock"_s;
     QProcessEnvironment elsewhere = environment_;
@@ -177,11 +182,11 @@ TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
         ASSERT_TRUE(QDir().mkpath(other));
         ASSERT_TRUE(QFile::copy(dataPath_ + u"KS_users.mdb"_s, other + u"KS_users.mdb"_s));
         elsewhere = testsupport::ChildEnvironment(temp_.filePath(u"other/config"_s));
-        const ChildResult configured = testsupport::RunBinary(
-            u"kestrane-admin"_s,
-            {u"configure"_s, u"--data-path"_s, other, u"--server"_s, server_, u"--workstation"_s,
-             acceptance::kWorkstation},
-            elsewhere);
+        const ChildResult configured =
+            testsupport::RunBinary(u"kestrane-admin"_s,
+                                   {u"configure"_s, u"--data-path"_s, other, u"--server"_s, server_,
+                                    u"--workstation"_s, acceptance::kWorkstation},
+                                   elsewhere);
         ASSERT_EQ(configured.exitCode, 0) << configured.err.toStdString();
         usersFiles << u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + other + u"KS_users.mdb;"_s;
         heldData = server_ + u" catalog Kestrane"_s;
@@ -218,12 +223,14 @@ TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
 
         EXPECT_EQ(loser->Finish(), 75);
         const QString process = u"rocess %1 on "_s.arg(winner.process.processId());
-        // The status lines are the start-up tests' (StartupOutcomeTest AnotherRunHoldsTheData); here, whose run.
-        EXPECT_TRUE(loser->out.contains((u"\nP"_s + process + host.section(u'.', 0, 0) + u" since "_s).toLocal8Bit()))
+        // The status lines are the start-up tests' (StartupOutcomeTest AnotherRunHoldsTheData); here, whose
+        // run.
+        EXPECT_TRUE(
+            loser->out.contains((u"\nP"_s + process + host.section(u'.', 0, 0) + u" since "_s).toLocal8Bit()))
             << loser->out.toStdString();
         const QString err = QString::fromLocal8Bit(loser->process.readAllStandardError());
-        EXPECT_TRUE(err.startsWith(u"Another run holds this data ("_s + heldData + u"): p"_s + process + host +
-                                   u" since "_s))
+        EXPECT_TRUE(err.startsWith(u"Another run holds this data ("_s + heldData + u"): p"_s + process +
+                                   host + u" since "_s))
             << err.toStdString();
         EXPECT_TRUE(err.endsWith(u". Rebuild not performed.\n"_s)) << err.toStdString();
         const std::optional<data::RunHolder> found = data::FindActiveRun(asking);
@@ -243,24 +250,26 @@ TEST_P(QueueRunTest, OfTwoProcessorsOnTheSameDataOnlyOneRuns) {
     }
 }
 
-// A write the database refuses (a trigger: no Blacklist row for one client) is shown as the system shows it and
-// the run goes on; it ends with 74 and a line that counts the failures. The run's requester is missing from the
-// user list: its new entries and log lines are user 0's.
+// A write the database refuses (a trigger: no Blacklist row for one client) is shown as the system shows it
+// and the run goes on; it ends with 74 and a line that counts the failures. The run's requester is missing
+// from the user list: its new entries and log lines are user 0's.
 TEST_P(QueueRunTest, FailedWritesEndTheRunWith74AndACount) {
     Pairs expected = Expected(kRuleQuery);
     ASSERT_FALSE(expected.empty());
     const int32_t refused = expected.begin()->first;
     if (engine_ == Engine::Server) {
         testsupport::ServerConnection(u"Kestrane"_s)
-            .Exec(u"CREATE FUNCTION refuse_client() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-                  u"IF NEW.client_id = %1 THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$; "
-                  u"CREATE TRIGGER refuse_client BEFORE INSERT ON blacklist FOR EACH ROW "
-                  u"EXECUTE FUNCTION refuse_client()"_s.arg(refused));
+            .Exec(
+                u"CREATE FUNCTION refuse_client() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                u"IF NEW.client_id = %1 THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$; "
+                u"CREATE TRIGGER refuse_client BEFORE INSERT ON blacklist FOR EACH ROW "
+                u"EXECUTE FUNCTION refuse_client()"_s.arg(refused));
     } else {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open((dataPath_ + u"KS.mdb"_s).toUtf8().constData(), &db), SQLITE_OK);
-        const QString trigger = u"CREATE TRIGGER refuse_client BEFORE INSERT ON Blacklist WHEN NEW.Client_ID = %1 "
-                                u"BEGIN SELECT RAISE(ABORT, 'refused'); END"_s.arg(refused);
+        const QString trigger =
+            u"CREATE TRIGGER refuse_client BEFORE INSERT ON Blacklist WHEN NEW.Client_ID = %1 "
+            u"BEGIN SELECT RAISE(ABORT, 'refused'); END"_s.arg(refused);
         EXPECT_EQ(sqlite3_exec(db, trigger.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     }
@@ -277,8 +286,9 @@ TEST_P(QueueRunTest, FailedWritesEndTheRunWith74AndACount) {
     EXPECT_EQ(run.OutLines().at(run.OutLines().size() - 2),
               u"%1 write(s) failed in this run: 0 update(s), 0 delete(s), %1 add(s)."_s.arg(failures));
     EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist WHERE Manually_Entered = 0"_s), expected);
-    EXPECT_EQ(Rows(u"SELECT DISTINCT Created_By FROM Blacklist WHERE Manually_Entered = 0"_s, {u"Created_By"_s}),
-              QStringList{u"0"_s});
+    EXPECT_EQ(
+        Rows(u"SELECT DISTINCT Created_By FROM Blacklist WHERE Manually_Entered = 0"_s, {u"Created_By"_s}),
+        QStringList{u"0"_s});
     const QStringList log = Log();
     ASSERT_EQ(log.size(), kAgencies + 2);
     EXPECT_TRUE(log.back().startsWith(u"KSProcessDisqualificationsQueue finished at "_s));

@@ -1,6 +1,6 @@
-// The server under an agency rebuild fails as machines fail: it is restarted, it crashes and comes back, or the
-// machine loses power with the program; and staff commit manual entries while the rebuild runs. No pair is
-// written twice, no manual entry is lost, and a run started again ends as an undisturbed one.
+// The server under an agency rebuild fails as machines fail: it is restarted, it crashes and comes back, or
+// the machine loses power with the program; and staff commit manual entries while the rebuild runs. No pair
+// is written twice, no manual entry is lost, and a run started again ends as an undisturbed one.
 // KESTRANE_CRASH_SEED chooses other moments; the one used is printed.
 #include "acceptance/queue_run_fixture.h"
 #include "ado/connection.h"
@@ -37,10 +37,13 @@ protected:
     // agency and two clients queued, and a rebuild due now.
     void PrepareRun(const QString& name, const QString& server = {}) {
         MakeDataSet(name, {kSampleClients, kSampleAgencies, 20261206}, server);
-        Execute(u"INSERT INTO [Court Charges] (Description, Drug_Related, Sex_Crime, Theft_Related, Violent_Crime) "
-                u"VALUES ('Possession of a controlled substance (statute 9001)', 1, 0, 0, 0)"_s);
-        Execute(u"INSERT INTO Agencies (Name, No_Drug_Offenders, No_Sex_Offenders, No_Theft_Offenders, "
-                u"No_Violent_Offenders, Inactive) VALUES ('Harlow Food Bank #5', 1, 0, 0, 0, 0)"_s);
+        Execute(
+            u"INSERT INTO [Court Charges] (Description, Drug_Related, Sex_Crime, Theft_Related, "
+            u"Violent_Crime) "
+            u"VALUES ('Possession of a controlled substance (statute 9001)', 1, 0, 0, 0)"_s);
+        Execute(
+            u"INSERT INTO Agencies (Name, No_Drug_Offenders, No_Sex_Offenders, No_Theft_Offenders, "
+            u"No_Violent_Offenders, Inactive) VALUES ('Harlow Food Bank #5', 1, 0, 0, 0, 0)"_s);
         for (int first = 1; first <= kClients; first += 500) {
             QStringList people, cases;
             for (int client = first; client < std::min(first + 500, kClients + 1); ++client) {
@@ -74,7 +77,11 @@ TEST_P(ServerCrashTest, ARunCutShortByAServerStopEndsAsAnUndisturbedOne) {
     const uint32_t seed = qEnvironmentVariable("KESTRANE_CRASH_SEED").toUInt(&given);
     std::mt19937 dice(given ? seed : 4711u);
     std::cout << "KESTRANE_CRASH_SEED=" << (given ? seed : 4711u) << std::endl;
-    enum class Stop { Restart, Crash, PowerLoss };  // a restart ends the sessions; a power loss the program too
+    enum class Stop {
+        Restart,
+        Crash,
+        PowerLoss
+    };  // a restart ends the sessions; a power loss the program too
     for (const Stop stop : {Stop::Restart, Stop::Crash, Stop::PowerLoss}) {
         const char* name = stop == Stop::Restart ? "restart" : stop == Stop::Crash ? "crash" : "power";
         const int threshold = std::uniform_int_distribution<int>(1, kClients * 9 / 10)(dice);
@@ -95,7 +102,8 @@ TEST_P(ServerCrashTest, ARunCutShortByAServerStopEndsAsAnUndisturbedOne) {
         QElapsedTimer waited;
         waited.start();
         const QString automatic =
-            u"SELECT COUNT(*) AS N FROM Blacklist WHERE Agency_ID = %1 AND Manually_Entered = 0"_s.arg(kAgency);
+            u"SELECT COUNT(*) AS N FROM Blacklist WHERE Agency_ID = %1 AND Manually_Entered = 0"_s.arg(
+                kAgency);
         while (program.state() == QProcess::Running && Rows(automatic, {u"N"_s})[0].toInt() < threshold)
             ASSERT_LT(waited.elapsed(), kWaitMs) << "the rebuild made no progress";
         ASSERT_EQ(program.state(), QProcess::Running) << "the run ended before the stop";
@@ -129,25 +137,27 @@ TEST_P(ServerCrashTest, ARunCutShortByAServerStopEndsAsAnUndisturbedOne) {
 INSTANTIATE_TEST_SUITE_P(Engines, ServerCrashTest, ::testing::Values(Engine::Server), acceptance::EngineName);
 
 // The child of the next test: staff at another workstation, committing manual entries for clients at least
-// kAhead rows ahead of the rebuild's scan (which meets the agency's clients in the order of their cases), paced
-// over the run; prints the ID of each entry.
+// kAhead rows ahead of the rebuild's scan (which meets the agency's clients in the order of their cases),
+// paced over the run; prints the ID of each entry.
 TEST(ManualEntryWriter, DISABLED_CommitsEntriesAheadOfTheRebuild) {
     testsupport::ServerConnection db(u"Kestrane"_s);
     const int spacing = (kClients - kAhead) / kManualEntries;
     int next = 0;  // the scan position (0 for the agency's first client) of the next entry
     for (int written = 0; written < kManualEntries;) {
         const int position =
-            db.Exec(u"SELECT COUNT(*) FROM blacklist WHERE agency_id = %1 AND manually_entered = 0"_s.arg(kAgency))
+            db.Exec(u"SELECT COUNT(*) FROM blacklist WHERE agency_id = %1 AND manually_entered = 0"_s.arg(
+                        kAgency))
                 .toInt();
         if (position < written * spacing)
             continue;
         next = std::max(next, position + kAhead);
         if (next >= kClients)
             break;
-        std::cout << db.Exec(u"INSERT INTO blacklist (client_id, agency_id, manually_entered, date_created, "
-                             u"notes, created_by) VALUES (%1, %2, 1, now(), 'Declined at interview', 1) "
-                             u"RETURNING id"_s.arg(kSampleClients + 1 + next++)
-                                 .arg(kAgency))
+        std::cout << db.Exec(
+                           u"INSERT INTO blacklist (client_id, agency_id, manually_entered, date_created, "
+                           u"notes, created_by) VALUES (%1, %2, 1, now(), 'Declined at interview', 1) "
+                           u"RETURNING id"_s.arg(kSampleClients + 1 + next++)
+                               .arg(kAgency))
                          .toStdString()
                   << std::endl;
         ++written;
@@ -176,7 +186,8 @@ TEST_P(ManualEntryDuringRebuildTest, KeepsEveryManualEntryCommittedDuringTheRebu
     std::cout << ids.size() << " manual entries committed during the rebuild" << std::endl;
     ASSERT_GE(ids.size(), kManualEntries / 4);
     EXPECT_EQ(Rows(u"SELECT * FROM Blacklist WHERE ID IN (%1) AND Manually_Entered = 1"_s.arg(ids.join(u',')),
-                   {u"ID"_s}).size(),
+                   {u"ID"_s})
+                  .size(),
               ids.size());
     EXPECT_TRUE(DuplicatePairs().empty());
     const acceptance::Pairs made = PairsOf(u"SELECT * FROM Blacklist WHERE Agency_ID = %1"_s.arg(kAgency));

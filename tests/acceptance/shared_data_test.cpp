@@ -1,6 +1,6 @@
 // The product's data is shared and lives on disks that fail: another program commits during the rebuilds, a
-// file cannot be written or grow. Each run ends as an undisturbed one does, or at once with its own number and
-// message, leaving the data as it was.
+// file cannot be written or grow. Each run ends as an undisturbed one does, or at once with its own number
+// and message, leaving the data as it was.
 #include "acceptance/queue_run_fixture.h"
 #include "ado/connection.h"
 
@@ -42,8 +42,15 @@ protected:
     // A fresh data set in folder name with three clients and six agencies queued and a rebuild due now.
     void PrepareRun(const QString& name) {
         MakeDataSet(name, {kClients, kAgencies, kSeed});
-        Enqueue({{u"People"_s, 5}, {u"People"_s, 50}, {u"People"_s, 500}, {u"Agencies"_s, 1}, {u"Agencies"_s, 2},
-                 {u"Agencies"_s, 3}, {u"Agencies"_s, 4}, {u"Agencies"_s, 5}, {u"Agencies"_s, 6}});
+        Enqueue({{u"People"_s, 5},
+                 {u"People"_s, 50},
+                 {u"People"_s, 500},
+                 {u"Agencies"_s, 1},
+                 {u"Agencies"_s, 2},
+                 {u"Agencies"_s, 3},
+                 {u"Agencies"_s, 4},
+                 {u"Agencies"_s, 5},
+                 {u"Agencies"_s, 6}});
     }
     // The rows the other program has committed so far.
     int WriterRows() const {
@@ -76,8 +83,8 @@ TEST_P(SharedDataTest, AnotherProgramCommittingDuringTheRebuildsLosesNoEntry) {
 
     EXPECT_EQ(disturbed.exitCode, 0) << disturbed.err.toStdString();
     EXPECT_FALSE(disturbed.err.contains(u"Failed"_s)) << disturbed.err.toStdString();
-    EXPECT_GE(during, 3) << "the other program committed " << during << " times during the run, "
-                          << before << " before it";
+    EXPECT_GE(during, 3) << "the other program committed " << during << " times during the run, " << before
+                         << " before it";
     EXPECT_EQ(PairsOf(u"SELECT * FROM Blacklist"_s), expected);
     EXPECT_TRUE(DuplicatePairs().empty());
 }
@@ -93,7 +100,8 @@ using PermanentConditionTest = acceptance::QueueRunFixture;
 TEST_P(PermanentConditionTest, EndsWithItsOwnNumberAndLeavesTheDataAsItWas) {
     // The queued requests, then the schedule's requester.
     const auto requests = [&] {
-        return Rows(u"SELECT * FROM Disqualifications_Queue ORDER BY ID"_s, {u"Table_Name"_s, u"Table_ID"_s}) +
+        return Rows(u"SELECT * FROM Disqualifications_Queue ORDER BY ID"_s,
+                    {u"Table_Name"_s, u"Table_ID"_s}) +
                Rows(u"SELECT * FROM [Parameters]"_s, {u"Next_Rebuild_Requested_By"_s});
     };
     // What the run leaves: the data as it was; the main file as it was (empty); or the request it was working
@@ -109,18 +117,31 @@ TEST_P(PermanentConditionTest, EndsWithItsOwnNumberAndLeavesTheDataAsItWas) {
         QStringList said;  // on standard output or error; %1 is the data folder
         Left left;
     } cases[] = {
-        {"a main file of zero bytes", u"KS.mdb"_s, {}, 0,
-         {u"Run-time error '-2147467259'"_s, u"Unrecognized database format"_s}, Left::EmptyFile},
-        {"a read-only main file", u"KS.mdb"_s, readOnly, 0,
+        {"a main file of zero bytes",
+         u"KS.mdb"_s,
+         {},
+         0,
+         {u"Run-time error '-2147467259'"_s, u"Unrecognized database format"_s},
+         Left::EmptyFile},
+        {"a read-only main file",
+         u"KS.mdb"_s,
+         readOnly,
+         0,
          {u"Unknown error #3027 trying to open connection."_s,
           u"Cannot update. Database or object is read-only. ('%1/KS.mdb' cannot be written.)"_s},
          Left::Unchanged},
-        {"a read-only data folder", u"."_s, folderReadOnly, 0,
+        {"a read-only data folder",
+         u"."_s,
+         folderReadOnly,
+         0,
          {u"Run-time error '-2147467259'"_s,
           u"Cannot update. Database or object is read-only. ('%1' cannot be written.)"_s},
          Left::Unchanged},
         // No file may grow past 64 KiB: the write-ahead log fills up during the first rebuild.
-        {"a full disk", {}, {}, 64 * 1024,
+        {"a full disk",
+         {},
+         {},
+         64 * 1024,
          {u"Run-time error '-2147467259'"_s, u"disk I/O error The engine rolled back the "_s,
           u"insert(s) into Blacklist."_s},
          Left::RequestsQueued},
@@ -150,7 +171,8 @@ TEST_P(PermanentConditionTest, EndsWithItsOwnNumberAndLeavesTheDataAsItWas) {
         EXPECT_EQ(run.exitCode, 1) << said.toStdString();
         for (const QString& text : c.said)
             EXPECT_TRUE(said.contains(QString(text).replace(u"%1"_s, dataPath_.chopped(1))))
-                << text.toStdString() << "\n" << said.toStdString();
+                << text.toStdString() << "\n"
+                << said.toStdString();
         EXPECT_FALSE(said.contains(u"Check other"_s)) << "waited on as a lock";
         ASSERT_TRUE(QFile::setPermissions(dataPath_, folderReadOnly | QFile::WriteOwner));
         ado::ClearConnectionPool();
@@ -167,6 +189,7 @@ TEST_P(PermanentConditionTest, EndsWithItsOwnNumberAndLeavesTheDataAsItWas) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, PermanentConditionTest, ::testing::Values(Engine::Jet), acceptance::EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, PermanentConditionTest, ::testing::Values(Engine::Jet),
+                         acceptance::EngineName);
 
 }  // namespace

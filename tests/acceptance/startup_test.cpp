@@ -1,6 +1,7 @@
 // Whole runs of the program on databases made with kestrane-admin, on a virtual clock that starts at
-// 2030-01-07 08:00:00: for each state of the schedule and of this workstation's registration, the status lines,
-// the seconds the run holds and waits, the exit status, and what the run leaves in the schedule and the log.
+// 2030-01-07 08:00:00: for each state of the schedule and of this workstation's registration, the status
+// lines, the seconds the run holds and waits, the exit status, and what the run leaves in the schedule and
+// the log.
 #include "acceptance/queue_run_fixture.h"
 #include "data/connection_settings.h"
 #include "data/run_guard.h"
@@ -27,10 +28,19 @@ const QString kNotSetUp = u"This workstation is not set up for Kestrane."_s;
 const QString kNoAccess = u"This workstation does not have access to Kestrane."_s;
 const QString kEmptyQueue = u"There are no disqualifications in the rebuild queue."_s;
 
-// The data a run meets: none at all (no settings), or the product's databases with [Parameters] row 1 as given,
-// a request for an agency that does not exist queued, or the data held by another run.
-enum class Data { None, NoParametersRow, NothingScheduled, ByUserZero, Now, In25s, PastByUnknownUser, AgencyMissing,
-                  AnotherRun };
+// The data a run meets: none at all (no settings), or the product's databases with [Parameters] row 1 as
+// given, a request for an agency that does not exist queued, or the data held by another run.
+enum class Data {
+    None,
+    NoParametersRow,
+    NothingScheduled,
+    ByUserZero,
+    Now,
+    In25s,
+    PastByUnknownUser,
+    AgencyMissing,
+    AnotherRun
+};
 enum class Workstation { NoName, NotRegistered, Inactive, Admitted };
 
 struct StartupCase {
@@ -65,18 +75,30 @@ protected:
                   (workstation == Workstation::Inactive ? QStringList{u"--inactive"_s} : QStringList{}));
         }
         const auto set = [&](const QString& user, const QString& time) {
-            Execute(u"UPDATE [Parameters] SET Next_Rebuild_Requested_By = %1, "
-                    u"Next_Disqualifications_Rebuild = '%2' WHERE ID = 1"_s.arg(user, time));
+            Execute(
+                u"UPDATE [Parameters] SET Next_Rebuild_Requested_By = %1, "
+                u"Next_Disqualifications_Rebuild = '%2' WHERE ID = 1"_s.arg(user, time));
         };
         switch (data) {
-            case Data::NoParametersRow: Execute(u"DELETE FROM [Parameters]"_s); break;
+            case Data::NoParametersRow:
+                Execute(u"DELETE FROM [Parameters]"_s);
+                break;
             // kestrane-admin refuses user 0 and unknown users: other programs of the product may write them.
-            case Data::ByUserZero: set(u"0"_s, u"2030-01-01 08:00:00"_s); break;
-            case Data::PastByUnknownUser: set(u"42"_s, u"2030-01-07 07:00:00"_s); break;
+            case Data::ByUserZero:
+                set(u"0"_s, u"2030-01-01 08:00:00"_s);
+                break;
+            case Data::PastByUnknownUser:
+                set(u"42"_s, u"2030-01-07 07:00:00"_s);
+                break;
             case Data::Now:
-            case Data::AgencyMissing: Admin({u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"0"_s}); break;
-            case Data::In25s: Admin({u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"25"_s}); break;
-            default: break;
+            case Data::AgencyMissing:
+                Admin({u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"0"_s});
+                break;
+            case Data::In25s:
+                Admin({u"schedule"_s, u"--user"_s, u"1"_s, u"--in"_s, u"25"_s});
+                break;
+            default:
+                break;
         }
         if (data == Data::AgencyMissing)
             Admin({u"enqueue"_s, u"agency"_s, u"999"_s, u"--force"_s});
@@ -124,8 +146,8 @@ TEST_P(StartupOutcomeTest, EndsWithItsOwnStatusLinesHoldsAndSummary) {
     if (c.data != Data::None) {
         EXPECT_EQ(Rows(u"SELECT * FROM [Parameters]"_s,
                        {u"Next_Rebuild_Requested_By"_s, u"Next_Disqualifications_Rebuild"_s}) +
-                      Rows(u"SELECT * FROM [Activity Log] ORDER BY ID"_s, {u"User ID"_s, u"Workstation"_s, u"Notes"_s},
-                           UsersString()),
+                      Rows(u"SELECT * FROM [Activity Log] ORDER BY ID"_s,
+                           {u"User ID"_s, u"Workstation"_s, u"Notes"_s}, UsersString()),
                   c.left);
     }
 }
@@ -136,14 +158,15 @@ QString Nothing(const char* why, int seconds) {
 }
 // The status lines of a run that waits for 07/01/2030 due, begins at began and then says last.
 QStringList Ran(const char* due, const char* began, const QString& last = kEmptyQueue) {
-    return {u"Waiting for 07/01/2030 "_s + QLatin1String(due), u"Rebuild began at 07/01/2030 "_s + QLatin1String(began),
-            last};
+    return {u"Waiting for 07/01/2030 "_s + QLatin1String(due),
+            u"Rebuild began at 07/01/2030 "_s + QLatin1String(began), last};
 }
 const QString kBegan = u"1, 2, KSProcessDisqualificationsQueue began at 07/01/2030 08:00:00."_s;
 const QString kFinished = u"1, 2, KSProcessDisqualificationsQueue finished at 07/01/2030 08:00:01."_s;
 const QString kScheduled = u"1, 07/01/2030 08:00:00"_s;
 const QString kCleared = u"Null, Null"_s;
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, StartupOutcomeTest,
     ::testing::Values(
@@ -187,6 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
                          .arg(QSysInfo::machineHostName().section(u'.', 0, 0))},
                     Nothing("another run holds this data", 5), {kCleared}}),
     [](const ::testing::TestParamInfo<StartupCase>& info) { return info.param.name; });
+// clang-format on
 
 // Help and version print and end; anything else is refused with the usage; none of them runs the job.
 TEST_F(StartupTest, CommandLineAsksOrIsRefusedWithoutRunningTheJob) {
@@ -226,7 +250,8 @@ TEST_F(StartupTest, DisplayThatCannotBeOpenedRunsHeadless) {
 
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.err, u"Cannot open the display "_s + display + u"; running without a display.\n"_s);
-    EXPECT_EQ(result.OutLines(), Ran("08:00:00", "08:00:00") << u"Summary: 0 request(s) processed; took 7 s."_s);
+    EXPECT_EQ(result.OutLines(), Ran("08:00:00", "08:00:00")
+                                     << u"Summary: 0 request(s) processed; took 7 s."_s);
 }
 
 // Under the journal each line carries its priority, and a message box (the incomplete settings, told once for
@@ -259,9 +284,11 @@ TEST_F(StartupTest, AFailingStatementAtStartUpEndsTheRunWithTheErrorReport) {
         const ChildResult result = Run();
 
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_TRUE(result.err.contains(apostrophe ? u"Run-time error '"_s : u"Run-time error '-2147467259':"_s))
+        EXPECT_TRUE(
+            result.err.contains(apostrophe ? u"Run-time error '"_s : u"Run-time error '-2147467259':"_s))
             << result.err.toStdString();
-        const QString summary = u"Summary: 0 request(s) processed, then the run ended with an error; took %1 s."_s;
+        const QString summary =
+            u"Summary: 0 request(s) processed, then the run ended with an error; took %1 s."_s;
         const QStringList lines =
             apostrophe ? QStringList{kNotScheduled, summary.arg(5)} : QStringList{summary.arg(0)};
         EXPECT_EQ(result.OutLines(), lines);

@@ -3,9 +3,9 @@
 #include "activitylog/write_activity_log.h"
 #include "ado/connection.h"
 #include "ado/recordset.h"
-#include "data/current_ids.h"
 #include "data/connect_database.h"
 #include "data/connection_settings.h"
+#include "data/current_ids.h"
 #include "platform/settings.h"
 #include "support/faulty_engine.h"
 #include "support/product_schema.h"
@@ -147,14 +147,16 @@ TEST_P(WriteActivityLogFailedSave, TellsThePersonAndGoesOn) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, WriteActivityLogFailedSave,
     ::testing::Values(
-        FailedSaveCase{"Locked", -2147217887,
-                       "Error: -2147217887: Injected failure\n\nContact your System Administrator about performing "
-                       "this function.Then click OK to continue or click Cancel to quit.",
-                       65, 1},
-        FailedSaveCase{"Refused", -2147217900,
-                       "Error -2147217900 during record update.Injected failure\n\n** Update Failed **\nContact "
-                       "your System Administrator if this continues.",
-                       16, 0}),
+        FailedSaveCase{
+            "Locked", -2147217887,
+            "Error: -2147217887: Injected failure\n\nContact your System Administrator about performing "
+            "this function.Then click OK to continue or click Cancel to quit.",
+            65, 1},
+        FailedSaveCase{
+            "Refused", -2147217900,
+            "Error -2147217900 during record update.Injected failure\n\n** Update Failed **\nContact "
+            "your System Administrator if this continues.",
+            16, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,9 +1,9 @@
 // The contract both providers keep, on a real SQLite file and on the real server: opening and its errors,
 // values through the database and back, navigation, keyset recordsets that write at once, statement errors, a
 // lock held elsewhere, the command time-out, and what may be opened for update.
-#include "helpers.h"
 #include "ado/connection.h"
 #include "ado/recordset.h"
+#include "helpers.h"
 #include "support/databases.h"
 #include "support/server_connection.h"
 

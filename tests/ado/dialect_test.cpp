@@ -1,7 +1,7 @@
 // The dialect translation: tokens, and each rule with the program's statements that show it, translated for
 // each engine; the server accepts them.
-#include "ado/connection.h"
 #include "ado/sql/dialect.h"
+#include "ado/connection.h"
 #include "support/databases.h"
 #include "support/product_schema.h"
 
@@ -26,7 +26,10 @@ TEST(Tokenize, GivesTheTextBackInTokensOfTheirKinds) {
         "SELECT * FROM [Court Charges] WHERE [Court Charge ID] = 3",
         "SELECT 'it''s; [not] a -- name' AS \"quoted \"\" name\" FROM t -- trailing; note",
         "/* block ' comment */SELECT 1.5e-3, .25, x<>y, a::text, b||c FROM t;\n\tSELECT 2",
-        "SELECT 'unterminated", "SELECT [unterminated", "SELECT [a]]b] FROM /* unterminated", "",
+        "SELECT 'unterminated",
+        "SELECT [unterminated",
+        "SELECT [a]]b] FROM /* unterminated",
+        "",
     };
     for (const char* text : texts) {
         QString joined;
@@ -38,8 +41,9 @@ TEST(Tokenize, GivesTheTextBackInTokensOfTheirKinds) {
     const QString sql = u"SELECT [People ID],\"x\" FROM t WHERE n='a''b' AND v<>-1.5 -- c\n/*d*/"_s;
     for (const Token& token : Tokenize(sql))
         kinds += u"|%1:"_s.arg(QLatin1Char("WBQSNY_C"[static_cast<int>(token.kind)])) + token.text;
-    EXPECT_EQ(kinds, u"|W:SELECT|_: |B:[People ID]|Y:,|Q:\"x\"|_: |W:FROM|_: |W:t|_: |W:WHERE|_: |W:n|Y:="
-                                    "|S:'a''b'|_: |W:AND|_: |W:v|Y:<>|Y:-|N:1.5|_: |C:-- c|_:\n|C:/*d*/"_s);
+    EXPECT_EQ(kinds,
+              u"|W:SELECT|_: |B:[People ID]|Y:,|Q:\"x\"|_: |W:FROM|_: |W:t|_: |W:WHERE|_: |W:n|Y:="
+              "|S:'a''b'|_: |W:AND|_: |W:v|Y:<>|Y:-|N:1.5|_: |C:-- c|_:\n|C:/*d*/"_s);
 }
 
 // Catches a number's shape that takes out what is no number token (in text, names, comments) or leaves one.
@@ -48,8 +52,8 @@ TEST(ShapeOfNumbers, TakesOutTheNumbersTheTokensHoldAndNothingElse) {
         u"SELECT TOP 1 ID FROM t2 WHERE a = 12 AND b = 'x 3' AND [c 4] = -5.5 AND d = .5 -- 6\n"_s;
     const ado::sql::NumberShape shape = ado::sql::ShapeOfNumbers(sql);
     EXPECT_EQ(shape.signature,
-              u"SELECT TOP %1 ID FROM t2 WHERE a = %1 AND b = 'x 3' AND [c 4] = -%1 AND d = %1 -- 6\n"_s
-                  .arg(ado::sql::kNumberMark));
+              u"SELECT TOP %1 ID FROM t2 WHERE a = %1 AND b = 'x 3' AND [c 4] = -%1 AND d = %1 -- 6\n"_s.arg(
+                  ado::sql::kNumberMark));
     QStringList numbers;
     for (const QStringView number : shape.numbers)
         numbers << number.toString();
@@ -61,7 +65,7 @@ const struct Rule {
     const char* written;
     const char* sqlite;    // nullptr: as written
     const char* postgres;  // nullptr: as for SQLite
-    bool runs;  // on the server's empty product database, where the names must be the tables' own
+    bool runs;             // on the server's empty product database, where the names must be the tables' own
 } kRules[] = {
     {"SELECT TOP 5 a FROM t", "SELECT a FROM t LIMIT 5", nullptr, false},
     {"select distinct top 3 a from t order by a", "select distinct a from t order by a LIMIT 3", nullptr,
@@ -79,8 +83,7 @@ const struct Rule {
     {"SELECT * FROM t WHERE a = TRUE AND b = FALSE", nullptr, nullptr, false},
     {"DELETE FROM Blacklist WHERE ID = 3", nullptr, nullptr, true},
     {"DELETE Blacklist WHERE ID = 3", nullptr, "DELETE FROM Blacklist WHERE ID = 3", true},
-    {"SELECT * FROM [Parameters] WHERE ID = 1", nullptr, "SELECT * FROM \"parameters\" WHERE ID = 1",
-     true},
+    {"SELECT * FROM [Parameters] WHERE ID = 1", nullptr, "SELECT * FROM \"parameters\" WHERE ID = 1", true},
     {"SELECT TOP 1 ID FROM Blacklist WHERE Manually_Entered = 0 AND Agency_ID = 12 ORDER BY ID",
      "SELECT ID FROM Blacklist WHERE Manually_Entered = 0 AND Agency_ID = 12 ORDER BY ID LIMIT 1", nullptr,
      true},

@@ -1,8 +1,8 @@
 // The Jet provider over SQLite files: column kinds, bound numbers, another process's commits, grouped writes
 // and a full database. What it shares with the server provider is in both_engines_test.cpp.
-#include "helpers.h"
 #include "ado/connection.h"
 #include "ado/recordset.h"
+#include "helpers.h"
 #include "support/databases.h"
 
 #include <QCoreApplication>

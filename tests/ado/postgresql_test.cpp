@@ -1,12 +1,12 @@
 // The server provider over a real PostgreSQL server: connection parameters, error states, sessions kept for
 // reuse, streaming, prepared statements and bound literals. What it shares with SQLite is in
 // both_engines_test.cpp.
-#include "helpers.h"
 #include "ado/connection.h"
 #include "ado/postgresql/connection.h"
 #include "ado/postgresql/error.h"
 #include "ado/postgresql/literal_parameters.h"
 #include "ado/recordset.h"
+#include "helpers.h"
 
 #include "support/databases.h"
 #include "support/product_schema.h"
@@ -57,13 +57,16 @@ TEST(ServerConnectionParameters, FollowTheConnectionString) {
         std::vector<QByteArray> absent;
     } cases[] = {
         {u"Provider=SQLOLEDB.1;Integrated Security=SSPI;Data Source=dbhost;Persist Security "
-                        "Info=False;Initial Catalog=Kestrane;"_s,
-         {{"host", "dbhost"}, {"dbname", "Kestrane"}, {"user", me}}, {"port", "password"}},
+         "Info=False;Initial Catalog=Kestrane;"_s,
+         {{"host", "dbhost"}, {"dbname", "Kestrane"}, {"user", me}},
+         {"port", "password"}},
         {u"Provider=SQLOLEDB.1;Data Source=db.example.org,6543;Persist Security Info=False;"
-                        "Initial Catalog=Kestrane;UID=clerk;Pwd=se;cret;"_s,
-         {{"host", "db.example.org"}, {"port", "6543"}, {"user", "clerk"}, {"password", "se"}}, {}},
+         "Initial Catalog=Kestrane;UID=clerk;Pwd=se;cret;"_s,
+         {{"host", "db.example.org"}, {"port", "6543"}, {"user", "clerk"}, {"password", "se"}},
+         {}},
         {u"Data Source=/run/kestrane sockets,5433;Initial Catalog=k"_s,
-         {{"host", "/run/kestrane sockets"}, {"port", "5433"}}, {}},
+         {{"host", "/run/kestrane sockets"}, {"port", "5433"}},
+         {}},
         {u"Data Source=SERVER01\\SQLEXPRESS;UID=a;Pwd=b"_s, {{"host", "SERVER01"}}, {}},  // no instance
         {u"Data Source=(local);Integrated Security=SSPI"_s, {}, {"host", "port", "password"}},
     };
@@ -91,8 +94,10 @@ TEST(ServerSqlStates, FollowTheTable) {
         bool atConnect;
         int32_t number;
         int32_t nativeError;
-    } cases[] = {{"40P01", false, ado::E_FAIL_HR, 1222}, {"08006", false, ado::E_FAIL_HR, 10054},
-                 {"53200", false, ado::E_FAIL_HR, 0},    {"57P03", true, ado::E_FAIL_HR, 17},
+    } cases[] = {{"40P01", false, ado::E_FAIL_HR, 1222},
+                 {"08006", false, ado::E_FAIL_HR, 10054},
+                 {"53200", false, ado::E_FAIL_HR, 0},
+                 {"57P03", true, ado::E_FAIL_HR, 17},
                  {"57P01", true, ado::E_FAIL_HR, 17}};
     for (const auto& c : cases) {
         using namespace ado::postgresql;
@@ -106,8 +111,9 @@ TEST(ServerSqlStates, FollowTheTable) {
 // Catches the rows numbered after a batch that gave one its number not following it. (The server form of
 // the batch delete is checked by the dialect's table and, on data, by the engine's batch removal.)
 TEST_F(ServerTest, TheRowsNumberedNextFollowOneGivenItsNumber) {
-    connection_.Execute(u"SET IDENTITY_INSERT Blacklist ON; INSERT INTO Blacklist (ID) VALUES (7); "
-                        "SET IDENTITY_INSERT Blacklist OFF"_s);
+    connection_.Execute(
+        u"SET IDENTITY_INSERT Blacklist ON; INSERT INTO Blacklist (ID) VALUES (7); "
+        "SET IDENTITY_INSERT Blacklist OFF"_s);
     connection_.Execute(u"INSERT INTO Blacklist (Client_ID) VALUES (1)"_s);
     EXPECT_EQ(Scalar(connection_, u"SELECT ID FROM Blacklist WHERE Client_ID = 1"_s), u"8"_s);
 }
@@ -115,9 +121,9 @@ TEST_F(ServerTest, TheRowsNumberedNextFollowOneGivenItsNumber) {
 // Catches a scan read whole into memory or disturbed beside it, or statements prepared per value.
 TEST_F(ServerTest, AForwardOnlyScanStreamsWhileOnePreparedStatementServesEachStatementBesideIt) {
     const int rows = 200000;
-    connection_.Execute(u"INSERT INTO People (\"last name\") SELECT repeat('x', 300) || g FROM "
-                                       "generate_series(1, %1) g"_s
-                            .arg(rows));
+    connection_.Execute(
+        u"INSERT INTO People (\"last name\") SELECT repeat('x', 300) || g FROM "
+        "generate_series(1, %1) g"_s.arg(rows));
     const int64_t before = ResidentBytes();
     int64_t peak = before;
     int read = 0;
@@ -156,8 +162,9 @@ TEST_F(ServerTest, AListsTestsAnswerInOrderAndItsInsertsAreWrittenWholeOrNotAtAl
     EXPECT_EQ(connection_.HasRows({test.arg(1), test.arg(2), test.arg(3)}),
               (std::vector<bool>{false, true, false}));
 
-    const ado::Error err = ErrorOf(
-        [&] { connection_.InsertAll(source, columns, {{4, 12, "a"}, {"five", 12, "b"}, {6, 12, "c"}}); });
+    const ado::Error err = ErrorOf([&] {
+        connection_.InsertAll(source, columns, {{4, 12, "a"}, {"five", 12, "b"}, {6, 12, "c"}});
+    });
     EXPECT_EQ(err.Number(), ado::DB_E_CANTCONVERTVALUE);
     EXPECT_TRUE(err.Statement().startsWith(u"INSERT INTO blacklist"_s)) << err.Statement().toStdString();
     EXPECT_EQ(Scalar(connection_, u"SELECT COUNT(*) FROM Blacklist"_s), u"1"_s);
@@ -200,16 +207,21 @@ TEST(ServerLiteralParameters, KeepTheStatementsMeaning) {
         std::vector<Oid> types;
     } cases[] = {
         {"SELECT ID FROM t WHERE a = 12 AND b = -1 LIMIT 1",
-         "SELECT ID FROM t WHERE a = $1 AND b = -$2 LIMIT $3", {23, 23, 23}},
+         "SELECT ID FROM t WHERE a = $1 AND b = -$2 LIMIT $3",
+         {23, 23, 23}},
         {"SELECT * FROM t WHERE a = 3000000000 OR b = 1.5 OR c = 2e3",
-         "SELECT * FROM t WHERE a = $1 OR b = $2 OR c = $3", {20, 1700, 1700}},
+         "SELECT * FROM t WHERE a = $1 OR b = $2 OR c = $3",
+         {20, 1700, 1700}},
         {"SELECT a, b FROM t WHERE c = 5 GROUP BY 1, 2 ORDER BY 2 LIMIT 3",
-         "SELECT a, b FROM t WHERE c = $1 GROUP BY 1, 2 ORDER BY 2 LIMIT $2", {23, 23}},
+         "SELECT a, b FROM t WHERE c = $1 GROUP BY 1, 2 ORDER BY 2 LIMIT $2",
+         {23, 23}},
         {"SELECT CAST(a AS numeric(10, 2)), b::varchar(5) FROM t WHERE c = 4",
-         "SELECT CAST(a AS numeric(10, 2)), b::varchar(5) FROM t WHERE c = $1", {23}},
+         "SELECT CAST(a AS numeric(10, 2)), b::varchar(5) FROM t WHERE c = $1",
+         {23}},
         {"UPDATE t SET a = 'x 1' WHERE b IN (1, 2)", "UPDATE t SET a = 'x 1' WHERE b IN ($1, $2)", {23, 23}},
         {"SELECT 1 AS one, (SELECT 2 FROM u WHERE v = 3) FROM t WHERE a = 4",
-         "SELECT 1 AS one, (SELECT 2 FROM u WHERE v = $1) FROM t WHERE a = $2", {23, 23}},
+         "SELECT 1 AS one, (SELECT 2 FROM u WHERE v = $1) FROM t WHERE a = $2",
+         {23, 23}},
         {"CREATE TABLE t (a smallint DEFAULT 0)", "CREATE TABLE t (a smallint DEFAULT 0)", {}},
     };
     for (const auto& c : cases) {

@@ -1,7 +1,7 @@
 // A restart, clean or a crash, of a server of the test's own under open connections.
-#include "helpers.h"
 #include "ado/connection.h"
 #include "ado/recordset.h"
+#include "helpers.h"
 #include "support/private_server.h"
 
 #include <gtest/gtest.h>

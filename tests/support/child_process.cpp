@@ -25,7 +25,8 @@ std::pair<uint, uint> UnprivilegedUser() {
     if (geteuid() != 0)
         return {geteuid(), getegid()};
     const passwd* nobody = getpwnam("nobody");
-    return nobody ? std::pair<uint, uint>{nobody->pw_uid, nobody->pw_gid} : std::pair<uint, uint>{65534, 65534};
+    return nobody ? std::pair<uint, uint>{nobody->pw_uid, nobody->pw_gid}
+                  : std::pair<uint, uint>{65534, 65534};
 }
 
 ChildResult RunBinary(const QString& name, const QStringList& arguments,
@@ -38,7 +39,8 @@ ChildResult RunBinary(const QString& name, const QStringList& arguments,
     process.setChildProcessModifier([=] {
         if (limits.fileSizeLimit > 0) {
             signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails (EFBIG) instead of ending the child
-            const rlimit size{static_cast<rlim_t>(limits.fileSizeLimit), static_cast<rlim_t>(limits.fileSizeLimit)};
+            const rlimit size{static_cast<rlim_t>(limits.fileSizeLimit),
+                              static_cast<rlim_t>(limits.fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &size);
         }
         if (switchUser && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0))

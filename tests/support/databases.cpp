@@ -59,7 +59,8 @@ ServerConnection::ServerConnection(const QString& database) {
         PQfinish(connection_);
         throw std::runtime_error("cannot connect to the test server: " + message);
     }
-    PQsetNoticeProcessor(connection_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        connection_, [](void*, const char*) {}, nullptr);
 }
 
 ServerConnection::~ServerConnection() {

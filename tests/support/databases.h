@@ -21,12 +21,13 @@ QString NewServerDatabase();
 
 // Skips the current test when the server is not available, unless KESTRANE_REQUIRE_PG is set, in which case
 // the test fails: under ./build.sh test and in CI the server tests always run.
-#define KESTRANE_REQUIRE_SERVER()                                                                      \
-    do {                                                                                               \
-        if (!::testsupport::ServerAvailable()) {                                                       \
-            if (qEnvironmentVariableIsSet("KESTRANE_REQUIRE_PG")) FAIL() << "no PostgreSQL test server"; \
-            GTEST_SKIP() << "no PostgreSQL test server (run ./build.sh test)";                         \
-        }                                                                                              \
+#define KESTRANE_REQUIRE_SERVER()                                              \
+    do {                                                                       \
+        if (!::testsupport::ServerAvailable()) {                               \
+            if (qEnvironmentVariableIsSet("KESTRANE_REQUIRE_PG"))              \
+                FAIL() << "no PostgreSQL test server";                         \
+            GTEST_SKIP() << "no PostgreSQL test server (run ./build.sh test)"; \
+        }                                                                      \
     } while (0)
 
 // The connection string of a new database of the given engine (dir is used for Jet only).

@@ -13,7 +13,7 @@ inline const QString kJetProvider = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
 inline const QString kServerProvider = QStringLiteral("SQLOLEDB.1");
 
 class FaultyEngine {
-  public:
+public:
     explicit FaultyEngine(const QString& providerName = kJetProvider) {
         ado::provider::RegisterBuiltInProviders();
         // Pooled sessions of the real provider would bypass the wrapper.
@@ -39,7 +39,7 @@ class FaultyEngine {
         provider_->Add(fault);
     }
 
-  private:
+private:
     std::shared_ptr<ado::faulty::FaultyProvider> provider_;
 };
 

@@ -52,15 +52,17 @@ PrivateServer::PrivateServer() : dir_(QStringLiteral("/tmp/kestrane-own-pg.XXXXX
             throw std::runtime_error("cannot give the server's folder to the postgres user");
     }
     chmod(QFile::encodeName(dir_.path()).constData(), 0755);
-    RunAsOwner(QStringLiteral("initdb"), {QStringLiteral("--no-sync"), QStringLiteral("-A"), QStringLiteral("trust"),
-                                          QStringLiteral("-U"), UserName(), QStringLiteral("-D"), Data()});
+    RunAsOwner(QStringLiteral("initdb"),
+               {QStringLiteral("--no-sync"), QStringLiteral("-A"), QStringLiteral("trust"),
+                QStringLiteral("-U"), UserName(), QStringLiteral("-D"), Data()});
     QFile conf(Data() + QStringLiteral("/postgresql.conf"));
     if (!conf.open(QIODevice::Append | QIODevice::Text))
         throw std::runtime_error("cannot write the server's settings");
-    conf.write(QStringLiteral("listen_addresses = ''\nunix_socket_directories = '%1'\nport = %2\nfsync = off\n")
-                   .arg(dir_.path())
-                   .arg(port_)
-                   .toUtf8());
+    conf.write(
+        QStringLiteral("listen_addresses = ''\nunix_socket_directories = '%1'\nport = %2\nfsync = off\n")
+            .arg(dir_.path())
+            .arg(port_)
+            .toUtf8());
     conf.close();
     Start();
 }
@@ -75,15 +77,17 @@ PrivateServer::~PrivateServer() {
 }
 
 void PrivateServer::Start() {
-    RunAsOwner(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), Data(), QStringLiteral("-l"),
-                                          dir_.filePath(QStringLiteral("server.log")), QStringLiteral("-w"),
-                                          QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")});
+    RunAsOwner(
+        QStringLiteral("pg_ctl"),
+        {QStringLiteral("-D"), Data(), QStringLiteral("-l"), dir_.filePath(QStringLiteral("server.log")),
+         QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")});
     running_ = true;
 }
 
 void PrivateServer::StopWith(const QString& mode) {
-    RunAsOwner(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), Data(), QStringLiteral("-w"), QStringLiteral("-t"),
-                                          QStringLiteral("60"), QStringLiteral("-m"), mode, QStringLiteral("stop")});
+    RunAsOwner(QStringLiteral("pg_ctl"),
+               {QStringLiteral("-D"), Data(), QStringLiteral("-w"), QStringLiteral("-t"),
+                QStringLiteral("60"), QStringLiteral("-m"), mode, QStringLiteral("stop")});
     running_ = false;
 }
 
@@ -108,9 +112,11 @@ void PrivateServer::RunAsOwner(const QString& program, const QStringList& argume
     QStringList command = QStringList{bin_ + u'/' + program} + arguments;
     if (geteuid() == 0)
         command = QStringList{QStringLiteral("runuser"), QStringLiteral("-u"), QStringLiteral("postgres"),
-                              QStringLiteral("--")} + command;
+                              QStringLiteral("--")} +
+                  command;
     process.start(command.takeFirst(), command);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
         throw std::runtime_error((program + QStringLiteral(" failed: ") + process.readAll()).toStdString());
 }
 

@@ -8,8 +8,8 @@
 namespace testsupport {
 
 // A new database of the given engine (dir and name are used for the embedded engine only) with the product's
-// tables (schema/sqlite.sql or schema/postgresql.sql); returns its connection string. Raises ado::Error when a
-// statement fails.
+// tables (schema/sqlite.sql or schema/postgresql.sql); returns its connection string. Raises ado::Error when
+// a statement fails.
 QString NewProductDatabase(Engine engine, const QString& dir,
                            const QString& name = QStringLiteral("test.mdb"));
 

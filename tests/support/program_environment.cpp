@@ -1,8 +1,8 @@
 #include "support/program_environment.h"
 
 #include "ado/connection.h"
-#include "data/current_ids.h"
 #include "data/connection_settings.h"
+#include "data/current_ids.h"
 #include "data/failed_writes.h"
 #include "data/open_connection.h"
 #include "data/retry_bound.h"

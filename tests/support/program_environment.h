@@ -17,7 +17,7 @@
 namespace testsupport {
 
 class ProgramEnvironment {
-  public:
+public:
     // The virtual clock starts at start (by default 1 March 2024, 09:00:00 local time).
     explicit ProgramEnvironment(const QDateTime& start = DefaultStart());
     ~ProgramEnvironment();
@@ -31,7 +31,7 @@ class ProgramEnvironment {
 
     static QDateTime DefaultStart();
 
-  private:
+private:
     QTemporaryDir dir_;
     std::optional<QByteArray> previousConfigHome_;
     std::shared_ptr<platform::VirtualClock> clock_;

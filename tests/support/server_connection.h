@@ -9,7 +9,7 @@
 namespace testsupport {
 
 class ServerConnection {
-  public:
+public:
     // Connects as the operating-system user to the named database. Raises std::runtime_error when the
     // server refuses.
     explicit ServerConnection(const QString& database);
@@ -21,7 +21,7 @@ class ServerConnection {
     // row. Raises std::runtime_error when a statement fails.
     QString Exec(const QString& sql);
 
-  private:
+private:
     PGconn* connection_;
 };
 

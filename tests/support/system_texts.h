@@ -1,6 +1,6 @@
 #pragma once
-// The system's own texts as the tests expect them, written out once here and never taken from the code under test:
-// a slip in a text of the program fails a test instead of passing with it.
+// The system's own texts as the tests expect them, written out once here and never taken from the code under
+// test: a slip in a text of the program fails a test instead of passing with it.
 
 #include <QString>
 #include <QStringList>
@@ -24,14 +24,16 @@ inline const std::array<OffenceKind, 4> kKinds = {{
     {u"Drug_Related"_s, u"Drug Related - Case On File (Automatic)"_s,
      u"Drug Related - Criminal History (Automatic)"_s, u"Updating Blacklist based on Case drug offenses..."_s,
      u"Updating Blacklist based on Criminal History drug offenses..."_s},
-    {u"Sex_Crime"_s, u"Sex Related - Case On File (Automatic)"_s, u"Sex Related - Criminal History (Automatic)"_s,
-     u"Updating Blacklist based on Case sex offenses..."_s,
+    {u"Sex_Crime"_s, u"Sex Related - Case On File (Automatic)"_s,
+     u"Sex Related - Criminal History (Automatic)"_s, u"Updating Blacklist based on Case sex offenses..."_s,
      u"Updating Blacklist based on Criminal History sex offenses..."_s},
     {u"Theft_Related"_s, u"Theft Related - Case On File (Automatic)"_s,
-     u"Theft Related - Criminal History (Automatic)"_s, u"Updating Blacklist based on Case theft offenses..."_s,
+     u"Theft Related - Criminal History (Automatic)"_s,
+     u"Updating Blacklist based on Case theft offenses..."_s,
      u"Updating Blacklist based on Criminal History theft offenses..."_s},
     {u"Violent_Crime"_s, u"Violence Related - Case On File (Automatic)"_s,
-     u"Violence Related - Criminal History (Automatic)"_s, u"Updating Blacklist based on Case violent offenses..."_s,
+     u"Violence Related - Criminal History (Automatic)"_s,
+     u"Updating Blacklist based on Case violent offenses..."_s,
      u"Updating Blacklist based on Criminal History violent offenses..."_s},
 }};
 

@@ -1,5 +1,6 @@
 #pragma once
-// Running a real binary on a pseudo-terminal of its own (script(1) gives it one), as a person at a terminal runs it.
+// Running a real binary on a pseudo-terminal of its own (script(1) gives it one), as a person at a terminal
+// runs it.
 
 #include "support/child_process.h"
 
