@@ -1,6 +1,4 @@
-// The contract both providers keep, on a real SQLite file and on the real server: opening and its errors,
-// values through the database and back, navigation, keyset recordsets that write at once, statement errors, a
-// lock held elsewhere, the command time-out, and what may be opened for update.
+// The contract both providers keep, on a real SQLite file and on the real server.
 #include "ado/connection.h"
 #include "ado/recordset.h"
 #include "helpers.h"

@@ -85,49 +85,4 @@ TEST_F(ConnectionPoolTest, AtMostEightSessionsWaitPerString) {
     EXPECT_EQ(faulty_->Calls(Operation::Open), 12);
 }
 
-// Catches the tests' fault injection failing other calls than chosen, or staying once uninstalled.
-TEST(FaultyProviderTest, FailsTheChosenCallsUntilUninstalled) {
-    const struct {
-        int skip;
-        int count;
-        const char* expected;  // one letter per call: F failed, . ran
-    } cases[] = {{0, 1, "F...."}, {2, 1, "..F.."}, {1, 2, ".FF.."}, {1, -1, ".FFFF"}};
-    QTemporaryDir dir;
-    const QString connectionString = testsupport::NewJetDatabase(dir.path());
-    ado::provider::RegisterBuiltInProviders();
-    const auto real = ado::provider::FindProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.expected);
-        const auto faulty = FaultyProvider::Install(QStringLiteral("microsoft.jet.oledb.4.0"));
-        EXPECT_EQ(ado::provider::FindProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0")), faulty);
-        ado::faulty::Fault fault;
-        fault.operation = Operation::Execute;
-        fault.nativeError = ado::JET_LOCKED;
-        fault.skip = c.skip;
-        fault.count = c.count;
-        fault.matches = [](const QString& sql) { return sql.startsWith(QLatin1String("INSERT")); };
-        faulty->Add(fault);
-        ado::Connection connection;
-        connection.Open(connectionString);
-        connection.Execute(QStringLiteral("CREATE TABLE IF NOT EXISTS Target (ID INTEGER PRIMARY KEY)"));
-        QString seen;
-        for (int call = 0; call < 5; ++call) {
-            connection.Execute(QStringLiteral("SELECT 1"));  // not matched: never fails
-            try {
-                connection.Execute(QStringLiteral("INSERT INTO Target DEFAULT VALUES"));
-                seen += u'.';
-            } catch (const ado::Error& err) {
-                EXPECT_EQ(err.Number(), ado::E_FAIL_HR);
-                EXPECT_EQ(err.NativeError(), ado::JET_LOCKED);
-                EXPECT_EQ(connection.GetErrors().Item(0).nativeError, ado::JET_LOCKED);
-                seen += u'F';
-            }
-        }
-        EXPECT_EQ(seen, QString::fromLatin1(c.expected));
-        connection.Close();
-        faulty->Uninstall();
-        EXPECT_EQ(ado::provider::FindProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0")), real);
-    }
-}
-
 }  // namespace

@@ -22,11 +22,6 @@ namespace {
 
 using ado::Variant;
 
-QString JetString(const QString& file) {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1;Persist Security Info=False;")
-        .arg(file);
-}
-
 class JetProviderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -38,8 +33,6 @@ protected:
             QStringLiteral("CREATE TABLE [Court Charges] (ID INTEGER PRIMARY KEY, Description TEXT "
                            "NOT NULL, Drug_Related BOOLEAN)"));
     }
-
-    QString FilePath(const QString& name) const { return dir_.filePath(name); }
 
     QTemporaryDir dir_;
     QString connectionString_;
@@ -94,7 +87,7 @@ TEST_F(JetProviderTest, AScanLetsThisProcessWriteAfterAnotherProcessCommits) {
             ado::Recordset before;  // a duplicate test before the other program's commit
             before.Open(QStringLiteral("SELECT TOP 1 ID FROM [Court Charges] WHERE ID = 3"), connection_);
             ASSERT_EQ(QProcess::execute(QStringLiteral("sqlite3"),
-                                        {FilePath(QStringLiteral("test.mdb")),
+                                        {dir_.filePath(QStringLiteral("test.mdb")),
                                          QStringLiteral("INSERT INTO [Court Charges] (ID, Description) "
                                                         "VALUES (5000, 'other')")}),
                       0);
@@ -143,7 +136,7 @@ void AddCharge(ado::Connection& connection, const QString& description) {
 // The child of the next test: adds a row through a recordset and ends the process without closing anything.
 TEST(GroupedWritesChild, DISABLED_EndsWithoutClosing) {
     auto* connection = new ado::Connection;  // never closed: the process ends with the write grouped
-    connection->Open(JetString(qEnvironmentVariable("KESTRANE_GROUPED_FILE")));
+    connection->Open(qEnvironmentVariable("KESTRANE_GROUPED_DATABASE"));
     AddCharge(*connection, QStringLiteral("Written last"));
     std::exit(0);
 }
@@ -162,7 +155,7 @@ TEST_F(JetProviderTest, GroupedWritesAreSeenAtOnceInTheProcessAndCommittedWhenIt
 
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("KESTRANE_GROUPED_FILE"), FilePath(QStringLiteral("test.mdb")));
+    environment.insert(QStringLiteral("KESTRANE_GROUPED_DATABASE"), connectionString_);
     child.setProcessEnvironment(environment);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--gtest_also_run_disabled_tests"),
@@ -171,7 +164,7 @@ TEST_F(JetProviderTest, GroupedWritesAreSeenAtOnceInTheProcessAndCommittedWhenIt
     ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
     QProcess reader;  // what another process sees of the file
     reader.start(QStringLiteral("sqlite3"),
-                 {FilePath(QStringLiteral("test.mdb")),
+                 {dir_.filePath(QStringLiteral("test.mdb")),
                   QStringLiteral("SELECT group_concat(Description) FROM \"Court Charges\"")});
     ASSERT_TRUE(reader.waitForFinished(10000));
     EXPECT_EQ(reader.readAllStandardOutput().trimmed(), "Charge 0,Charge 1,Charge 2,Written last");

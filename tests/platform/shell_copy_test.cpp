@@ -44,8 +44,6 @@ QByteArray LargeContents() {
 
 class ShellCopyTest : public ::testing::Test {
 protected:
-    QString Source() const { return env_.Dir() + QStringLiteral("/cd/KS.MDB"); }
-    QString Target() const { return env_.Dir() + QStringLiteral("/disk/KS.mdb"); }
     testsupport::ProgramEnvironment env_;
 };
 
@@ -107,36 +105,37 @@ QString Raised(const std::function<void()>& run) {
 // Catches a copy that does not keep the source's mode and time, a file locked by another program (as a
 // database engine) copied anyway or misreported, and the plain copy raising other errors than 53 and 76.
 TEST_F(ShellCopyTest, TheCopyKeepsModeAndTimeAndRaisesTheStatementsErrors) {
-    Write(Source(), "initial data");
-    const QDateTime modified = QFileInfo(Source()).lastModified().addDays(-30);
-    QFile file(Source());
+    const QString source = env_.Dir() + QStringLiteral("/cd/KS.MDB"),
+                  target = env_.Dir() + QStringLiteral("/disk/KS.mdb");
+    Write(source, "initial data");
+    const QDateTime modified = QFileInfo(source).lastModified().addDays(-30);
+    QFile file(source);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
                 file.setFileTime(modified, QFileDevice::FileModificationTime));
     file.close();
-    ::chmod(QFile::encodeName(Source()).constData(), 0640);
-    ASSERT_EQ(ShellCopyFile(Source(), Target()), kShellCopyOk);
+    ::chmod(QFile::encodeName(source).constData(), 0640);
+    ASSERT_EQ(ShellCopyFile(source, target), kShellCopyOk);
     struct stat status {};
-    ::stat(QFile::encodeName(Target()).constData(), &status);
+    ::stat(QFile::encodeName(target).constData(), &status);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
-    EXPECT_EQ(QFileInfo(Target()).lastModified(), modified);
+    EXPECT_EQ(QFileInfo(target).lastModified(), modified);
 
-    Write(Source(), "new");
-    for (const QString& busy : {Source(), Target()}) {
+    Write(source, "new");
+    for (const QString& busy : {source, target}) {
         const int fd = ::open(QFile::encodeName(busy).constData(), O_RDWR);
         struct flock lock {};
         lock.l_type = F_WRLCK;
         ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
         env_.Answers().Push(vbYes);
-        EXPECT_EQ(Raised([&] { ShellCopyFile(Source(), Target()); }), QStringLiteral("70 Permission denied"));
+        EXPECT_EQ(Raised([&] { ShellCopyFile(source, target); }), QStringLiteral("70 Permission denied"));
         ::close(fd);
-        EXPECT_EQ(Contents(Target()), "initial data");
+        EXPECT_EQ(Contents(target), "initial data");
     }
 
     const QString plain = env_.Dir() + QStringLiteral("/plain.mdb");
-    EXPECT_EQ((QStringList{Raised([&] { FileCopy(Source() + u'x', plain); }), Raised([&] {
-                               FileCopy(Source(), env_.Dir() + QStringLiteral("/no/folder/x.mdb"));
-                           }),
-                           Raised([&] { FileCopy(Source(), plain); })}),
+    EXPECT_EQ((QStringList{Raised([&] { FileCopy(source + u'x', plain); }),
+                           Raised([&] { FileCopy(source, env_.Dir() + QStringLiteral("/no/folder/x.mdb")); }),
+                           Raised([&] { FileCopy(source, plain); })}),
               (QStringList{QStringLiteral("53 File not found"), QStringLiteral("76 Path not found"),
                            QStringLiteral("none")}));
     EXPECT_EQ(Contents(plain), "new");
