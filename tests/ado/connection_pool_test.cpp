@@ -1,5 +1,4 @@
-// Closed connections' sessions are reused by the next Open of the same string, within bounds; the failing
-// provider wrapper counts the engine's opens.
+// The session pool, on a failing provider wrapper that counts the engine's opens.
 #include "ado/connection.h"
 #include "ado/faulty/faulty_provider.h"
 #include "platform/clock.h"

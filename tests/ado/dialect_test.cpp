@@ -1,5 +1,4 @@
-// The dialect translation: tokens, and each rule with the program's statements that show it, translated for
-// each engine; the server accepts them.
+// The dialect translation: tokens, and each rule with the program's statements that show it.
 #include "ado/sql/dialect.h"
 #include "ado/connection.h"
 #include "support/databases.h"

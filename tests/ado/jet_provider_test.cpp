@@ -1,5 +1,4 @@
-// The Jet provider over SQLite files: column kinds, bound numbers, another process's commits, grouped writes
-// and a full database. What it shares with the server provider is in both_engines_test.cpp.
+// The Jet provider over SQLite files; what it shares with the server provider is in both_engines_test.cpp.
 #include "ado/connection.h"
 #include "ado/recordset.h"
 #include "helpers.h"
@@ -172,8 +171,7 @@ TEST_F(JetProviderTest, GroupedWritesAreSeenAtOnceInTheProcessAndCommittedWhenIt
 
 }  // namespace
 
-// Catches a full database (page limit, file-size limit) whose error hides lost writes, or keeping a
-// non-prefix.
+// Catches a full database (page or file-size limit) whose error hides lost writes, or keeping a non-prefix.
 TEST_F(JetProviderTest, AFullDatabaseFailsAWriteAndKeepsAPrefixOfTheWrites) {
     rlimit unlimited{};
     getrlimit(RLIMIT_FSIZE, &unlimited);

@@ -106,8 +106,7 @@ TEST(ServerSqlStates, FollowTheTable) {
     }
 }
 
-// Catches the rows numbered after a batch that gave one its number not following it. (The server form of
-// the batch delete is checked by the dialect's table and, on data, by the engine's batch removal.)
+// Catches the rows numbered after a batch that gave one its number not following it.
 TEST_F(ServerTest, TheRowsNumberedNextFollowOneGivenItsNumber) {
     connection_.Execute(
         u"SET IDENTITY_INSERT Blacklist ON; INSERT INTO Blacklist (ID) VALUES (7); "

@@ -83,8 +83,7 @@ TEST(VariantTest, WritesNumbersAndBooleansAsText) {
         EXPECT_EQ(value.ToString(), QString::fromLatin1(expected));
 }
 
-// Catches keys read with regard to case, blanks kept around keys and values, or a quoted semicolon ending
-// one.
+// Catches keys read by their case, blanks kept around keys and values, or a quoted semicolon ending one.
 TEST(ConnectionStringTest, ReadsKeysWithoutRegardToCaseAndQuotedValues) {
     const ado::ConnectionString text(QStringLiteral(
         "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/srv/ks/KS.mdb;Persist Security Info=False;User ID=;"

@@ -1,5 +1,4 @@
-// Windows: their events in order, the collection of loaded windows, modal showing, sizes in twips,
-// program-wide references, and event procedures whose failures never cross Qt's event loop.
+// Windows: their events, the loaded windows, modal showing, references and failing event procedures.
 #include "platform/form.h"
 #include "platform/runtime_error.h"
 #include "platform/screen.h"

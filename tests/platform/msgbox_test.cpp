@@ -1,5 +1,4 @@
-// Message boxes without a display, in a child process of this test program: with no terminal the box takes
-// the default button, on a terminal it asks. (The scripted answerer serves every test of the windows.)
+// Message boxes without a display, in a child process: with no terminal, and on a terminal that answers.
 #include "platform/msgbox.h"
 #include "platform/application.h"
 #include "support/child_process.h"

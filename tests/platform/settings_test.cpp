@@ -1,5 +1,4 @@
-// The settings store: odd keys and values read back exactly, hand-written files read as meant, and a write
-// keeps everything else in the file.
+// The settings store on real files.
 #include "platform/settings.h"
 #include "platform/runtime_error.h"
 #include "scoped_environment.h"

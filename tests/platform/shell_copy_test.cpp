@@ -1,5 +1,4 @@
-// The shell copy and the plain copy on real files: results, the replace question, the folder made for the
-// target, busy files, and a target that is never left half-written.
+// The shell copy and the plain copy on real files.
 #include "platform/shell_copy.h"
 #include "platform/file_copy.h"
 #include "platform/msgbox.h"
