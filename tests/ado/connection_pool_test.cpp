@@ -20,7 +20,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         connectionString_ = testsupport::NewJetDatabase(dir_.path());
-        faulty_ = FaultyProvider::Install(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        faulty_ = FaultyProvider::Install(QStringLiteral("microsoft.jet.oledb.4.0"));  // names in any case
         clock_ = std::make_shared<platform::VirtualClock>(QDateTime(QDate(2024, 5, 1), QTime(9, 0)));
         platform::SetClock(clock_);
     }

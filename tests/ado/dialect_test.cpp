@@ -15,7 +15,6 @@ namespace {
 using ado::sql::SplitBatch;
 using ado::sql::Token;
 using ado::sql::Tokenize;
-using ado::sql::TokenKind;
 using ado::sql::ToPostgres;
 using ado::sql::ToSqlite;
 

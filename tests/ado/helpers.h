@@ -1,5 +1,5 @@
 #pragma once
-// What the ado tests share: the error a call raises, and the first value a query gives.
+// What the ado tests share: the connection and recordset, the error a call raises, a query's first value.
 
 #include "ado/connection.h"
 #include "ado/recordset.h"

@@ -1,6 +1,4 @@
 // The Jet provider over SQLite files; what it shares with the server provider is in both_engines_test.cpp.
-#include "ado/connection.h"
-#include "ado/recordset.h"
 #include "helpers.h"
 #include "support/databases.h"
 

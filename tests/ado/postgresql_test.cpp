@@ -1,11 +1,8 @@
 // The server provider over a real PostgreSQL server; what it shares with SQLite is in both_engines_test.cpp.
-#include "ado/connection.h"
 #include "ado/postgresql/connection.h"
 #include "ado/postgresql/error.h"
 #include "ado/postgresql/literal_parameters.h"
-#include "ado/recordset.h"
 #include "helpers.h"
-
 #include "support/databases.h"
 #include "support/product_schema.h"
 #include "support/server_connection.h"

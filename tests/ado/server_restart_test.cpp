@@ -1,6 +1,4 @@
 // A restart, clean or a crash, of a server of the test's own under open connections.
-#include "ado/connection.h"
-#include "ado/recordset.h"
 #include "helpers.h"
 #include "support/private_server.h"
 
