@@ -48,7 +48,6 @@ TEST(TraceTest, EachStatementIsWrittenOnceAsWrittenAndAsSent) {
 
     const std::pair<const char*, const char*> cases[] = {
         // written, and what the sent text holds
-        {"CREATE TABLE TracedA", "CREATE TABLE TracedA"},
         {"INSERT INTO TracedA", "INSERT INTO TracedA"},
         {"SELECT * FROM TracedA\\nWHERE", "SELECT * FROM TracedA\\nWHERE"},
         // A query runs by its shape with the trace on as off: the prepared text, then the values bound.

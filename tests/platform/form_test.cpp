@@ -53,7 +53,6 @@ protected:
         Screen::DoEvents();
     }
     static QString Events() { return gEvents.join(u' '); }
-    static std::vector<Form*> Loaded() { return Screen::Forms(); }
 };
 
 // Catches load and show events twice or out of order, the list out of load order, an unload left shown.
@@ -64,9 +63,9 @@ TEST_F(FormTest, LoadAndShowRunTheirEventsOnceInOrder) {
     c.Load();
     a.Load();
     b.Unload();
-    EXPECT_EQ(Loaded(), (std::vector<Form*>{&a, &c}));
+    EXPECT_EQ(Screen::Forms(), (std::vector<Form*>{&a, &c}));
     b.Load();
-    EXPECT_EQ(Loaded(), (std::vector<Form*>{&a, &c, &b}));
+    EXPECT_EQ(Screen::Forms(), (std::vector<Form*>{&a, &c, &b}));
     RecordingForm shown;
     shown.Show();
     shown.Show();  // already visible: not activated again
@@ -92,7 +91,7 @@ TEST_F(FormTest, CancelledUnloadKeepsTheWindowAndAnUnloadInsideItsOwnDoesNotRecu
     };
     gEvents.clear();
     EXPECT_TRUE(a.close());
-    EXPECT_TRUE(!a.IsLoaded() && Loaded().empty());
+    EXPECT_TRUE(!a.IsLoaded() && Screen::Forms().empty());
     EXPECT_EQ(Events(), QStringLiteral("A.Unload B.Unload"));
 }
 
@@ -121,7 +120,7 @@ TEST_F(FormTest, OwnedWindowStaysAboveItsOwnerAndOutlivesIt) {
     EXPECT_TRUE(owned.isWindow() && owned.Visible());
     delete owner;
     EXPECT_EQ(owned.parentWidget(), nullptr);
-    EXPECT_EQ(Loaded(), (std::vector<Form*>{&owned}));
+    EXPECT_EQ(Screen::Forms(), (std::vector<Form*>{&owned}));
 }
 
 // Catches a reference that does not create on demand, or releases a window that is still loaded.

@@ -64,7 +64,6 @@ TEST_F(WindowClosingTest, CloseFormUnloadsHiddenWindowsOnlyWhenTheClosingOneIsTh
         {"", "main unloaded (visible)", "", true, 100},
         // The hidden window is shown, then unloaded; its own CloseForm runs nested.
         {"h", "main unloaded (visible); other1 unloaded (visible)", "0", true, 200},
-        {"v", "main unloaded (visible)", "1", true, 100},
         // Only the first hidden window goes, and the closing window's reference is left as it was.
         {"hh", "main unloaded (visible); other1 unloaded (visible)", "01", false, 200},
         {"vh", "main unloaded (visible)", "11", true, 100},
