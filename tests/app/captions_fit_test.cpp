@@ -58,6 +58,7 @@ struct Captions {
 TEST(CaptionsFit, EveryTextOfEveryWindowFitsItsControlAtDesignSize) {
     testsupport::ProgramEnvironment env;
     auto* main = app::gfrmProcessDisqualificationsQueue.Get();
+    EXPECT_EQ(main->Caption(), u"Process Disqualifications Queue"_s);  // the title the task bar shows
     auto* message = app::gfrmMessage.Get();
     auto* dialog = setup::gGetDataPath.Get();
     localrefresh::frmSetupLaptop* laptop = localrefresh::gfrmSetupLaptop.Get();
