@@ -94,7 +94,7 @@ TEST_P(OkTest, RebuildsTheSettingsFromTheFolder) {
                                product + u"_sands.mdb"_s, u"HVSYS.MDB"_s};
     MakeFiles(folder, files);
     for (const QString& file : files)
-        MakeReadOnly(folder + file);
+        QFile::setPermissions(folder + file, QFileDevice::ReadOwner);
     for (const QString& setting : c.productSettings)
         SaveSetting(product, u"Data"_s, setting.section(u'=', 0, 0), setting.section(u'=', 1));
     data::ConnectionSettings& settings = data::Settings();
@@ -109,7 +109,7 @@ TEST_P(OkTest, RebuildsTheSettingsFromTheFolder) {
 
     EXPECT_FALSE(dialog.IsLoaded());
     EXPECT_TRUE(setup::gGetDataPath.IsEmpty());
-    EXPECT_EQ(Shown(), QStringList());
+    EXPECT_EQ(Boxes(Env().Answers().Shown()), QStringList());
     const QString jet = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source="_s + folder;
     const QString productPath = GetSetting(product, u"Data"_s, product + u" Data Path"_s);
     const QString systemPath = GetSetting(u"ZO"_s, u"Data"_s, u"ZO Data Path"_s);
@@ -130,7 +130,8 @@ TEST_P(OkTest, RebuildsTheSettingsFromTheFolder) {
     }
     // OK makes the files it set writable, and only those.
     for (int i = 0; i < files.size(); ++i)
-        EXPECT_EQ(IsOwnerWritable(folder + files[i]), c.system == (i == 4)) << files[i].toStdString();
+        EXPECT_EQ(QFileInfo(folder + files[i]).permission(QFileDevice::WriteOwner), c.system == (i == 4))
+            << files[i].toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OkTest, ::testing::ValuesIn(kOkCases), setuptest::kCaseName);
