@@ -94,7 +94,7 @@ TEST_P(OkTest, RebuildsTheSettingsFromTheFolder) {
                                product + u"_sands.mdb"_s, u"HVSYS.MDB"_s};
     MakeFiles(folder, files);
     for (const QString& file : files)
-        QFile::setPermissions(folder + file, QFileDevice::ReadOwner);
+        QFile::setPermissions(folder + file, QFileDevice::ReadOwner | QFileDevice::ExeGroup);
     for (const QString& setting : c.productSettings)
         SaveSetting(product, u"Data"_s, setting.section(u'=', 0, 0), setting.section(u'=', 1));
     data::ConnectionSettings& settings = data::Settings();
@@ -128,10 +128,14 @@ TEST_P(OkTest, RebuildsTheSettingsFromTheFolder) {
                                jet + files[1] + u";Persist Security Info=False"_s, folder + files[2],
                                folder + files[3], u"/zo-before/"_s, folder, QString()}));
     }
-    // OK makes the files it set writable, and only those.
-    for (int i = 0; i < files.size(); ++i)
-        EXPECT_EQ(QFileInfo(folder + files[i]).permission(QFileDevice::WriteOwner), c.system == (i == 4))
+    // OK lets the owner write the files it set, and only those, and keeps the rest of their mode.
+    for (int i = 0; i < files.size(); ++i) {
+        const QFileDevice::Permissions mode = QFileInfo(folder + files[i]).permissions();
+        EXPECT_EQ(mode & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+                  QFileDevice::ReadOwner | QFileDevice::ExeGroup |
+                      (c.system == (i == 4) ? QFileDevice::WriteOwner : QFileDevice::Permissions()))
             << files[i].toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OkTest, ::testing::ValuesIn(kOkCases), setuptest::kCaseName);
