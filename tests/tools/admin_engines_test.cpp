@@ -84,8 +84,8 @@ TEST_P(AdminEngineTest, EachRefusalExitsWithItsStatusAndChangesNothing) {
     }
 }
 
-// Another program holds the queue locked (on the files a write transaction, on the server a table lock) while
-// an enqueue waits: given up after its bound, or done once the lock goes.
+// On the files a write transaction, on the server a table lock: an enqueue gives up after its bound or goes
+// on.
 TEST_P(AdminEngineTest, AWriteWaitsOutALockAndGivesUpAfterItsBound) {
     for (const bool released : {false, true}) {
         SCOPED_TRACE(released ? "released" : "held for good");
@@ -169,8 +169,7 @@ TEST_P(AdminEngineTest, ShowsCsvAndJsonWithIsoDatesUnderEveryLocaleAndDoctorPass
                                    u"OK    queue"_s, u"OK    run"_s}));
 }
 
-// A login whose password the settings do not hold reaches the server through libpq's password file or
-// service file.
+// Catches a login that does not let libpq find its password in its password or service file.
 TEST_F(AdminTest, ALoginPasswordComesFromLibpqsOwnFiles) {
     KESTRANE_REQUIRE_SERVER();
     SetUpWorkstation(Engine::Server);

@@ -65,9 +65,8 @@ TEST_F(AdminTest, ConfigureWritesTheSettingsTheProgramReads) {
     EXPECT_EQ(QFileInfo(settings).permissions(), ownerOnly);
 }
 
-// A workstation set up step by step: init makes the four files, each with every table of the product, and
-// never writes over an existing one; add-user and add-workstation print the new IDs; schedule leaves the
-// requester and the time in the parameters row, which init leaves empty, and adds the row when it is missing.
+// Catches init writing over a file or leaving out a table, a wrong new ID, and a schedule stored wrongly or
+// not at all when the parameters row is missing.
 TEST_F(AdminTest, SetsUpAWorkstationStepByStep) {
     EXPECT_TRUE(QRegularExpression(u"^kestrane-admin \\d+\\.\\d+\\.\\d+\n$"_s)
                     .match(AdminOk({u"--version"_s}))
