@@ -241,8 +241,8 @@ void PrintTo(const MediumCase& c, std::ostream* os) { *os << c.name; }
 const QString kAccessError = u"1 | Error: 75\r\rPath/File access error"_s;
 const MediumCase kMediumCases[] = {
     {"FirstOfTwoMedia", {{u"d"_s, kDriveCdRom}, {u"e"_s, kDriveCdRom}}, {u"d"_s, u"e"_s}, {}, {vbCancel}, {}, u"d"_s},
-    {"AnEmptyDriveIsPassedOverAndNamesMatchInAnyCase", {{u"nodisc"_s, kDriveCdRom}, {u"e"_s, kDriveCdRom}}, {},
-     {u"e"_s}, {vbCancel}, {}, u"e"_s},
+    {"AnEmptyDriveIsPassedOverAndNamesMatchInAnyCase", {{u"nodisc"_s, kDriveCdRom}, {u"e"_s, kDriveCdRom}},
+     {}, {u"e"_s}, {vbCancel}, {}, u"e"_s},
     {"OnlyCdRomDrivesAreMedia", {{u"d"_s, kDriveFixed}, {u"e"_s, kDriveCdRom}}, {u"d"_s}, {}, {}, {kNotFound}, {}},
     {"AnUnreadableDriveIsAskedAboutThenPassedOver", {{u"loop"_s, kDriveCdRom}}, {}, {}, {vbOK, vbCancel},
      {kAccessError, kAccessError, kNotFound}, {}},
