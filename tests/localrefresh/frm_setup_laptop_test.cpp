@@ -198,7 +198,6 @@ const RefreshCase kRefreshCases[] = {
     {"ReplacesTheThreeLocalCopiesInOrder", kAll, kAll, false, {},
      {Replace(kMainStep, kAll[0]), Replace(kUsersStep, kAll[1]),
       Replace(u"Copying Select and Sort Data Base... | "_s, kAll[2])}, u"remote/remote/remote/local"_s},
-    {"ListsDatabaseIsNeverCopied", kAll, {}, false, {}, {}, u"remote/remote/remote/missing"_s},
     {"ACancelledCopyGoesOnWithTheNextFile", kAll, {kAll[0]}, false, {vbNo},
      {Replace(kMainStep, kAll[0]), kMainStep + u"64 | Copy of <remote>KS.mdb to <local>KS.mdb cancelled."_s},
      u"local/remote/remote/missing"_s},

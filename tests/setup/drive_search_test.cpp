@@ -73,9 +73,9 @@ const SearchCase kSearchCases[] = {
     {"RootWithTheMainFileAloneIsNotWalked",
      {{u"c"_s, kDriveFixed, {u"sub"_s}, {u"ks.MDB"_s}}, {u"d"_s, kDriveCdRom, {}, {}}}, {},
      {u"0 | CD drive found at <d>"_s}, {}, {}},
-    {"OneMatchNamesInAnyCase", {{u"c"_s, kDriveFixed, {}, {u"data/ks/ks.MDB"_s, u"data/ks/Ks_Users.MDB"_s,
-     u"data/ks/KS_SANDS.MDB"_s, u"data/other/KS.mdb"_s}}}, {vbYes},
-     {Question(u"<c>data/ks/"_s, u"<c>"_s)}, u"<c>data/ks/"_s, u"<c>"_s},
+    {"OneMatchOfTheDialogsProductNamesInAnyCase", {{u"c"_s, kDriveFixed, {u"ks"_s}, {u"data/br/br.MDB"_s,
+     u"data/br/Br_Users.MDB"_s, u"data/br/BR_SANDS.MDB"_s, u"data/other/BR.mdb"_s}}}, {vbYes},
+     {Question(u"<c>data/br/"_s, u"<c>"_s)}, u"<c>data/br/"_s, u"<c>"_s, true, u"BR"_s},
     {"TwoMatchesDeclinedMoveOnToTheNextDrive",
      {{u"c"_s, kDriveFixed, {u"a"_s, u"b/x"_s}, {}}, {u"e"_s, kDriveCdRom, {}, {}},
       {u"n"_s, kDriveRemote, {u"c"_s}, {}}},
@@ -95,9 +95,6 @@ const SearchCase kSearchCases[] = {
     {"AWalkDoesNotEnterAnotherDrive", {{u"c"_s, kDriveFixed, {}, {}}, {u"c/mnt"_s, kDriveFixed, {u"ks"_s}, {}}},
      {vbYes}, {Question(u"<c/mnt>ks/"_s, u"<c/mnt>"_s)}, u"<c/mnt>ks/"_s, u"<c/mnt>"_s},
     {"NoDrivesLeavesTheButtonsDisabled", {}, {}, {u"16 | No Drives were found!"_s}, {}, {}, false},
-    {"SearchesForTheFilesOfTheDialogsProduct", {{u"c"_s, kDriveFixed, {u"ks"_s}, {u"br/BR.mdb"_s, u"br/BR_USERS.mdb"_s,
-     u"br/BR_sands.mdb"_s}}}, {vbYes}, {Question(u"<c>br/"_s, u"<c>"_s)}, u"<c>br/"_s, u"<c>"_s, true,
-     u"BR"_s},
 };
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Cases, DriveSearchTest, ::testing::ValuesIn(kSearchCases), setuptest::kCaseName);

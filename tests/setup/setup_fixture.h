@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <deque>
 
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -45,11 +44,6 @@ protected:
         for (const QString& name : names)
             EXPECT_TRUE(QFile(QDir(folder).filePath(name)).open(QIODevice::WriteOnly)) << name.toStdString();
     }
-    static void MakeReadOnly(const QString& path) { ::chmod(QFile::encodeName(path).constData(), 0444); }
-    static bool IsOwnerWritable(const QString& path) {
-        struct stat status {};
-        return ::stat(QFile::encodeName(path).constData(), &status) == 0 && (status.st_mode & S_IWUSR) != 0;
-    }
     // Installs drives whose roots are folders below the test's own folder.
     void UseDrives(const std::vector<platform::Drive>& relativeDrives) {
         std::vector<platform::Drive> drives;
@@ -65,13 +59,6 @@ protected:
         dialog.dbApp = dbApp.isEmpty() ? dialog.dbApp : dbApp;
         dialog.Show(platform::vbModeless);
         return dialog;
-    }
-    // The texts of the message boxes shown so far.
-    QStringList Shown() {
-        QStringList texts;
-        for (const platform::MessageBoxRequest& box : env_.Answers().Shown())
-            texts << box.text;
-        return texts;
     }
     // The message boxes shown, each as "buttons | text up to its first empty line".
     static QStringList Boxes(const std::vector<platform::MessageBoxRequest>& shown) {

@@ -1,7 +1,5 @@
-// kestrane-admin on both engines: every refused command exits with its status and a message and leaves the
-// databases and the settings as they were; a write waits out a lock for a bounded time; show's CSV and JSON
-// under two locales; a login through libpq's own files; doctor's line per check on a good workstation and on
-// workstations with one fault each.
+// kestrane-admin on both engines: refusals, a write under a lock, show's formats, libpq's password files, and
+// doctor on a good workstation and on faulty ones.
 #include "admin_fixture.h"
 
 #include "data/run_guard.h"
@@ -25,8 +23,6 @@ INSTANTIATE_TEST_SUITE_P(Engines, AdminEngineTest, ::testing::Values(Engine::Jet
                              return info.param == Engine::Jet ? "Jet" : "Server";
                          });
 
-// Each refused command exits with its status and a message, and leaves the databases and the settings as they
-// were.
 TEST_P(AdminEngineTest, EachRefusalExitsWithItsStatusAndChangesNothing) {
     const QString password = WriteFile(u"password"_s, "pass;word\n");
     // Where init meets the data that is already there.
@@ -88,8 +84,8 @@ TEST_P(AdminEngineTest, EachRefusalExitsWithItsStatusAndChangesNothing) {
     }
 }
 
-// Another program holds the queue locked (on the files a write transaction, on the server a table lock) while
-// an enqueue waits: given up after its bound, or done once the lock goes.
+// On the files a write transaction, on the server a table lock: an enqueue gives up after its bound or goes
+// on.
 TEST_P(AdminEngineTest, AWriteWaitsOutALockAndGivesUpAfterItsBound) {
     for (const bool released : {false, true}) {
         SCOPED_TRACE(released ? "released" : "held for good");
@@ -173,8 +169,7 @@ TEST_P(AdminEngineTest, ShowsCsvAndJsonWithIsoDatesUnderEveryLocaleAndDoctorPass
                                    u"OK    queue"_s, u"OK    run"_s}));
 }
 
-// A login whose password the settings do not hold reaches the server through libpq's password file or
-// service file.
+// Catches a login that does not let libpq find its password in its password or service file.
 TEST_F(AdminTest, ALoginPasswordComesFromLibpqsOwnFiles) {
     KESTRANE_REQUIRE_SERVER();
     SetUpWorkstation(Engine::Server);
