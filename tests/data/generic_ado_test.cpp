@@ -320,13 +320,7 @@ TEST(AdoAddWithIdentity, BeginsOrInsertsTheRowAndReopensOnIt) {
             continue;
         OneRow db(engine);
         QStringList executed;
-        ado::faulty::Fault spy;
-        spy.operation = Operation::Execute;
-        spy.matches = [&executed](const QString& sql) {
-            executed << sql;
-            return false;
-        };
-        db.jet->Add(spy);
+        db.jet.Record(Operation::Execute, executed);
         db.recordset->Close();
         db.recordset->Open(u"SELECT * FROM Blacklist WHERE ID = -1"_s, *db.connection, ado::adOpenDynamic,
                            ado::adLockPessimistic);

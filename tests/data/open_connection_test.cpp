@@ -153,13 +153,7 @@ TEST(AdoOpenConnection, OpensTheStringAsWritten) {
     ASSERT_TRUE(good.endsWith(';'));
     datatest::FaultyEngine jet;
     QStringList opened;
-    ado::faulty::Fault spy;
-    spy.operation = Operation::Open;
-    spy.matches = [&opened](const QString& subject) {
-        opened << subject;
-        return false;
-    };
-    jet->Add(spy);
+    jet.Record(Operation::Open, opened);
     int dialogs = 0;
     data::SetDataLocationDialog([&](const QString&) { ++dialogs; });
 

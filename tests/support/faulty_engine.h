@@ -5,6 +5,8 @@
 #include "ado/faulty/faulty_provider.h"
 #include "ado/provider.h"
 
+#include <QStringList>
+
 #include <memory>
 
 namespace datatest {
@@ -37,6 +39,17 @@ public:
         fault.nativeError = nativeError;
         fault.count = count;
         provider_->Add(fault);
+    }
+
+    // Records in into what every call of operation is given (a statement, a connection string); fails none.
+    void Record(ado::faulty::Operation operation, QStringList& into) {
+        ado::faulty::Fault spy;
+        spy.operation = operation;
+        spy.matches = [&into](const QString& subject) {
+            into << subject;
+            return false;
+        };
+        provider_->Add(spy);
     }
 
 private:
