@@ -73,7 +73,6 @@ protected:
                   QStringList{u"Null"_s});
         EXPECT_GE(LogRows(u"% finished at %"_s), 1);
     }
-    QString ProgramPath() const { return QStringLiteral(KESTRANE_BIN_DIR "/") + kProgram; }
 };
 
 TEST_F(DataLocationRunTest, AMovedDataFolderIsAskedForAtTheTerminalAndFound) {
@@ -82,7 +81,7 @@ TEST_F(DataLocationRunTest, AMovedDataFolderIsAskedForAtTheTerminalAndFound) {
     ASSERT_NO_FATAL_FAILURE(MakeScheduledData(dataPath));
     QDir().mkpath(temp_.filePath(u"moved"_s));
 
-    TerminalRun run(ProgramPath(), {}, environment_, temp_.path());
+    TerminalRun run(testsupport::BinaryPath(kProgram), {}, environment_, temp_.path());
     ASSERT_TRUE(run.WaitFor(u"Waiting for "_s)) << run.Output().toStdString();
     ASSERT_TRUE(QDir().rename(dataPath, movedPath));
     ASSERT_TRUE(run.WaitFor(u"== Get KS_users.mdb Database Location =="_s)) << run.Output().toStdString();
@@ -101,9 +100,7 @@ TEST_F(DataLocationRunTest, WithoutATerminalTheDialogTakesItsCancelPathAndTheRun
     ASSERT_NO_FATAL_FAILURE(MakeScheduledData(dataPath));
 
     QProcess run;
-    run.setProcessEnvironment(environment_);
-    run.setStandardInputFile(QProcess::nullDevice());
-    run.start(ProgramPath());
+    testsupport::StartBinary(run, kProgram, environment_);
     QByteArray out;
     while (!out.contains("Waiting for ") && run.waitForReadyRead(60000))
         out += run.readAllStandardOutput();
@@ -141,7 +138,7 @@ TEST_F(DataLocationRunTest, AnEmptiedWorkstationIsInstalledFromTheReleaseCdAndRu
     }
     environment_.insert(u"KESTRANE_DRIVES"_s, drive + u"=fixed;"_s + medium + u"=cdrom"_s);
 
-    TerminalRun run(ProgramPath(), {}, environment_, drive);
+    TerminalRun run(testsupport::BinaryPath(kProgram), {}, environment_, drive);
     ASSERT_TRUE(run.WaitFor(u"Waiting for "_s)) << run.Output().toStdString();
     ASSERT_TRUE(QDir(drive + u"Halvermoor Software"_s).removeRecursively());
     ASSERT_TRUE(run.WaitFor(u"Folder? "_s)) << run.Output().toStdString();

@@ -51,11 +51,9 @@ struct TracedRun {
 TracedRun RunTraced(QProcessEnvironment environment, int killAfter) {
     environment.insert(u"KESTRANE_SQL_TRACE"_s, u"/dev/stderr"_s);
     QProcess program;
-    program.setProcessEnvironment(environment);
-    program.setStandardInputFile(QProcess::nullDevice());
     program.setStandardOutputFile(QProcess::nullDevice());
     program.setReadChannel(QProcess::StandardError);
-    program.start(QStringLiteral(KESTRANE_BIN_DIR "/") + acceptance::kProgram);
+    testsupport::StartBinary(program, acceptance::kProgram, environment);
     TracedRun run;
     bool killSent = false;
     while (!killSent && (program.canReadLine() || program.waitForReadyRead(kWaitMs))) {

@@ -51,10 +51,8 @@ struct HeldRun {
         EXPECT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
         fd = ::open(fifo.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         EXPECT_GT(::fcntl(fd, F_SETPIPE_SZ, 4096), 0);
-        process.setProcessEnvironment(environment);
-        process.setStandardInputFile(QProcess::nullDevice());
         process.setStandardOutputFile(fifo);
-        process.start(QStringLiteral(KESTRANE_BIN_DIR "/") + kProgram);
+        testsupport::StartBinary(process, kProgram, environment);
     }
     ~HeldRun() {
         process.kill();

@@ -93,11 +93,9 @@ TEST_P(ServerCrashTest, ARunCutShortByAServerStopEndsAsAnUndisturbedOne) {
         QProcess program;
         QProcessEnvironment environment = environment_;
         environment.insert(u"KESTRANE_VIRTUAL_CLOCK"_s, u"now@20"_s);
-        program.setProcessEnvironment(environment);
-        program.setStandardInputFile(QProcess::nullDevice());
         program.setStandardOutputFile(QProcess::nullDevice());
         program.setStandardErrorFile(temp_.filePath(u"err.txt"_s));
-        program.start(QStringLiteral(KESTRANE_BIN_DIR "/") + acceptance::kProgram);
+        testsupport::StartBinary(program, acceptance::kProgram, environment);
         ASSERT_TRUE(program.waitForStarted());
         QElapsedTimer waited;
         waited.start();

@@ -29,10 +29,16 @@ std::pair<uint, uint> UnprivilegedUser() {
                   : std::pair<uint, uint>{65534, 65534};
 }
 
+void StartBinary(QProcess& process, const QString& name, const QProcessEnvironment& environment,
+                 const QStringList& arguments) {
+    process.setProcessEnvironment(environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(BinaryPath(name), arguments);
+}
+
 ChildResult RunBinary(const QString& name, const QStringList& arguments,
                       const QProcessEnvironment& environment, const ChildLimits& limits) {
     QProcess process;
-    process.setProcessEnvironment(environment);
     const bool switchUser = limits.unprivileged && geteuid() == 0;
     const auto [uid, gid] = UnprivilegedUser();
     // Runs in the child between fork and exec: only calls that are safe there.
@@ -46,8 +52,7 @@ ChildResult RunBinary(const QString& name, const QStringList& arguments,
         if (switchUser && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0))
             _exit(127);
     });
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QStringLiteral(KESTRANE_BIN_DIR "/") + name, arguments);
+    StartBinary(process, name, environment, arguments);
     ChildResult result;
     const bool finished = process.waitForFinished(60000);
     process.kill();  // when it did not finish

@@ -1,6 +1,7 @@
 #pragma once
 // Running the real binaries (the program, kestrane-admin) as child processes, as a user or a scheduler would.
 
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -32,6 +33,16 @@ struct ChildLimits {
 // The user a child with ChildLimits::unprivileged runs as: "nobody" when the tests run as root, else the
 // tests' own. Returns its user and group IDs.
 std::pair<uint, uint> UnprivilegedUser();
+
+// The path of the binary of that name in the build's bin folder.
+inline QString BinaryPath(const QString& name) {
+    return QStringLiteral(KESTRANE_BIN_DIR "/") + name;
+}
+
+// Starts the binary of that name from the build's bin folder in environment, with standard input closed, and
+// returns at once; the caller sets the other channels before.
+void StartBinary(QProcess& process, const QString& name, const QProcessEnvironment& environment,
+                 const QStringList& arguments = {});
 
 // Runs the binary of that name from the build's bin folder with standard input closed, and waits for it
 // (60 s at most).

@@ -67,7 +67,7 @@ ChildResult RunOnTerminal(const QString& program, const QStringList& arguments,
 
 ChildResult RunBinaryOnTerminal(const QString& name, const QStringList& arguments,
                                 const QProcessEnvironment& environment, const QByteArray& input) {
-    return RunOnTerminal(QStringLiteral(KESTRANE_BIN_DIR "/") + name, arguments, environment, input);
+    return RunOnTerminal(BinaryPath(name), arguments, environment, input);
 }
 
 }  // namespace testsupport

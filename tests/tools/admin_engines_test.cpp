@@ -105,10 +105,9 @@ TEST_P(AdminEngineTest, AWriteWaitsOutALockAndGivesUpAfterItsBound) {
 
         // The child waits on its virtual clock; each try meets the engine's own brief real wait.
         QProcess enqueue;
-        enqueue.setProcessEnvironment(environment_);
         enqueue.setReadChannel(QProcess::StandardError);
-        enqueue.start(
-            QStringLiteral(KESTRANE_BIN_DIR "/kestrane-admin"),
+        testsupport::StartBinary(
+            enqueue, u"kestrane-admin"_s, environment_,
             QStringList{u"enqueue"_s, u"agency"_s, u"1"_s, u"--lock-wait"_s, released ? u"60"_s : u"1"_s} +
                 Catalog());
         QString err;
